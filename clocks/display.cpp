@@ -1,0 +1,115 @@
+// The live clock display: four one-line list boxes, each redrawn only when the
+// seconds of its own clock change.
+#include "tolvane.h"
+
+#define CLOCK_LINE_SIZE 33
+
+// Seconds of the last line shown for each clock; raw BCD for the hardware
+// clocks, binary for the system ones. Never reset, so a frozen display picks up
+// at the first tick whose seconds differ.
+static int gCmosLastSecond = 0;
+static int gBiosLastSecond = 0;
+static WORD gLocalLastSecond = 0;
+static WORD gUtcLastSecond = 0;
+
+static void FormatHardwareLine(char *buffer, const ClockReading *reading)
+{
+    wsprintfA(buffer, " %02x-%02x-%02x%02x   %02x:%02x:%02x", reading->month, reading->day,
+              reading->century, reading->year, reading->hour, reading->minute, reading->second);
+}
+
+static void FormatSystemLine(char *buffer, const SYSTEMTIME *time)
+{
+    wsprintfA(buffer, " %02i-%02i-%04i   %02i:%02i:%02i", time->wMonth, time->wDay, time->wYear,
+              time->wHour, time->wMinute, time->wSecond);
+}
+
+int GetCmosDateTimeString(char *buffer)
+{
+    ClockReading reading;
+
+    GetCmosTime(&reading);
+    if (reading.second == gCmosLastSecond)
+        return 0;
+    gCmosLastSecond = reading.second;
+    FormatHardwareLine(buffer, &reading);
+    return 1;
+}
+
+int GetBiosDateTimeString(char *buffer)
+{
+    ClockReading reading;
+
+    if (GetBiosTime(&reading) == 1)
+        return 0;
+    if (reading.second == gBiosLastSecond)
+        return 0;
+    gBiosLastSecond = reading.second;
+    FormatHardwareLine(buffer, &reading);
+    return 1;
+}
+
+int GetSystemLocalDateTimeString(char *buffer)
+{
+    SYSTEMTIME time;
+
+    GetLocalTime(&time);
+    if (time.wSecond == gLocalLastSecond)
+        return 0;
+    gLocalLastSecond = time.wSecond;
+    FormatSystemLine(buffer, &time);
+    return 1;
+}
+
+int GetSystemUTCDateTimeString(char *buffer)
+{
+    SYSTEMTIME time;
+
+    GetSystemTime(&time);
+    if (time.wSecond == gUtcLastSecond)
+        return 0;
+    gUtcLastSecond = time.wSecond;
+    FormatSystemLine(buffer, &time);
+    return 1;
+}
+
+static void ReplaceLine(HWND hwnd, int id, const char *text)
+{
+    SendMessageA(GetDlgItem(hwnd, id), LB_DELETESTRING, 0, 0);
+    SendMessageA(GetDlgItem(hwnd, id), LB_ADDSTRING, 0, (LPARAM)text);
+}
+
+void DoCmosClock(HWND hwnd)
+{
+    char line[CLOCK_LINE_SIZE];
+
+    if (GetCmosDateTimeString(line))
+        ReplaceLine(hwnd, IDC_CMOS_LINE, line);
+}
+
+void DoBiosClock(HWND hwnd)
+{
+    char line[CLOCK_LINE_SIZE];
+
+    if (GetBiosDateTimeString(line))
+        ReplaceLine(hwnd, IDC_BIOS_LINE, line);
+}
+
+void DoSystemClock(HWND hwnd)
+{
+    char line[CLOCK_LINE_SIZE];
+
+    if (GetSystemUTCDateTimeString(line))
+        ReplaceLine(hwnd, IDC_UTC_LINE, line);
+    if (GetSystemLocalDateTimeString(line))
+        ReplaceLine(hwnd, IDC_LOCAL_LINE, line);
+}
+
+void DoClocks(HWND hwnd)
+{
+    if (!gfShowClocks)
+        return;
+    DoCmosClock(hwnd);
+    DoBiosClock(hwnd);
+    DoSystemClock(hwnd);
+}

@@ -1,0 +1,113 @@
+// Control of the fix companion "faltrem.exe": find it, start it, tell it to stop,
+// and notice one that is already running by its global atom.
+#include "tolvane.h"
+
+#define COMPANION_FILE "faltrem.exe"
+#define COMPANION_ATOM "_faltrem_running_"
+#define CAPTION_SIZE 64
+// A companion gets this long to end on WM_QUIT before it is terminated, so a
+// companion that ignores the request cannot freeze the program.
+#define COMPANION_QUIT_TIMEOUT_MS 5000
+#define COMPANION_KILL_TIMEOUT_MS 2000
+
+int IsFaltremRunning(void)
+{
+    return GlobalFindAtomA(COMPANION_ATOM) != 0;
+}
+
+int FindFile(const char *name, char *buffer)
+{
+    DWORD length = SearchPathA(NULL, name, NULL, MAX_PATH, buffer, NULL);
+
+    return length != 0 && length < MAX_PATH;
+}
+
+// The found file is named as the program to run, and quoted on the command
+// line, so a blank in its path can never start some other program.
+int StartChildProcess(const char *path, DWORD *threadId, HANDLE *processHandle)
+{
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    char commandLine[MAX_PATH + 3];
+
+    ZeroMemory(&si, sizeof si);
+    si.cb = sizeof si;
+    wsprintfA(commandLine, "\"%s\"", path);
+    if (!CreateProcessA(path, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, NULL, &si,
+                        &pi))
+        return 0;
+    *threadId = pi.dwThreadId;
+    *processHandle = pi.hProcess;
+    CloseHandle(pi.hThread);
+    return 1;
+}
+
+static void SetFixTexts(HWND hwnd, const char *buttonText, const char *caption)
+{
+    char buffer[CAPTION_SIZE];
+
+    SetDlgItemTextA(hwnd, IDC_INSTALL_FIX, buttonText);
+    lstrcpynA(buffer, caption, CAPTION_SIZE);
+    SetWindowTextA(hwnd, buffer);
+}
+
+void Install(HWND hwnd)
+{
+    char path[MAX_PATH];
+    DWORD threadId;
+    HANDLE hProcess;
+
+    if (!FindFile(COMPANION_FILE, path)) {
+        MessageBoxA(hwnd, "Cant find faltrem.exe", "Tolvane - Error File Missing", MB_OK);
+        gChildThreadID = 0;
+        return;
+    }
+    if (!StartChildProcess(path, &threadId, &hProcess)) {
+        MessageBoxA(hwnd, "Cant start faltrem.exe", "Tolvane - Error", MB_OK);
+        gChildThreadID = 0;
+        return;
+    }
+    gChildThreadID = threadId;
+    ghChildProcess = hProcess;
+    gfFixInstalled = 1;
+    SetFixTexts(hwnd, "UnInstall Fix", " Tolvane - Fix Running");
+}
+
+// A companion that had to be terminated could not take its atom away; remove
+// the reference it held so the next start does not see it as still running.
+static void StopCompanionByForce(void)
+{
+    ATOM atom;
+
+    TerminateProcess(ghChildProcess, 1);
+    WaitForSingleObject(ghChildProcess, COMPANION_KILL_TIMEOUT_MS);
+    atom = GlobalFindAtomA(COMPANION_ATOM);
+    if (atom)
+        GlobalDeleteAtom(atom);
+}
+
+void UnInstall(HWND hwnd)
+{
+    PostThreadMessageA(gChildThreadID, WM_QUIT, 0, 0);
+    if (WaitForSingleObject(ghChildProcess, COMPANION_QUIT_TIMEOUT_MS) == WAIT_TIMEOUT)
+        StopCompanionByForce();
+    CloseHandle(ghChildProcess);
+    ghChildProcess = NULL;
+    gChildThreadID = 0;
+    gfFixInstalled = 0;
+    SetFixTexts(hwnd, "Install Fix", " Tolvane");
+}
+
+void InstallUnInstallFix(HWND hwnd)
+{
+    EnableWindow(GetDlgItem(hwnd, IDC_TEST), FALSE);
+    EnableWindow(GetDlgItem(hwnd, IDC_STOPCLOCKS), FALSE);
+    EnableWindow(GetDlgItem(hwnd, IDC_RESET_DATE), FALSE);
+    EnableWindow(GetDlgItem(hwnd, IDC_CLOSE), FALSE);
+    if (!gfFixInstalled)
+        Install(hwnd);
+    else
+        UnInstall(hwnd);
+    EnableWindow(GetDlgItem(hwnd, IDC_TEST), TRUE);
+    EnableWindow(GetDlgItem(hwnd, IDC_CLOSE), TRUE);
+}

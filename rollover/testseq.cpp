@@ -1,0 +1,96 @@
+// The rollover test: TEST saves the date and sets 1999-12-31 23:59:55,
+// StopClocks freezes the lines and judges, Reset Date puts the saved date back.
+#include "tolvane.h"
+
+static void EnableButton(HWND hwnd, int id, BOOL fEnable)
+{
+    EnableWindow(GetDlgItem(hwnd, id), fEnable);
+}
+
+// Only an explicit OK goes on: a warning that could not be shown (-1) is no
+// consent to change the clock.
+int PreTestChecks(HWND hwnd)
+{
+    INT_PTR result;
+
+    (void)hwnd;
+    if (gfDontShowWarning)
+        return 1;
+    result = DialogBoxParamA(ghInst, MAKEINTRESOURCEA(IDD_WARNING), NULL, WarningDlg, 0);
+    ghWarningDlg = NULL;
+    return result == IDOK;
+}
+
+int SetClocks2000Minus5Seconds(void)
+{
+    SYSTEMTIME test = {1999, 12, 0, 31, 23, 59, 55, 0};
+
+    return SetLocalTime(&test);
+}
+
+void EndTestEarlyExit(HWND hwnd)
+{
+    EnableButton(hwnd, IDC_TEST, TRUE);
+    EnableButton(hwnd, IDC_INSTALL_FIX, TRUE);
+    gfTesting = 0;
+}
+
+void Test(HWND hwnd)
+{
+    gfTesting = 1;
+    gfDateSaved = 0;
+    EnableButton(hwnd, IDC_TEST, FALSE);
+    EnableButton(hwnd, IDC_INSTALL_FIX, FALSE);
+
+    // An exit while the warning is up ends it with Cancel (TidyUp), so nothing
+    // more of this test runs after the main dialog has ended.
+    if (!PreTestChecks(hwnd)) {
+        EndTestEarlyExit(hwnd);
+        return;
+    }
+    if (!SaveDate()) {
+        MessageBoxA(hwnd, "Couldnt save the current date", "Error", MB_OK);
+        EndTestEarlyExit(hwnd);
+        return;
+    }
+    gfDateSaved = 1;
+    if (!SetClocks2000Minus5Seconds()) {
+        MessageBoxA(hwnd, "Couldnt set clocks for test", "Error", MB_OK);
+        gfDateSaved = 0;
+        EndTestEarlyExit(hwnd);
+        return;
+    }
+    EnableButton(hwnd, IDC_STOPCLOCKS, TRUE);
+}
+
+void StopClocks(HWND hwnd)
+{
+    EnableButton(hwnd, IDC_STOPCLOCKS, FALSE);
+    gfShowClocks = 0;
+    ShowTestResults(hwnd);
+    // An end of session during the verdict may already have restored the date
+    // and returned to Idle; Reset Date then has nothing left to do.
+    if (gfTesting)
+        EnableButton(hwnd, IDC_RESET_DATE, TRUE);
+}
+
+int ResetDate(HWND hwnd)
+{
+    int fRestored;
+
+    EnableButton(hwnd, IDC_RESET_DATE, FALSE);
+    fRestored = ReadDateFileAndRestoreDate();
+    if (!fRestored)
+        MessageBoxA(hwnd,
+                    "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by "
+                    "'hand'",
+                    "Tolvane - Error", MB_OK);
+    gfShowClocks = 1;
+    gfTesting = 0;
+    gfDateSaved = 0;
+    // Idle again: StopClocks too, which an exit from Watching leaves enabled.
+    EnableButton(hwnd, IDC_STOPCLOCKS, FALSE);
+    EnableButton(hwnd, IDC_INSTALL_FIX, TRUE);
+    EnableButton(hwnd, IDC_TEST, TRUE);
+    return fRestored;
+}
