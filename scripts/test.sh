@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything (host, host with sanitizers, the Windows cross-build) and
+# runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh test
+jobs=2
+
+for preset in host asan windows; do
+  echo "== build: $preset"
+  [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
+  cmake --build "build/$preset" -j"$jobs"
+done
+
+echo "== tests: host"
+ctest --preset host -j"$jobs"
+echo "== tests: asan"
+ctest --preset asan -j"$jobs"
