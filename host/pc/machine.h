@@ -25,6 +25,8 @@ struct CreateOptions {
     // Time zone bias (local = UTC + bias); unset means the host's current offset.
     bool hasUtcOffsetMinutes = false;
     int utcOffsetMinutes = 0;
+    // Replace a PC (or a foreign file) already in the directory.
+    bool replaceExisting = false;
 };
 
 // Makes a new PC in `directory` (created if needed). Throws PcError if a PC is

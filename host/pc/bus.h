@@ -1,0 +1,19 @@
+// The ISA bus of the simulated PC: port accesses that cost a bus cycle each, and
+// the BIOS time service built on them. The caller holds the state's lock.
+#pragma once
+
+#include <cstdint>
+
+#include "pcio.h"
+
+namespace pc::detail {
+
+struct SharedState;
+
+std::uint8_t BusRead(SharedState &state, std::uint16_t port);
+void BusWrite(SharedState &state, std::uint16_t port, std::uint8_t value);
+
+// INT 1Ah: functions 02h and 04h read the RTC; anything else returns carry set.
+void BiosTimeService(SharedState &state, BiosRegs &regs);
+
+}  // namespace pc::detail

@@ -1,0 +1,32 @@
+// The simulated Windows session: which host programs run on the PC, and the
+// restart that clears what lives only as long as Windows does (the atoms).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pc {
+
+struct RunningProgram {
+    int pid;
+    std::uint32_t threadId; // its main thread
+    std::string name;
+    std::uint32_t bootCount; // the simulated Windows' start it began in
+};
+
+// Enters this process in the PC's table of running host programs (its main
+// thread id is its pid) and removes it again at exit. False when the table is
+// full even after the dead were pruned. Registering again renames the entry.
+bool RegisterThisProcess(const std::string &name);
+void UnregisterThisProcess();
+
+// The running host programs; entries of processes that have died are dropped.
+std::vector<RunningProgram> ListRunningPrograms();
+
+// Restarts the simulated Windows: the global atoms go, the boot count rises and
+// the tick count starts again.
+void RestartWindows();
+std::uint32_t BootCount();
+
+}  // namespace pc

@@ -1,0 +1,124 @@
+// The layout of the PC's state file, mapped shared by every attached process,
+// and the lock that guards it. Internal to host/pc and the kernel services.
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace pc::detail {
+
+// Changing anything below means a new layout version: an old state file is then
+// refused instead of being misread.
+inline constexpr char kMagic[8] = {'T', 'O', 'L', 'V', 'P', 'C', '\r', '\n'};
+inline constexpr std::uint32_t kLayoutVersion = 1;
+
+inline constexpr int kAtomSlots = 512;
+inline constexpr int kMaxAtomName = 255;
+inline constexpr int kProcessSlots = 32;
+inline constexpr int kProcessName = 64;
+inline constexpr int kProfileName = 32;
+
+enum class BiosMode : std::uint32_t { Plain, Windowing, DateFails, TimeFails };
+enum class Platform : std::uint32_t { Win95, Win98, Win98SE, NT4 };
+
+struct Settings {
+    char profile[kProfileName];    // the profile the PC was made from
+    std::uint32_t centuryAware;    // the RTC carries the year's wrap into 0x32
+    BiosMode bios;
+    Platform platform;
+    std::uint32_t network;         // network software installed
+    std::uint32_t stuckChip;       // UIP never clears
+    std::uint32_t setTimeDenied;   // SetLocalTime refused for want of privilege
+    std::int32_t utcOffsetMinutes; // local = UTC + this
+};
+
+struct Rtc {
+    std::uint8_t regs[128];
+    std::uint8_t index;     // last register selected on port 0x70
+    std::uint8_t nmiMasked; // bit 7 of the last write to port 0x70
+    std::uint8_t pad[6];
+    // Start of the last update cycle accounted for, on the time source; the next
+    // one starts a second later. This is the chip's own phase.
+    std::int64_t lastUpdateNs;
+};
+
+struct AtomSlot {
+    std::uint32_t references; // 0: free slot
+    std::uint16_t length;
+    char name[kMaxAtomName + 1];
+};
+
+struct ProcessSlot {
+    std::int32_t pid; // 0: free slot
+    std::uint32_t threadId;
+    std::uint32_t bootCount;
+    std::uint32_t pad;
+    std::uint64_t startTicks; // from /proc, tells a reused pid from the original
+    char name[kProcessName];
+};
+
+struct SharedState {
+    char magic[8];
+    std::uint32_t layoutVersion;
+    std::uint32_t stateSize;
+    pthread_mutex_t mutex; // robust, process-shared
+
+    // Time source. Read without the lock: Now() is on every message loop pass.
+    std::atomic<std::uint32_t> virtualTime;
+    std::atomic<std::uint32_t> timeGeneration; // futex word, bumped when the clock moves
+    std::atomic<std::uint32_t> timeWaiters;
+    std::uint32_t pad0;
+    std::atomic<std::int64_t> virtualNowNs;
+
+    Settings settings;
+    Rtc rtc;
+
+    // OS clock: UTC in 100 ns ticks since 1601 = time source + this offset.
+    std::int64_t osOffsetTicks;
+    std::int64_t bootNs; // time source at the last start of the simulated Windows
+    std::uint32_t bootCount;
+    std::uint32_t pad1;
+
+    AtomSlot atoms[kAtomSlots];
+    ProcessSlot processes[kProcessSlots];
+};
+
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
+
+// The attached state, or nullptr before Attach.
+SharedState *Attached();
+
+// The host's own clock, and its time zone's offset from UTC at that instant.
+std::int64_t HostNowNs();
+int HostUtcOffsetMinutes(std::int64_t atNs);
+
+// The attached PC's time source, read from a state the caller already has.
+std::int64_t NowOn(const SharedState &state);
+
+// Moves the virtual clock; `wake` wakes threads in WaitForTimeChange. The cost
+// of a bus cycle moves it without waking anyone.
+void AdvanceVirtual(SharedState &state, std::int64_t nanoseconds, bool wake);
+
+// Holds the state's mutex for a scope. A thread that has disabled interrupts
+// already holds it (see pcio_host.cpp) and passes through.
+class StateLock {
+public:
+    explicit StateLock(SharedState &state);
+    ~StateLock();
+    StateLock(const StateLock &) = delete;
+    StateLock &operator=(const StateLock &) = delete;
+
+private:
+    SharedState *state_;
+    bool owns_;
+};
+
+// Interrupts disabled: the thread keeps the state's mutex until it enables them,
+// so no other program's port access can come between, as on one CPU.
+void HoldInterrupts(SharedState &state);
+void ReleaseInterrupts();
+
+}  // namespace pc::detail

@@ -1,0 +1,337 @@
+// tolvane-pc: creates, shows and changes a simulated PC, the way an emulator's
+// monitor does. Every failure is one line on stderr and exit status 2.
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pc/atoms.h"
+#include "pc/calendar.h"
+#include "pc/machine.h"
+#include "pc/osclock.h"
+#include "pc/rtc.h"
+#include "pc/session.h"
+#include "pc/settings.h"
+#include "pc/timesource.h"
+
+namespace {
+
+constexpr int kFailure = 2;
+
+struct Usage : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+const char *const kHelp =
+    "usage: tolvane-pc [--pc DIR] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Creates, shows and changes the simulated PC that Tolvane's host programs run on.\n"
+    "The PC lives in DIR (--pc), else $TOLVANE_PC, else %s.\n"
+    "\n"
+    "commands:\n"
+    "  create [--profile NAME] [--virtual [--start 'YYYY-MM-DD HH:MM:SS']]\n"
+    "         [--utc-offset +HH:MM] [--force]\n"
+    "                     make a new PC; --force replaces one that is there\n"
+    "  profiles           list the machine profiles\n"
+    "  show               registers, clocks, platform, atoms and running programs\n"
+    "  set KEY=VALUE...   change settings, in order (quote values with spaces)\n"
+    "  sync               set the OS clock back to the time source and write it to the RTC\n"
+    "  advance DURATION   move a virtual clock on (e.g. 5, 1.5s, 250ms, 10m, 2h, 400d)\n"
+    "  restart            restart the simulated Windows: the global atoms are cleared\n"
+    "  --help             this text\n"
+    "\n"
+    "settings:\n";
+
+void PrintHelp()
+{
+    std::printf(kHelp, pc::DefaultDirectory().c_str());
+    for (const pc::SettingLine &key : pc::SettingKeys())
+        std::printf("  %-14s %s\n", key.key.c_str(), key.value.c_str());
+}
+
+// ---- create ----
+
+int Create(const std::string &directory, const std::vector<std::string> &args)
+{
+    pc::CreateOptions options;
+    std::optional<pc::CivilTime> start;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        auto value = [&]() -> const std::string & {
+            if (i + 1 >= args.size())
+                throw Usage(arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--profile") {
+            options.profile = value();
+        } else if (arg == "--virtual") {
+            options.virtualTime = true;
+        } else if (arg == "--force") {
+            options.replaceExisting = true;
+        } else if (arg == "--start") {
+            start = pc::ParseCivil(value());
+            if (!start)
+                throw Usage("--start takes 'YYYY-MM-DD HH:MM:SS', a real date and time");
+        } else if (arg == "--utc-offset") {
+            const std::string &text = value();
+            int hours = 0, minutes = 0, used = 0;
+            char sign = 0;
+            if (std::sscanf(text.c_str(), "%c%2d:%2d%n", &sign, &hours, &minutes, &used) != 3 ||
+                static_cast<std::size_t>(used) != text.size() || (sign != '+' && sign != '-') ||
+                hours > 14 || minutes > 59)
+                throw Usage("--utc-offset takes +HH:MM or -HH:MM");
+            options.hasUtcOffsetMinutes = true;
+            options.utcOffsetMinutes = (hours * 60 + minutes) * (sign == '-' ? -1 : 1);
+        } else {
+            throw Usage("create does not take '" + arg + "'; see tolvane-pc --help");
+        }
+    }
+    if (start) {
+        if (!options.virtualTime)
+            throw Usage("--start needs --virtual: only a virtual clock can start elsewhere");
+        if (!options.hasUtcOffsetMinutes) {
+            options.hasUtcOffsetMinutes = true;
+            options.utcOffsetMinutes = 0;
+        }
+        options.virtualStartNs = pc::UnixNsFromLocal(*start, options.utcOffsetMinutes);
+    }
+    pc::Create(directory, options);
+    std::printf("created a %s PC in %s\n", options.profile.c_str(), directory.c_str());
+    return 0;
+}
+
+// ---- show ----
+
+const char *Bit(int value, int bit)
+{
+    return value & (1 << bit) ? "1" : "0";
+}
+
+std::string Decimal2(int value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, value >= 0 ? "%02d" : "??", value);
+    return text;
+}
+
+const char *CenturyByteRole()
+{
+    for (const pc::SettingLine &line : pc::CurrentSettings())
+        if (line.key == "century-aware")
+            return line.value == "yes" ? "counted by the chip" : "plain RAM to this chip";
+    return "";
+}
+
+void ShowRtc()
+{
+    std::array<std::uint8_t, 128> regs = pc::RtcRegisters();
+    std::printf("RTC registers:\n");
+    for (int row = 0; row < 128; row += 16) {
+        std::printf("  %02X:", row);
+        for (int i = 0; i < 16; ++i)
+            std::printf(" %02X", regs[row + i]);
+        std::printf("\n");
+    }
+    int a = regs[pc::rtc::kStatusA], b = regs[pc::rtc::kStatusB];
+    int c = regs[pc::rtc::kStatusC], d = regs[pc::rtc::kStatusD];
+    pc::RtcTime t = pc::DecodeRtc(regs);
+    std::printf("RTC says:\n");
+    std::printf("  date %s%s-%s-%s  time %s:%s:%s  day of week %d%s\n",
+                Decimal2(t.century).c_str(), Decimal2(t.year).c_str(), Decimal2(t.month).c_str(),
+                Decimal2(t.day).c_str(), Decimal2(t.hour).c_str(), Decimal2(t.minute).c_str(),
+                Decimal2(t.second).c_str(), t.dayOfWeek, t.valid ? "" : "  (not a valid time)");
+    std::printf("  century byte 0x32 = %02X (%s)\n", regs[pc::rtc::kCentury],
+                CenturyByteRole());
+    int divider = (a >> 4) & 7;
+    std::printf("  A %02X: UIP %s, DV %s%s%s (%s), RS %d\n", a, Bit(a, 7), Bit(a, 6), Bit(a, 5),
+                Bit(a, 4),
+                divider == 2 ? "running" : divider >= 6 ? "divider reset" : "oscillator off",
+                a & 0x0F);
+    std::printf("  B %02X: SET %s, PIE %s, AIE %s, UIE %s, SQWE %s, DM %s, %s, DSE %s\n", b,
+                Bit(b, 7), Bit(b, 6), Bit(b, 5), Bit(b, 4), Bit(b, 3),
+                b & pc::rtc::kBBinary ? "binary" : "BCD", b & pc::rtc::kB24Hour ? "24-hour" : "12-hour",
+                Bit(b, 0));
+    std::printf("  C %02X: IRQF %s, PF %s, AF %s, UF %s\n", c, Bit(c, 7), Bit(c, 6), Bit(c, 5),
+                Bit(c, 4));
+    std::printf("  D %02X: VRT %s (battery good)\n", d, Bit(d, 7));
+    pc::RtcIndex index = pc::RtcPortIndex();
+    std::printf("  port 0x70: register %02X selected, NMI %s\n", index.index,
+                index.nmiMasked ? "masked" : "enabled");
+    std::int64_t next = pc::RtcNextUpdateNs() - pc::Now();
+    std::printf("  next update in %.3f ms\n", static_cast<double>(next) / 1e6);
+}
+
+void ShowClock(const char *label, const pc::CivilTime &time)
+{
+    static const char *const kDays[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                         "Thursday", "Friday", "Saturday"};
+    std::printf("%-15s %s %s\n", label, pc::FormatCivil(time, true).c_str(),
+                kDays[time.dayOfWeek % 7]);
+}
+
+int Show(const std::string &directory)
+{
+    pc::Attach(directory);
+    std::printf("PC directory:   %s\n", directory.c_str());
+    std::printf("time source:    %s\n", pc::IsVirtualTime() ? "virtual clock" : "host clock");
+    ShowClock("OS local time:", pc::OsLocalNow());
+    ShowClock("OS UTC:", pc::OsUtcNow());
+    std::printf("tick count:     %u ms since Windows started (boot count %u)\n", pc::OsTickCount(),
+                pc::BootCount());
+    pc::PlatformInfo platform = pc::CurrentPlatform();
+    std::printf("platform:       %s, platform id %u, version %u.%u, build number 0x%08X, CSD \"%s\"\n",
+                platform.description, platform.platformId, platform.major, platform.minor,
+                platform.buildNumber, platform.csdVersion);
+    std::printf("network:        %s\n", pc::NetworkInstalled() ? "software installed" : "none");
+    std::printf("settings:\n");
+    for (const pc::SettingLine &line : pc::CurrentSettings())
+        std::printf("  %-14s %s\n", line.key.c_str(), line.value.c_str());
+    ShowRtc();
+
+    std::vector<pc::AtomEntry> atoms = pc::ListAtoms();
+    std::printf("global atoms:%s\n", atoms.empty() ? " none" : "");
+    for (const pc::AtomEntry &atom : atoms)
+        std::printf("  %04X  references %u  \"%s\"\n", atom.atom, atom.references, atom.name.c_str());
+    std::vector<pc::RunningProgram> programs = pc::ListRunningPrograms();
+    std::printf("running host programs:%s\n", programs.empty() ? " none" : "");
+    for (const pc::RunningProgram &program : programs)
+        std::printf("  pid %d  main thread %u  %s  (started in boot %u)\n", program.pid,
+                    program.threadId, program.name.c_str(), program.bootCount);
+    return 0;
+}
+
+// ---- set, sync, advance, restart ----
+
+int Set(const std::string &directory, const std::vector<std::string> &args)
+{
+    if (args.empty())
+        throw Usage("set needs KEY=VALUE; see tolvane-pc --help for the keys");
+    for (const std::string &arg : args)
+        if (arg.find('=') == std::string::npos)
+            throw Usage("'" + arg + "' is not KEY=VALUE; quote values with spaces, e.g. 'os-time=1999-12-31 23:59:55'");
+    pc::Attach(directory);
+    for (const std::string &arg : args) {
+        std::size_t equals = arg.find('=');
+        pc::ChangeSetting(arg.substr(0, equals), arg.substr(equals + 1));
+    }
+    return 0;
+}
+
+// "5", "1.5s", "250ms", "10m", "2h", "400d" as nanoseconds; nullopt otherwise.
+std::optional<std::int64_t> ParseDuration(const std::string &text)
+{
+    char *end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || !std::isfinite(value) || value < 0)
+        return std::nullopt;
+    std::string unit(end);
+    double scale;
+    if (unit.empty() || unit == "s")
+        scale = 1e9;
+    else if (unit == "ms")
+        scale = 1e6;
+    else if (unit == "m")
+        scale = 60e9;
+    else if (unit == "h")
+        scale = 3600e9;
+    else if (unit == "d")
+        scale = 86400e9;
+    else
+        return std::nullopt;
+    double ns = value * scale;
+    // Beyond a century the nanosecond clock would not hold it.
+    if (ns > 100.0 * 366 * 86400e9)
+        return std::nullopt;
+    return static_cast<std::int64_t>(ns);
+}
+
+int Advance(const std::string &directory, const std::vector<std::string> &args)
+{
+    if (args.size() != 1)
+        throw Usage("advance takes one duration, e.g. 'advance 5s'");
+    std::optional<std::int64_t> ns = ParseDuration(args[0]);
+    if (!ns)
+        throw Usage("'" + args[0] + "' is not a duration; use e.g. 5, 1.5s, 250ms, 10m, 2h or 400d (up to a century)");
+    pc::Attach(directory);
+    if (!pc::IsVirtualTime())
+        throw pc::PcError("this PC runs on the host clock, which cannot be advanced; 'tolvane-pc set time-source=virtual' first");
+    pc::AdvanceVirtualTime(*ns);
+    return 0;
+}
+
+int Run(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::optional<std::string> directory;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        if (args[i] == "--pc") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                throw Usage("--pc needs a directory");
+            directory = args[++i];
+        } else if (args[i].rfind("--pc=", 0) == 0) {
+            directory = args[i].substr(5);
+        } else {
+            break;
+        }
+    }
+    if (i >= args.size())
+        throw Usage("no command given; see tolvane-pc --help");
+    std::string command = args[i];
+    std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
+    std::string dir = directory.value_or(pc::DefaultDirectory());
+
+    if (command == "--help" || command == "-h" || command == "help") {
+        PrintHelp();
+        return 0;
+    }
+    if (command == "create")
+        return Create(dir, rest);
+    auto noArguments = [&]() {
+        if (!rest.empty())
+            throw Usage(command + " takes no arguments; see tolvane-pc --help");
+    };
+    if (command == "profiles") {
+        noArguments();
+        for (const pc::Profile &profile : pc::Profiles())
+            std::printf("%-16s %s\n", profile.name, profile.description);
+        return 0;
+    }
+    if (command == "show") {
+        noArguments();
+        return Show(dir);
+    }
+    if (command == "set")
+        return Set(dir, rest);
+    if (command == "advance")
+        return Advance(dir, rest);
+    if (command == "sync") {
+        noArguments();
+        pc::Attach(dir);
+        pc::SyncOsClock();
+        return 0;
+    }
+    if (command == "restart") {
+        noArguments();
+        pc::Attach(dir);
+        pc::RestartWindows();
+        return 0;
+    }
+    throw Usage("unknown command '" + command + "'; see tolvane-pc --help");
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "tolvane-pc: %s\n", error.what());
+        return kFailure;
+    }
+}

@@ -1,0 +1,180 @@
+// The tolvane-pc command run as a child, as a person would run it: what it
+// prints, its exit status, and that bad input never replaces a PC.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "pc_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using pctest::TestPc;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Drain(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
+    close(fd);
+    return text;
+}
+
+CliRun Cli(const std::vector<std::string> &args)
+{
+    std::string program = std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc";
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        return {-1, "", "pipe"};
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
+        std::vector<char *> argv{program.data()};
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    CliRun run{0, Drain(out[0]), Drain(err[0])};
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Contents(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Cli, BadInputGetsOneLineStatusTwoAndChangesNothing)
+{
+    TestPc pc("1999-12-31 23:59:58");
+    fs::path state = fs::path(pc.Directory()) / "state";
+    std::string before = Contents(state);
+
+    std::string garbage = pc.Directory() + "/garbage";
+    fs::create_directory(garbage);
+    std::ofstream(garbage + "/state") << "not a PC";
+    std::string hostPc = pc.Directory() + "/host";
+    ASSERT_EQ(Cli({"--pc", hostPc, "create"}).status, 0);
+
+    struct Case {
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"create", "--profile", "no-such"}, "unknown profile 'no-such'"},
+        {{"create"}, "already exists"},
+        {{"create", "--start", "1999-12-31 23:59:58"}, "--start needs --virtual"},
+        {{"--pc", pc.Directory() + "/none", "show"}, "no PC in"},
+        {{"--pc", garbage, "show"}, "not a simulated PC"},
+        {{"--pc", garbage, "create"}, "already exists"},
+        {{"--pc", "/dev/null/pc", "create"}, "cannot create the PC directory"},
+        {{"show", "extra"}, "takes no arguments"},
+        {{"set", "warp=9"}, "unknown setting 'warp'"},
+        {{"set", "bios=maybe"}, "bad value 'maybe' for bios"},
+        {{"set", "os-time=1999-02-29 00:00:00"}, "bad value"},
+        {{"set", "os-time=1999-12-31", "23:59:55"}, "is not KEY=VALUE"},
+        {{"advance", "soon"}, "not a duration"},
+        {{"--pc", hostPc, "advance", "1s"}, "host clock"},
+    };
+    for (const Case &c : cases) {
+        std::string line;
+        for (const std::string &arg : c.args)
+            line += arg + " ";
+        SCOPED_TRACE(line);
+        CliRun run = Cli(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("tolvane-pc: ", 0), 0u) << run.err;
+        EXPECT_TRUE(Contains(run.err, c.says)) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    }
+    EXPECT_EQ(Contents(state), before);
+    EXPECT_EQ(Contents(garbage + "/state"), "not a PC");
+}
+
+TEST(Cli, ShowsAndChangesThePcOtherProgramsUse)
+{
+    TestPc pc("1999-12-31 23:59:58", "legacy-rtc");
+    CliRun show = Cli({"show"});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_TRUE(Contains(show.out, "OS local time:  1999-12-31 23:59:58.000 Friday")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "date 1999-12-31  time 23:59:58")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "  30: 00 FC 19 ")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "profile        legacy-rtc")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "global atoms: none")) << show.out;
+
+    EXPECT_EQ(Cli({"advance", "2s"}).status, 0);
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "date 1900-01-01  time 00:00:00"));
+
+    ATOM atom = GlobalAddAtomA("_faltrem_running_");
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "references 1  \"_faltrem_running_\""));
+    EXPECT_EQ(Cli({"restart"}).status, 0);
+    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0);
+    EXPECT_EQ(GlobalDeleteAtom(atom), atom);
+
+    ASSERT_EQ(Cli({"set", "os-time=2001-02-03 04:05:06", "platform=nt4", "network=yes"}).status, 0);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2001);
+    EXPECT_EQ(now.wSecond, 6);
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(GetVersionExA(&info));
+    EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+    EXPECT_EQ(Cli({"sync"}).status, 0);
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2000);
+}
+
+TEST(Cli, CreateForceReplacesAndProfilesAreListed)
+{
+    TestPc pc;
+    std::ofstream(pc.Directory() + "/state") << "not a PC";
+    CliRun created = Cli({"create", "--force", "--profile", "nt", "--virtual"});
+    EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "platform id 2, version 4.0, build number 0x00000565"));
+
+    CliRun profiles = Cli({"profiles"});
+    EXPECT_EQ(profiles.status, 0);
+    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "bios-date-fails",
+                             "bios-time-fails", "nt", "networked"})
+        EXPECT_TRUE(Contains(profiles.out, std::string(name) + " ")) << name;
+    CliRun help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Contains(help.out, "set KEY=VALUE"));
+}
+
+}  // namespace
