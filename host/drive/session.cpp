@@ -1,0 +1,452 @@
+// The automation's machinery. The program runs on its own thread; the driver
+// hands it input through the layer's queue and waits, under the user lock,
+// until the program's thread has taken everything and waits again. A program
+// that blocks outside a message loop (its thread burns no CPU yet is not
+// idle) is left after a short settle, so that the test can move time on.
+#include "drive/session.h"
+
+#include <pthread.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "pc/machine.h"
+#include "pc/timesource.h"
+#include "screen/cells.h"
+#include "screen/render.h"
+#include "win32/class.h"
+#include "win32/message.h"
+#include "win32/msgbox.h"
+#include "win32/timer.h"
+#include "win32/window.h"
+
+namespace drive {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kSafetyBound = std::chrono::seconds(5);
+constexpr auto kSettle = std::chrono::milliseconds(150);
+constexpr std::int64_t kSettleCpuNs = 2'000'000;
+constexpr std::int64_t kMaxStepNs = 10'000'000;
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+std::int64_t DaysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return static_cast<std::int64_t>(era) * 146097 + doe - 719468;
+}
+
+std::int64_t LocalTimeToUtcNs(const std::string &text, int utcOffsetMinutes)
+{
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms) < 6)
+        throw DriveError("PcSetup.localTime must read YYYY-MM-DD HH:MM:SS.mmm, not '" + text + "'");
+    std::int64_t seconds = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    seconds -= static_cast<std::int64_t>(utcOffsetMinutes) * 60;  // local = UTC + bias
+    return seconds * 1'000'000'000 + static_cast<std::int64_t>(ms) * 1'000'000;
+}
+
+std::int64_t CpuNs(clockid_t clock)
+{
+    timespec ts{};
+    if (clock_gettime(clock, &ts) != 0) return 0;
+    return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
+}  // namespace
+
+struct Session::Impl {
+    PcSetup setup;
+    std::string root, cwd, oldCwd;
+    std::thread thread;
+    std::shared_ptr<win32::Queue> queue;
+    clockid_t cpuClock{};
+    bool started = false;
+    bool finished = false;  // under the user lock
+    std::atomic<int> exitCode{0};
+    int cols = 80, rows = 24;
+    mutable screen::CellBuffer frame;
+
+    // With the lock held: waits until the program has taken what `seq`
+    // counts and waits again, has ended, or is blocked outside a loop.
+    void WaitIdle(win32::UserLock &lock, std::uint64_t seq)
+    {
+        auto done = [&] { return finished || (queue->idle && queue->acknowledged >= seq); };
+        const auto deadline = Clock::now() + kSafetyBound;
+        auto sliceStart = Clock::now();
+        std::int64_t sliceCpu = CpuNs(cpuClock);
+        while (!done()) {
+            queue->idleChanged.wait_for(lock, std::chrono::milliseconds(20));
+            if (done()) return;
+            auto now = Clock::now();
+            if (now - sliceStart >= kSettle) {
+                std::int64_t cpu = CpuNs(cpuClock);
+                if (cpu - sliceCpu < kSettleCpuNs) return;  // blocked, not busy
+                sliceStart = now;
+                sliceCpu = cpu;
+            }
+            if (now > deadline)
+                throw DriveError("the program did not become idle within 5 s of real time (a busy loop?)");
+        }
+    }
+
+    std::uint64_t Hand(const win32::InputEvent &event, win32::UserLock &)
+    {
+        if (finished) throw DriveError("the program has ended; nothing takes input any more");
+        return win32::PostInputLocked(*queue, event);
+    }
+
+    void Act(const win32::InputEvent &event)
+    {
+        win32::UserLock lock = win32::LockUser();
+        WaitIdle(lock, Hand(event, lock));
+    }
+};
+
+namespace {
+
+std::string Describe(win32::Window *w)
+{
+    return "'" + w->text + "'";
+}
+
+std::string OpenWindows()
+{
+    std::string list;
+    for (HWND h : win32::State().zOrder) {
+        win32::Window *w = win32::Find(h);
+        if (!w || !w->Visible()) continue;
+        if (!list.empty()) list += ", ";
+        list += Describe(w);
+    }
+    return list.empty() ? "none" : list;
+}
+
+// Visible top-level windows, topmost first.
+template <typename Fn>
+win32::Window *TopmostWhere(Fn accept)
+{
+    auto &z = win32::State().zOrder;
+    for (auto it = z.rbegin(); it != z.rend(); ++it) {
+        win32::Window *w = win32::Find(*it);
+        if (w && w->Visible() && accept(w)) return w;
+    }
+    return nullptr;
+}
+
+win32::Window *ControlIn(win32::Window *top, int id)
+{
+    win32::Window *c = win32::FindChild(top, id);
+    return c && c->Visible() ? c : nullptr;
+}
+
+win32::Window *TopmostWithControl(int id)
+{
+    return TopmostWhere([&](win32::Window *w) { return ControlIn(w, id) != nullptr; });
+}
+
+win32::Window *WindowCaptioned(const std::string &caption)
+{
+    return TopmostWhere([&](win32::Window *w) { return w->text == caption; });
+}
+
+win32::Window *ControlOrThrow(win32::Window *top, int id, const std::string &where)
+{
+    win32::Window *c = top ? ControlIn(top, id) : nullptr;
+    if (!c) throw DriveError("no control " + std::to_string(id) + " in " + where + "; open windows: " + OpenWindows());
+    return c;
+}
+
+}  // namespace
+
+Session::Session(PcSetup setup) : impl_(new Impl)
+{
+    impl_->setup = std::move(setup);
+    char pattern[] = "/tmp/tolvane-drive-XXXXXX";
+    if (!mkdtemp(pattern)) throw DriveError("cannot make a temporary directory for the session");
+    impl_->root = pattern;
+    pcDir_ = impl_->root + "/pc";
+    impl_->cwd = impl_->root + "/cwd";
+    std::filesystem::create_directories(impl_->cwd);
+
+    pc::CreateOptions options;
+    options.profile = impl_->setup.profile;
+    options.virtualTime = true;
+    options.virtualStartNs = LocalTimeToUtcNs(impl_->setup.localTime, impl_->setup.utcOffsetMinutes);
+    options.hasUtcOffsetMinutes = true;
+    options.utcOffsetMinutes = impl_->setup.utcOffsetMinutes;
+    pc::Create(pcDir_, options);
+    pc::Attach(pcDir_);
+
+    impl_->oldCwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(impl_->cwd);
+    // Each session is a fresh program: no classes or message boxes of the last.
+    win32::UnregisterProgramClasses();
+    win32::ClearMessageBoxHistory();
+}
+
+Session::~Session()
+{
+    if (impl_->started) {
+        for (int round = 0; round < 20 && Running(); ++round) {
+            try {
+                if (TopMessageBox()) Key(VK_RETURN);
+                else CloseCommand();
+            } catch (const DriveError &) {
+            }
+        }
+        if (Running()) {
+            // A last resort: WM_QUIT ends every modal loop.
+            win32::UserLock lock = win32::LockUser();
+            impl_->queue->quit = true;
+            win32::NotifyQueueLocked(*impl_->queue);
+        }
+        auto deadline = Clock::now() + kSafetyBound;
+        while (Running() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (Running()) {
+            std::fprintf(stderr, "drive: the program would not end; leaving its thread behind\n");
+            impl_->thread.detach();
+        } else {
+            impl_->thread.join();
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::current_path(impl_->oldCwd, ignored);
+    std::filesystem::remove_all(impl_->root, ignored);
+    delete impl_;
+}
+
+void Session::Start() { Start(&WinMain); }
+
+void Session::Start(EntryPoint entry)
+{
+    if (impl_->started) throw DriveError("the session has started already");
+    impl_->started = true;
+    std::atomic<bool> ready{false};
+    impl_->thread = std::thread([this, entry, &ready] {
+        impl_->queue = win32::CurrentQueue();
+        pthread_getcpuclockid(pthread_self(), &impl_->cpuClock);
+        ready = true;
+        char commandLine[] = "";
+        int code = entry(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+        impl_->exitCode = code;
+        win32::UserLock lock = win32::LockUser();
+        impl_->finished = true;
+        impl_->queue->idleChanged.notify_all();
+    });
+    while (!ready) std::this_thread::yield();
+    win32::UserLock lock = win32::LockUser();
+    impl_->WaitIdle(lock, 0);
+}
+
+bool Session::Running() const
+{
+    if (!impl_->started) return false;
+    win32::UserLock lock = win32::LockUser();
+    return !impl_->finished;
+}
+
+int Session::ExitCode() const { return impl_->exitCode; }
+
+void Session::Press(int id)
+{
+    win32::UserLock lock = win32::LockUser();
+    win32::Window *top = TopmostWhere([&](win32::Window *w) {
+        win32::Window *c = ControlIn(w, id);
+        return c && win32::TakesInput(c);
+    });
+    if (!top) {
+        win32::Window *any = TopmostWithControl(id);
+        if (!any) throw DriveError("no open window has control " + std::to_string(id) + "; open windows: " + OpenWindows());
+        win32::Window *c = ControlIn(any, id);
+        throw DriveError("control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(any) +
+                         (c->Enabled() ? " cannot be pressed: its window is disabled (a modal box is open?)" : " is disabled"));
+    }
+    win32::Window *c = ControlIn(top, id);
+    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, c->handle}, lock));
+}
+
+void Session::PressIn(const std::string &caption, int id)
+{
+    win32::UserLock lock = win32::LockUser();
+    win32::Window *top = WindowCaptioned(caption);
+    if (!top) throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
+    win32::Window *c = ControlOrThrow(top, id, Describe(top));
+    if (!win32::TakesInput(c))
+        throw DriveError("control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(top) +
+                         (c->Enabled() ? " cannot be pressed: its window is disabled" : " is disabled"));
+    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, c->handle}, lock));
+}
+
+void Session::Key(int vk, bool shift) { impl_->Act({win32::InputEvent::kKeyDown, vk, shift, nullptr}); }
+
+void Session::CloseCommand() { impl_->Act({win32::InputEvent::kClose, 0, false, nullptr}); }
+
+void Session::Answer(int id)
+{
+    win32::UserLock lock = win32::LockUser();
+    HWND box = nullptr;
+    for (const win32::MessageBoxEntry &e : win32::MessageBoxHistoryLocked())
+        if (e.hwnd) box = e.hwnd;
+    win32::Window *top = TopmostWhere([&](win32::Window *w) {
+        for (const win32::MessageBoxEntry &e : win32::MessageBoxHistoryLocked())
+            if (e.hwnd == w->handle) return true;
+        return false;
+    });
+    if (!box || !top) throw DriveError("no message box is open; open windows: " + OpenWindows());
+    win32::Window *button = ControlOrThrow(top, id, "the message box " + Describe(top));
+    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, button->handle}, lock));
+}
+
+void Session::Advance(int milliseconds)
+{
+    std::int64_t remaining = static_cast<std::int64_t>(milliseconds) * 1'000'000;
+    while (remaining > 0) {
+        std::int64_t step = std::min(remaining, kMaxStepNs);
+        win32::UserLock lock = win32::LockUser();
+        if (!impl_->finished) {
+            std::int64_t due = win32::NextTimerDueLocked(*impl_->queue) - pc::Now();
+            if (due > 0 && due < step) step = due;
+        }
+        lock.unlock();
+        pc::AdvanceVirtualTime(step);
+        remaining -= step;
+        lock.lock();
+        if (!impl_->finished) impl_->WaitIdle(lock, win32::NotifyQueueLocked(*impl_->queue));
+    }
+}
+
+void Session::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!PostMessageA(hwnd, message, wParam, lParam))
+        throw DriveError("cannot post message " + std::to_string(message) + ": no such window");
+    win32::UserLock lock = win32::LockUser();
+    impl_->WaitIdle(lock, impl_->queue->requested);
+}
+
+LRESULT Session::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (!win32::SendToOtherThread(hwnd, message, wParam, lParam, result, 5000))
+        throw DriveError("message " + std::to_string(message) + " was not answered within 5 s (no such window, or "
+                         "the program is blocked)");
+    win32::UserLock lock = win32::LockUser();
+    impl_->WaitIdle(lock, impl_->queue->requested);
+    return result;
+}
+
+void Session::Resize(int columns, int rows)
+{
+    win32::UserLock lock = win32::LockUser();
+    impl_->cols = columns;
+    impl_->rows = rows;
+    win32::State().screenCols = columns;
+    win32::State().screenRows = rows;
+    win32::Touch();
+}
+
+std::vector<std::string> Session::Captions() const
+{
+    win32::UserLock lock = win32::LockUser();
+    std::vector<std::string> out;
+    for (HWND h : win32::State().zOrder)
+        if (win32::Window *w = win32::Find(h); w && w->Visible()) out.push_back(w->text);
+    return out;
+}
+
+std::string Session::TopCaption() const
+{
+    auto captions = Captions();
+    return captions.empty() ? std::string() : captions.back();
+}
+
+HWND Session::Window(const std::string &caption) const
+{
+    win32::UserLock lock = win32::LockUser();
+    win32::Window *w = WindowCaptioned(caption);
+    return w ? w->handle : nullptr;
+}
+
+std::string Session::Text(int id) const
+{
+    win32::UserLock lock = win32::LockUser();
+    return ControlOrThrow(TopmostWithControl(id), id, "any open window")->text;
+}
+
+std::string Session::TextIn(const std::string &caption, int id) const
+{
+    win32::UserLock lock = win32::LockUser();
+    return ControlOrThrow(WindowCaptioned(caption), id, "'" + caption + "'")->text;
+}
+
+bool Session::Enabled(int id) const
+{
+    win32::UserLock lock = win32::LockUser();
+    return ControlOrThrow(TopmostWithControl(id), id, "any open window")->Enabled();
+}
+
+bool Session::EnabledIn(const std::string &caption, int id) const
+{
+    win32::UserLock lock = win32::LockUser();
+    return ControlOrThrow(WindowCaptioned(caption), id, "'" + caption + "'")->Enabled();
+}
+
+bool Session::Checked(int id) const
+{
+    win32::UserLock lock = win32::LockUser();
+    return ControlOrThrow(TopmostWithControl(id), id, "any open window")->check == BST_CHECKED;
+}
+
+std::vector<std::string> Session::Lines(int listBoxId) const
+{
+    win32::UserLock lock = win32::LockUser();
+    win32::Window *c = ControlOrThrow(TopmostWithControl(listBoxId), listBoxId, "any open window");
+    return std::vector<std::string>(c->list.lines.begin(), c->list.lines.begin() + static_cast<long>(c->list.count));
+}
+
+std::optional<MessageBoxRecord> Session::TopMessageBox() const
+{
+    win32::UserLock lock = win32::LockUser();
+    const auto &history = win32::MessageBoxHistoryLocked();
+    win32::Window *top = TopmostWhere([&](win32::Window *w) {
+        return std::any_of(history.begin(), history.end(), [&](const auto &e) { return e.hwnd == w->handle; });
+    });
+    if (!top) return std::nullopt;
+    for (const auto &e : history)
+        if (e.hwnd == top->handle) return MessageBoxRecord{e.text, e.caption, e.type, e.answer};
+    return std::nullopt;
+}
+
+const std::vector<MessageBoxRecord> &Session::MessageBoxes() const
+{
+    win32::UserLock lock = win32::LockUser();
+    boxes_.clear();
+    for (const auto &e : win32::MessageBoxHistoryLocked()) boxes_.push_back({e.text, e.caption, e.type, e.answer});
+    return boxes_;
+}
+
+int Session::Beeps() const { return win32::BeepCount(); }
+
+std::string Session::Screen() const
+{
+    win32::UserLock lock = win32::LockUser();
+    if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
+        impl_->frame.Resize(impl_->cols, impl_->rows);
+    screen::RenderScreen(impl_->frame);
+    return impl_->frame.ToText();
+}
+
+}  // namespace drive

@@ -1,0 +1,47 @@
+// The terminal front end of a program's message loop: it waits in poll() on
+// the terminal and a self-pipe, turns keys and clicks into input for the
+// program's queue, and redraws what changed when the program is idle.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "screen/cells.h"
+#include "screen/display.h"
+#include "screen/keymap.h"
+#include "win32/user_frontend.h"
+
+namespace screen {
+
+class Terminal : public win32::FrontEnd {
+public:
+    // Installs the front end for the calling thread's queue. The terminal
+    // itself starts with the first window shown, so a program that never
+    // shows one (the fix companion) leaves it alone.
+    void Open();
+    // Restores the terminal and removes the front end.
+    void Close();
+
+    void Idle() override;
+    void Wait(std::int64_t timeoutNs) override;
+    void Wake() override;
+    void Beep() override;
+
+private:
+    void HandleSignalByte(char event);
+    void HandleInput(const RawInput &in);
+    void Apply(Action action, int x, int y);
+    void FollowSize();
+
+    Display display_;
+    CellBuffer frame_;
+    std::uint64_t drawnGeneration_ = ~std::uint64_t{0};
+    bool resized_ = true;
+    bool tooSmall_ = false;
+    std::thread clockWatch_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> clockMoved_{false};
+};
+
+}  // namespace screen

@@ -1,0 +1,121 @@
+// Window objects and the state of the user services: the handle table, the
+// classes, the z-order of top-level windows, and the one lock that guards them.
+// Every public call takes the lock; window procedures always run without it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "win32/controls.h"
+#include "win32/window_geometry.h"
+
+namespace win32 {
+
+struct Queue;
+struct WindowClass;
+
+struct DialogInfo {
+    DLGPROC proc = nullptr;
+    LPARAM initParam = 0;
+    INT_PTR result = 0;
+    bool ended = false;
+    bool disabledOwner = false;  // this dialog disabled its owner and re-enables it
+    int defaultId = 0;           // the dialog's default push button (DM_GETDEFID)
+    LRESULT msgResult = 0;       // DWL_MSGRESULT
+    bool centred = false;
+};
+
+// The items of a list box. Removed lines keep their storage at the end of the
+// vector so that replacing a line reuses capacity instead of allocating.
+struct ListBoxItems {
+    std::vector<std::string> lines;
+    size_t count = 0;
+    int selection = -1;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    std::shared_ptr<const WindowClass> windowClass;
+    WNDPROC proc = nullptr;
+    ControlKind kind = ControlKind::kOther;
+    std::string text;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int id = 0;
+    HWND parent = nullptr;  // children only
+    HWND owner = nullptr;   // top-level windows only
+    std::vector<HWND> children;  // creation order, which is also tab order
+    std::shared_ptr<Queue> queue;
+    HICON icon = nullptr;
+
+    RECT units{};    // dialog units, as the template gives them
+    CellRect cells;  // see CellRect
+    int clientCols = 0, clientRows = 0;  // top-level: the client area inside the frame
+
+    HWND focus = nullptr;  // top-level: the child that has, or last had, the focus
+    std::unique_ptr<DialogInfo> dialog;
+
+    UINT check = BST_UNCHECKED;  // buttons
+    bool pushed = false;
+    ListBoxItems list;  // list boxes
+    std::vector<BYTE> extraBytes;
+
+    bool IsChild() const { return (style & WS_CHILD) != 0; }
+    bool Visible() const { return (style & WS_VISIBLE) != 0; }
+    bool Enabled() const { return (style & WS_DISABLED) == 0; }
+};
+
+struct UserState {
+    std::mutex mutex;
+    std::unordered_map<HWND, std::unique_ptr<Window>> windows;
+    std::vector<HWND> zOrder;  // top-level windows, bottom to top
+    uintptr_t nextHandle = 0x10000;
+    uint64_t generation = 0;   // bumped by every visible change, for redraws
+    int screenCols = 80, screenRows = 24;
+};
+
+UserState &State();
+using UserLock = std::unique_lock<std::mutex>;
+inline UserLock LockUser() { return UserLock(State().mutex); }
+
+// ---- With the lock held ----
+Window *Find(HWND hwnd);
+inline void Touch() { ++State().generation; }
+Window *TopLevelOf(Window *w);
+// The top-level window that takes the keyboard: the topmost one that is visible
+// and enabled.
+Window *ActiveWindow();
+// The window that keys go to: the active window's focused control if it can
+// take input, else the active window itself.
+Window *KeyboardTarget();
+bool TakesInput(Window *w);  // visible and enabled, with every ancestor
+void BringToTop(Window *topLevel);
+void SetVisible(Window *w, bool visible);
+// Moves the focus inside a top-level window and updates which push button
+// shows as the default one. nullptr clears it.
+void SetFocusLocked(Window *topLevel, Window *control);
+Window *FindChild(Window *parent, int id);
+
+struct CreateParams {
+    std::shared_ptr<const WindowClass> windowClass;
+    std::string text;
+    DWORD style = 0, exStyle = 0;
+    int id = 0;
+    HWND parent = nullptr, owner = nullptr;
+    RECT units{};
+};
+Window *CreateWindowLocked(const CreateParams &params);
+
+// ---- Without the lock ----
+// Destroys the window, its children and the windows it owns; each gets WM_DESTROY.
+void DestroyWindowTree(HWND hwnd);
+// Runs a window's procedure on the calling thread.
+LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+}  // namespace win32
