@@ -1,0 +1,34 @@
+// Helpers for tests that run the whole program on a simulated PC through the
+// automation, the way a person at the keyboard would.
+#pragma once
+
+#include <string>
+
+#include "drive/session.h"
+#include "tolvane.h"
+
+inline const char *const kMainCaption = " Tolvane";
+inline const char *const kAboutCaption = "About Tolvane";
+inline const char *const kWarningCaption = " Tolvane - Warning";
+
+inline drive::PcSetup Pc(const std::string &profile, const std::string &localTime)
+{
+    drive::PcSetup setup;
+    setup.profile = profile;
+    setup.localTime = localTime;
+    return setup;
+}
+
+// Starts the program and gets past the About box to the main dialog in Idle.
+inline void StartToMainDialog(drive::Session &session)
+{
+    session.Start();
+    session.PressIn(kAboutCaption, IDOK);
+}
+
+// The one line a clock's list box holds, or "" while it is empty.
+inline std::string Line(const drive::Session &session, int listBoxId)
+{
+    auto lines = session.Lines(listBoxId);
+    return lines.empty() ? std::string() : lines.front();
+}
