@@ -5,22 +5,16 @@
 
 #include <stdlib.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <string>
+
+#include "allocations.h"
 
 #include "pc/machine.h"
 #include "tolvane.h"
 
-// The counting operator new below pairs malloc with free correctly; GCC cannot
-// see that once benchmark's own code is inlined around it.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
 namespace {
-
-std::atomic<long> gAllocations{0};
 
 // A fresh PC in a temporary directory, removed at the end of the run.
 class BenchPc {
@@ -43,21 +37,16 @@ private:
     std::string directory_;
 };
 
-void CountAllocations(benchmark::State &state, long before)
-{
-    state.counters["heap allocations"] = static_cast<double>(gAllocations - before);
-}
-
 void BM_GetCmosTime(benchmark::State &state)
 {
     BenchPc pc(state.range(0) != 0);
     ClockReading reading;
-    long before = gAllocations;
+    long before = HeapAllocations();
     for (auto _ : state) {
         GetCmosTime(&reading);
         benchmark::DoNotOptimize(reading);
     }
-    CountAllocations(state, before);
+    ReportHeapAllocations(state, before);
 }
 BENCHMARK(BM_GetCmosTime)->ArgName("virtual")->Arg(1)->Arg(0);
 
@@ -67,7 +56,7 @@ void BM_ClockTickReadings(benchmark::State &state)
     BenchPc pc(true);
     ClockReading cmos, bios;
     SYSTEMTIME local, utc;
-    long before = gAllocations;
+    long before = HeapAllocations();
     for (auto _ : state) {
         GetCmosTime(&cmos);
         benchmark::DoNotOptimize(GetBiosDateTime(&bios));
@@ -76,28 +65,8 @@ void BM_ClockTickReadings(benchmark::State &state)
         benchmark::DoNotOptimize(local);
         benchmark::DoNotOptimize(utc);
     }
-    CountAllocations(state, before);
+    ReportHeapAllocations(state, before);
 }
 BENCHMARK(BM_ClockTickReadings);
 
 }  // namespace
-
-void *operator new(std::size_t size)
-{
-    ++gAllocations;
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void *p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void *p, std::size_t) noexcept
-{
-    std::free(p);
-}
-
-BENCHMARK_MAIN();
