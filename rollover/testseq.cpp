@@ -37,6 +37,10 @@ void EndTestEarlyExit(HWND hwnd)
 
 void Test(HWND hwnd)
 {
+    // Windows' dialog manager sends IDOK for Enter even while TEST is disabled;
+    // a second test inside the first would save the test clock over the date.
+    if (gfTesting)
+        return;
     gfTesting = 1;
     gfDateSaved = 0;
     EnableButton(hwnd, IDC_TEST, FALSE);

@@ -119,6 +119,19 @@ TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
     EXPECT_EQ(t.wSecond, 7);
 }
 
+TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
+{
+    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    StartToMainDialog(s);
+    StartWatching(s);
+    s.Advance(2000);
+    // What Windows' dialog manager sends for Enter even with TEST disabled.
+    s.Post(s.Window(kMainCaption), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_EQ(s.TopCaption(), kMainCaption) << "a second warning opened";
+    EXPECT_EQ(ReadDateFile(), Record(2026, 6, 1, 15, 10, 20, 7, 0)) << "the saved date was overwritten";
+    ExpectButtons(s, {false, true, false, false}, "still Watching");
+}
+
 TEST(RolloverTest, VerdictsOfTheProblemPcs)
 {
     struct Case {
