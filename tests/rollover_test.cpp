@@ -241,6 +241,21 @@ TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
     EXPECT_EQ(s.TopCaption(), kWarningCaption);
 }
 
+TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
+{
+    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    StartToMainDialog(s);
+    // With its module gone the warning's template cannot be found: the dialog
+    // call fails with -1, which must not count as OK.
+    HINSTANCE module = ghInst;
+    ghInst = reinterpret_cast<HINSTANCE>(0x5a5a0000);
+    s.Press(IDC_TEST);
+    ghInst = module;
+    ExpectButtons(s, {true, false, false, true}, "Idle after the failed warning");
+    EXPECT_TRUE(ReadDateFile().empty()) << "date saved without consent";
+    EXPECT_EQ(Local().wYear, 2026) << "clock changed without consent";
+}
+
 TEST(RolloverTest, MainDialogStaysLiveUnderTheWarning)
 {
     drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));

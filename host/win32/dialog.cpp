@@ -226,9 +226,15 @@ void NextDialogControl(HWND dialog, WPARAM wParam, LPARAM lParam)
 
 using namespace win32;
 
-extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR lpTemplateName, HWND hWndParent,
+extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                           DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
+    // The one module of a host program holds every template; any other
+    // instance handle names a module that is not loaded.
+    if (hInstance && hInstance != ModuleInstance()) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return -1;
+    }
     if (!lpTemplateName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
