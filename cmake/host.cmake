@@ -68,10 +68,13 @@ target_link_libraries(tolvane_program PUBLIC tolvane_win32)
 add_executable(tolvane $<TARGET_OBJECTS:tolvane_resources>)
 target_link_libraries(tolvane PRIVATE tolvane_entry tolvane_program)
 
+# A Windows program name finds the host executable of the same file name, so
+# the companion is built as faltrem.exe.
 if(COMPANION_SOURCES)
   add_executable(faltrem ${COMPANION_SOURCES} $<TARGET_OBJECTS:faltrem_resources>)
   target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
   target_link_libraries(faltrem PRIVATE tolvane_entry)
+  set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
 endif()
 
 add_executable(tolvane-pc ${CMAKE_SOURCE_DIR}/host/tools/tolvane-pc.cpp)
@@ -87,6 +90,14 @@ if(HOST_DRIVE_SOURCES)
   target_link_libraries(tolvane_drive PUBLIC tolvane_program)
 endif()
 
+# A companion that holds the atom but never ends on WM_QUIT, under the
+# companion's file name in a directory of its own.
+add_executable(stubborn_faltrem ${CMAKE_SOURCE_DIR}/tests/companions/stubborn_faltrem.cpp
+               $<TARGET_OBJECTS:faltrem_resources>)
+target_link_libraries(stubborn_faltrem PRIVATE tolvane_entry)
+set_target_properties(stubborn_faltrem PROPERTIES OUTPUT_NAME faltrem.exe
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubborn)
+
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
 add_executable(tolvane_tests ${TEST_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
 target_include_directories(tolvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
@@ -96,7 +107,7 @@ if(TARGET tolvane_drive)
 endif()
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}" TOLVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-add_dependencies(tolvane_tests tolvane tolvane-pc)
+add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem)
 if(TARGET faltrem)
   add_dependencies(tolvane_tests faltrem)
 endif()

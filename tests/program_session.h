@@ -19,6 +19,15 @@ inline drive::PcSetup Pc(const std::string &profile, const std::string &localTim
     return setup;
 }
 
+// A PC whose program is installed as built: the program, faltrem.exe and the
+// help file Tolvaneeval.hlp side by side in its directory.
+inline drive::PcSetup InstalledPc(const std::string &profile, const std::string &localTime)
+{
+    drive::PcSetup setup = Pc(profile, localTime);
+    setup.programDirectory = TOLVANE_BINARY_DIR;
+    return setup;
+}
+
 // Starts the program and gets past the About box to the main dialog in Idle.
 inline void StartToMainDialog(drive::Session &session)
 {

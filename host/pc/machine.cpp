@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <new>
 
 #include "pc/rtc.h"
@@ -24,6 +25,8 @@ namespace detail {
 namespace {
 
 std::atomic<SharedState *> gAttached{nullptr};
+std::mutex gAttachedDirectoryMutex;
+std::string gAttachedDirectory;
 thread_local SharedState *tInterruptsHeld = nullptr;
 
 const char *const kStateFile = "state";
@@ -267,6 +270,15 @@ void Attach(const std::string &directory)
     // An earlier mapping stays: a thread may still be reading it, and a process
     // attaches only a few PCs in its life (a test binary a few dozen).
     gAttached.store(static_cast<SharedState *>(mapping), std::memory_order_release);
+    std::lock_guard lock(gAttachedDirectoryMutex);
+    gAttachedDirectory = directory;
+}
+
+std::string AttachedDirectory()
+{
+    using namespace detail;
+    std::lock_guard lock(gAttachedDirectoryMutex);
+    return gAttachedDirectory;
 }
 
 void AttachDefault(bool createIfMissing)

@@ -39,6 +39,10 @@ bool Exists(const std::string &directory);
 // there is none or its state file is not a PC of this layout.
 void Attach(const std::string &directory);
 
+// The directory of the attached PC ("" before Attach); programs this process
+// starts are pointed at it so that they run on the same PC.
+std::string AttachedDirectory();
+
 // Attaches DefaultDirectory(), creating the default PC there first if
 // `createIfMissing` and there is none.
 void AttachDefault(bool createIfMissing);

@@ -9,13 +9,38 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <string>
+
+#include "win32/module.h"
 
 namespace {
 
 // Where a Win32 executable is loaded; any fixed non-NULL value would do.
 HMODULE const kThisModule = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x00400000));
 
+std::mutex gOverrideMutex;
+std::string gOverride;
+
 }  // namespace
+
+void win32::OverrideModuleFileName(const std::string &path)
+{
+    std::lock_guard lock(gOverrideMutex);
+    gOverride = path;
+}
+
+std::string win32::ModuleFileName()
+{
+    {
+        std::lock_guard lock(gOverrideMutex);
+        if (!gOverride.empty())
+            return gOverride;
+    }
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    return length < 0 ? std::string() : std::string(path, static_cast<std::size_t>(length));
+}
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
 {
@@ -31,9 +56,10 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length < 0) {
+    std::string module = win32::ModuleFileName();
+    const char *path = module.c_str();
+    std::size_t length = module.size();
+    if (module.empty()) {
         SetLastError(ERROR_GEN_FAILURE);
         return 0;
     }

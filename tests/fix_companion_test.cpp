@@ -1,0 +1,332 @@
+// Install Fix and UnInstall Fix as a user meets them, with the real companion
+// (and one that ignores WM_QUIT) running as a separate host program.
+#include <gtest/gtest.h>
+
+#include "companion_fixture.h"
+#include "program_session.h"
+#include "win32/process.h"
+
+namespace {
+
+using namespace companiontest;
+namespace fs = std::filesystem;
+
+const char *const kFixCaption = " Tolvane - Fix Running";
+const char *const kPass = "Pass: The PC clocks are Year 2000 compliant";
+const char *const kFail =
+    "Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details";
+
+class FixCompanion : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        gfFixInstalled = 0;
+        gChildThreadID = 0;
+        ghChildProcess = NULL;
+    }
+};
+
+drive::PcSetup WithProgramDirectory(const std::string &directory, const std::string &profile = "y2k-ready")
+{
+    drive::PcSetup setup = Pc(profile, "2026-06-15 10:20:07.000");
+    setup.programDirectory = directory;
+    return setup;
+}
+
+// The state and both texts while no companion of ours runs.
+void ExpectNotInstalled(const drive::Session &s)
+{
+    EXPECT_EQ(gfFixInstalled, 0);
+    EXPECT_EQ(gChildThreadID, 0u);
+    EXPECT_EQ(ghChildProcess, nullptr);
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix");
+    EXPECT_EQ(s.TopCaption(), kMainCaption);
+}
+
+void ExpectInstalled(const drive::Session &s)
+{
+    EXPECT_EQ(gfFixInstalled, 1);
+    EXPECT_NE(gChildThreadID, 0u);
+    EXPECT_NE(ghChildProcess, nullptr);
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "UnInstall Fix");
+    EXPECT_EQ(s.TopCaption(), kFixCaption);
+}
+
+// The UnInstall wait blocks the program while the companion ends in real
+// time; the drive returns from the press before that.
+bool UnInstalled(const drive::Session &s)
+{
+    return Eventually([&] { return s.Text(IDC_INSTALL_FIX) == "Install Fix"; });
+}
+
+TEST_F(FixCompanion, InstallStartsItAndUnInstallStopsIt)
+{
+    TempDir program;
+    InstallCompanion(program.Path());
+    drive::Session s(WithProgramDirectory(program.Path()));
+    StartToMainDialog(s);
+
+    s.Press(IDC_INSTALL_FIX);
+    ExpectInstalled(s);
+    const DWORD pid = gChildThreadID;
+    EXPECT_TRUE(Eventually(AtomHeld)) << "the companion did not start";
+    EXPECT_TRUE(IsFaltremRunning());
+    EXPECT_TRUE(s.Enabled(IDC_TEST));
+    EXPECT_TRUE(s.Enabled(IDC_CLOSE));
+    EXPECT_FALSE(s.Enabled(IDC_STOPCLOCKS));
+    EXPECT_FALSE(s.Enabled(IDC_RESET_DATE));
+
+    s.Press(IDC_INSTALL_FIX);
+    ASSERT_TRUE(UnInstalled(s));
+    ExpectNotInstalled(s);
+    EXPECT_FALSE(AtomHeld());
+    EXPECT_TRUE(ProcessGone(pid));
+    EXPECT_TRUE(s.Enabled(IDC_TEST));
+    EXPECT_TRUE(s.Enabled(IDC_CLOSE));
+    EXPECT_TRUE(s.MessageBoxes().empty());
+}
+
+TEST_F(FixCompanion, UnInstallRightAfterInstallStillStopsIt)
+{
+    TempDir program;
+    InstallCompanion(program.Path());
+    drive::Session s(WithProgramDirectory(program.Path()));
+    StartToMainDialog(s);
+    s.Press(IDC_INSTALL_FIX);
+    const DWORD pid = gChildThreadID;
+    s.Press(IDC_INSTALL_FIX);  // before the companion has had time to start
+    ASSERT_TRUE(UnInstalled(s));
+    ExpectNotInstalled(s);
+    EXPECT_TRUE(ProcessGone(pid));
+    EXPECT_FALSE(AtomHeld());
+}
+
+TEST_F(FixCompanion, FoundInTheCurrentDirectoryAndOnTheSearchPath)
+{
+    for (const char *where : {"current directory", "search path"}) {
+        SCOPED_TRACE(where);
+        TempDir path;
+        std::optional<ScopedSearchPath> searchPath;
+        if (where == std::string("search path")) {
+            InstallCompanion(path.Path());
+            searchPath.emplace(path.Path());
+        }
+        drive::Session s;
+        if (where == std::string("current directory")) InstallCompanion(fs::current_path().string());
+        StartToMainDialog(s);
+        s.Press(IDC_INSTALL_FIX);
+        ExpectInstalled(s);
+        EXPECT_TRUE(Eventually(AtomHeld));
+        s.Press(IDC_INSTALL_FIX);
+        EXPECT_TRUE(UnInstalled(s));
+    }
+}
+
+// Each failure shows its box and leaves everything as it was.
+TEST_F(FixCompanion, MissingUnstartableAndTooLongCompanionsChangeNothing)
+{
+    TempDir root;
+    // The longest path that fits 260 characters with its terminator, and one more.
+    auto deepDirectory = [&](std::size_t pathLength) {
+        const std::size_t name = std::string("/faltrem.exe").size();
+        std::string directory = root / "deep";
+        while (directory.size() + name < pathLength) {
+            std::size_t room = pathLength - name - directory.size();
+            std::size_t take = std::min<std::size_t>(room, 201);
+            if (room - take == 1) take -= 1;  // leave no remainder too short for "/d"
+            directory += "/" + std::string(take - 1, 'd');
+        }
+        return directory;
+    };
+    const std::string tooLong = deepDirectory(MAX_PATH);
+    ASSERT_EQ((tooLong + "/faltrem.exe").size(), static_cast<std::size_t>(MAX_PATH));
+    InstallCompanion(tooLong);
+
+    fs::create_directories(root / "plain");
+    WriteFile(root / "plain/faltrem.exe", "MZ", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(root / "garbage");
+    WriteFile(root / "garbage/faltrem.exe", "not a program", fs::perms::owner_all);
+    fs::create_directories(root / "empty");
+
+    struct Case {
+        std::string directory;
+        const char *text, *caption;
+    } cases[] = {
+        {root / "empty", "Cant find faltrem.exe", "Tolvane - Error File Missing"},
+        {tooLong, "Cant find faltrem.exe", "Tolvane - Error File Missing"},
+        {root / "plain", "Cant start faltrem.exe", "Tolvane - Error"},
+        {root / "garbage", "Cant start faltrem.exe", "Tolvane - Error"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.directory);
+        drive::Session s(WithProgramDirectory(c.directory));
+        StartToMainDialog(s);
+        const std::uint64_t started = win32::StartedProcessCount();
+        gChildThreadID = 1234;  // a failed Install clears it
+        s.Press(IDC_INSTALL_FIX);
+        auto box = s.TopMessageBox();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, c.text);
+        EXPECT_EQ(box->caption, c.caption);
+        EXPECT_EQ(box->type, static_cast<unsigned>(MB_OK));
+        s.Answer(IDOK);
+        ExpectNotInstalled(s);
+        EXPECT_TRUE(s.Enabled(IDC_TEST));
+        EXPECT_TRUE(s.Enabled(IDC_CLOSE));
+        EXPECT_EQ(win32::StartedProcessCount(), started);
+        EXPECT_FALSE(AtomHeld());
+    }
+
+    // One character shorter fits, and starts.
+    const std::string fits = deepDirectory(MAX_PATH - 1);
+    InstallCompanion(fits);
+    drive::Session s(WithProgramDirectory(fits));
+    StartToMainDialog(s);
+    s.Press(IDC_INSTALL_FIX);
+    ExpectInstalled(s);
+    s.Press(IDC_INSTALL_FIX);
+    EXPECT_TRUE(UnInstalled(s));
+}
+
+TEST_F(FixCompanion, CompanionStartedElsewhereIsSeenRunning)
+{
+    TempDir program;
+    InstallCompanion(program.Path());
+    drive::Session s(WithProgramDirectory(program.Path()));
+    PROCESS_INFORMATION other = Start(CompanionBinary());
+    ASSERT_TRUE(Eventually(AtomHeld));
+    EXPECT_TRUE(IsFaltremRunning());
+
+    s.Start();
+    s.PressIn(kAboutCaption, IDOK);
+    auto box = s.TopMessageBox();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, "Tolvane -  Fix Software Running");
+    s.Answer(IDNO);
+    EXPECT_FALSE(s.Running());
+
+    PostThreadMessageA(other.dwThreadId, WM_QUIT, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(other.hProcess, 0) == WAIT_OBJECT_0; }));
+    CloseHandle(other.hProcess);
+    CloseHandle(other.hThread);
+    EXPECT_FALSE(IsFaltremRunning());
+}
+
+TEST_F(FixCompanion, CompanionThatEndedByItselfStillReadsInstalledAndUnInstallsAtOnce)
+{
+    TempDir program;
+    InstallCompanion(program.Path());
+    drive::Session s(WithProgramDirectory(program.Path()));
+    StartToMainDialog(s);
+    s.Press(IDC_INSTALL_FIX);
+    ASSERT_TRUE(Eventually(AtomHeld));
+    PostThreadMessageA(gChildThreadID, WM_QUIT, 0, 0);
+    ASSERT_TRUE(Eventually([] { return WaitForSingleObject(ghChildProcess, 0) == WAIT_OBJECT_0; }));
+    EXPECT_FALSE(AtomHeld());
+
+    s.Advance(1000);
+    ExpectInstalled(s);
+    s.Press(IDC_INSTALL_FIX);
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix") << "UnInstall of an ended companion did not complete at once";
+    ExpectNotInstalled(s);
+}
+
+// Started unquoted, the path below would start "Program.exe" beside
+// "Program Files".
+TEST_F(FixCompanion, DirectoryWithABlankStartsTheCompanionFound)
+{
+    TempDir root;
+    const std::string program = root / "Program Files/Tolvane";
+    InstallCompanion(program);
+    const std::string marker = root / "decoy-ran";
+    WriteFile(root / "Program.exe", "#!/bin/sh\ntouch '" + marker + "'\n", fs::perms::owner_all);
+
+    drive::Session s(WithProgramDirectory(program));
+    StartToMainDialog(s);
+    s.Press(IDC_INSTALL_FIX);
+    ExpectInstalled(s);
+    EXPECT_TRUE(Eventually(AtomHeld)) << "the companion did not start";
+    EXPECT_FALSE(fs::exists(marker)) << "Program.exe was started instead";
+    s.Press(IDC_INSTALL_FIX);
+    EXPECT_TRUE(UnInstalled(s));
+}
+
+TEST_F(FixCompanion, CompanionThatIgnoresQuitIsTerminatedAfterFiveSeconds)
+{
+    TempDir program;
+    InstallCompanion(program.Path(), StubbornBinary());
+    drive::Session s(WithProgramDirectory(program.Path()));
+    StartToMainDialog(s);
+    s.Press(IDC_INSTALL_FIX);
+    const DWORD pid = gChildThreadID;
+    ASSERT_TRUE(Eventually(AtomHeld));
+
+    s.Press(IDC_INSTALL_FIX);
+    s.Advance(4900);
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "UnInstall Fix") << "gave up before 5 s";
+    EXPECT_FALSE(ProcessGone(pid));
+
+    s.Advance(200);
+    ASSERT_TRUE(UnInstalled(s));
+    ExpectNotInstalled(s);
+    EXPECT_TRUE(ProcessGone(pid));
+    EXPECT_FALSE(AtomHeld()) << "the killed companion's atom stayed";
+
+    // And the fix can be installed again.
+    s.Press(IDC_INSTALL_FIX);
+    ExpectInstalled(s);
+}
+
+TEST_F(FixCompanion, CloseStopsTheCompanionEvenOneThatIgnoresQuit)
+{
+    for (const std::string &binary : {CompanionBinary(), StubbornBinary()}) {
+        SCOPED_TRACE(binary);
+        TempDir program;
+        InstallCompanion(program.Path(), binary);
+        drive::Session s(WithProgramDirectory(program.Path()));
+        StartToMainDialog(s);
+        s.Press(IDC_INSTALL_FIX);
+        const DWORD pid = gChildThreadID;
+        ASSERT_TRUE(Eventually(AtomHeld));
+        s.Press(IDC_CLOSE);
+        if (binary == StubbornBinary()) s.Advance(6000);
+        EXPECT_TRUE(Eventually([&] { return !s.Running(); }));
+        EXPECT_TRUE(ProcessGone(pid));
+        EXPECT_FALSE(AtomHeld());
+    }
+}
+
+// The companion is another program reacting in real time: after each step
+// of virtual time it gets its chance to look at the RTC.
+TEST_F(FixCompanion, RolloverTestOnALegacyRtcPassesOnlyWithTheFix)
+{
+    for (bool withFix : {true, false}) {
+        SCOPED_TRACE(withFix ? "with the fix" : "without the fix");
+        TempDir program;
+        InstallCompanion(program.Path());
+        drive::Session s(WithProgramDirectory(program.Path(), "legacy-rtc"));
+        StartToMainDialog(s);
+        if (withFix) {
+            s.Press(IDC_INSTALL_FIX);
+            ASSERT_TRUE(Eventually(AtomHeld));
+        }
+        s.Press(IDC_TEST);
+        s.PressIn(kWarningCaption, IDOK);
+        s.Advance(7000);
+        ClockReading cmos{};
+        bool fixed = Eventually([&] {
+            GetCmosTime(&cmos);
+            return cmos.century == 0x20;
+        }, std::chrono::milliseconds(withFix ? 5000 : 300));
+        EXPECT_EQ(fixed, withFix) << "century byte " << std::hex << cmos.century;
+        s.Advance(1000);
+        s.Press(IDC_STOPCLOCKS);
+        auto box = s.TopMessageBox();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, withFix ? kPass : kFail);
+        s.Answer(IDOK);
+        s.Press(IDC_RESET_DATE);
+    }
+}
+
+}  // namespace
