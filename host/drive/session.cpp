@@ -23,8 +23,12 @@
 #include "screen/cells.h"
 #include "screen/render.h"
 #include "win32/class.h"
+#include "win32/help.h"
 #include "win32/message.h"
+#include "win32/module.h"
 #include "win32/msgbox.h"
+#include "win32/process.h"
+#include "win32/session_end.h"
 #include "win32/timer.h"
 #include "win32/window.h"
 
@@ -76,13 +80,16 @@ struct Session::Impl {
     clockid_t cpuClock{};
     bool started = false;
     bool finished = false;  // under the user lock
+    std::uint64_t processesBefore = 0;  // processes this test binary had started before the session
+    std::atomic<bool> endedBySession{false};
     std::atomic<int> exitCode{0};
     int cols = 80, rows = 24;
     mutable screen::CellBuffer frame;
 
     // With the lock held: waits until the program has taken what `seq`
     // counts and waits again, has ended, or is blocked outside a loop.
-    void WaitIdle(win32::UserLock &lock, std::uint64_t seq)
+    // False when it returned because the program is blocked.
+    bool WaitIdle(win32::UserLock &lock, std::uint64_t seq)
     {
         auto done = [&] { return finished || (queue->idle && queue->acknowledged >= seq); };
         const auto deadline = Clock::now() + kSafetyBound;
@@ -90,17 +97,18 @@ struct Session::Impl {
         std::int64_t sliceCpu = CpuNs(cpuClock);
         while (!done()) {
             queue->idleChanged.wait_for(lock, std::chrono::milliseconds(20));
-            if (done()) return;
+            if (done()) return true;
             auto now = Clock::now();
             if (now - sliceStart >= kSettle) {
                 std::int64_t cpu = CpuNs(cpuClock);
-                if (cpu - sliceCpu < kSettleCpuNs) return;  // blocked, not busy
+                if (cpu - sliceCpu < kSettleCpuNs) return false;  // blocked, not busy
                 sliceStart = now;
                 sliceCpu = cpu;
             }
             if (now > deadline)
                 throw DriveError("the program did not become idle within 5 s of real time (a busy loop?)");
         }
+        return true;
     }
 
     std::uint64_t Hand(const win32::InputEvent &event, win32::UserLock &)
@@ -181,6 +189,9 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     pcDir_ = impl_->root + "/pc";
     impl_->cwd = impl_->root + "/cwd";
     std::filesystem::create_directories(impl_->cwd);
+    if (impl_->setup.programDirectory.empty()) impl_->setup.programDirectory = impl_->root + "/program";
+    std::filesystem::create_directories(impl_->setup.programDirectory);
+    impl_->processesBefore = win32::StartedProcessCount();
 
     pc::CreateOptions options;
     options.profile = impl_->setup.profile;
@@ -196,12 +207,18 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     // Each session is a fresh program: no classes or message boxes of the last.
     win32::UnregisterProgramClasses();
     win32::ClearMessageBoxHistory();
+    win32::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
 }
+
+const std::string &Session::ProgramDirectory() const { return impl_->setup.programDirectory; }
 
 Session::~Session()
 {
     if (impl_->started) {
         for (int round = 0; round < 20 && Running(); ++round) {
+            // Still running after an orderly attempt: perhaps waiting for a
+            // child that will not end.
+            if (round > 0) win32::TerminateStartedProcesses(impl_->processesBefore);
             try {
                 if (TopMessageBox()) Key(VK_RETURN);
                 else CloseCommand();
@@ -223,6 +240,8 @@ Session::~Session()
             impl_->thread.join();
         }
     }
+    win32::TerminateStartedProcesses(impl_->processesBefore);
+    win32::OverrideModuleFileName("");
     std::error_code ignored;
     std::filesystem::current_path(impl_->oldCwd, ignored);
     std::filesystem::remove_all(impl_->root, ignored);
@@ -241,7 +260,12 @@ void Session::Start(EntryPoint entry)
         pthread_getcpuclockid(pthread_self(), &impl_->cpuClock);
         ready = true;
         char commandLine[] = "";
-        int code = entry(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+        int code = 0;
+        try {
+            code = entry(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
+        } catch (const win32::ProgramEnded &) {
+            impl_->endedBySession = true;
+        }
         impl_->exitCode = code;
         win32::UserLock lock = win32::LockUser();
         impl_->finished = true;
@@ -260,6 +284,8 @@ bool Session::Running() const
 }
 
 int Session::ExitCode() const { return impl_->exitCode; }
+
+bool Session::EndedBySessionEnd() const { return impl_->endedBySession; }
 
 void Session::Press(int id)
 {
@@ -314,6 +340,9 @@ void Session::Answer(int id)
 void Session::Advance(int milliseconds)
 {
     std::int64_t remaining = static_cast<std::int64_t>(milliseconds) * 1'000'000;
+    // A program blocked outside its loop cannot take its timers; stepping on
+    // would only cost a settle per step.
+    bool blocked = false;
     while (remaining > 0) {
         std::int64_t step = std::min(remaining, kMaxStepNs);
         win32::UserLock lock = win32::LockUser();
@@ -321,11 +350,12 @@ void Session::Advance(int milliseconds)
             std::int64_t due = win32::NextTimerDueLocked(*impl_->queue) - pc::Now();
             if (due > 0 && due < step) step = due;
         }
+        if (blocked) step = remaining;
         lock.unlock();
         pc::AdvanceVirtualTime(step);
         remaining -= step;
         lock.lock();
-        if (!impl_->finished) impl_->WaitIdle(lock, win32::NotifyQueueLocked(*impl_->queue));
+        if (!impl_->finished) blocked = !impl_->WaitIdle(lock, win32::NotifyQueueLocked(*impl_->queue));
     }
 }
 
@@ -346,6 +376,24 @@ LRESULT Session::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     win32::UserLock lock = win32::LockUser();
     impl_->WaitIdle(lock, impl_->queue->requested);
     return result;
+}
+
+void Session::Wheel(const std::string &caption, int notches)
+{
+    win32::UserLock lock = win32::LockUser();
+    win32::Window *top = WindowCaptioned(caption);
+    if (!top) throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
+    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kWheel, notches, false, top->handle}, lock));
+}
+
+void Session::EndSession(bool really, bool forced)
+{
+    using win32::SessionEnd;
+    win32::UserLock lock = win32::LockUser();
+    if (impl_->finished) throw DriveError("the program has ended; there is no session to end");
+    win32::RequestSessionEndLocked(*impl_->queue, !really ? SessionEnd::kCancelled
+                                                  : forced ? SessionEnd::kForced : SessionEnd::kEnding);
+    impl_->WaitIdle(lock, impl_->queue->requested);
 }
 
 void Session::Resize(int columns, int rows)
@@ -447,6 +495,24 @@ std::string Session::Screen() const
         impl_->frame.Resize(impl_->cols, impl_->rows);
     screen::RenderScreen(impl_->frame);
     return impl_->frame.ToText();
+}
+
+std::optional<HelpWindowRecord> Session::HelpWindow() const
+{
+    win32::UserLock lock = win32::LockUser();
+    std::optional<win32::HelpWindowView> view = win32::HelpWindowLocked();
+    if (!view) return std::nullopt;
+    HelpWindowRecord record;
+    record.caption = view->caption;
+    const int end = std::min(static_cast<int>(view->lines.size()), view->top + view->rows);
+    for (int i = view->top; i < end; ++i) record.shown.push_back(view->lines[static_cast<size_t>(i)]);
+    for (const win32::HelpTopic &t : view->topics) {
+        if (t.line <= view->top) record.topic = t.title;
+        record.topics.push_back(t.title);
+    }
+    record.firstLine = view->top + 1;
+    record.lineCount = static_cast<int>(view->lines.size());
+    return record;
 }
 
 }  // namespace drive

@@ -25,10 +25,23 @@ struct MessageBoxRecord {
     int answer = 0;  // filled when answered
 };
 
+// The help window as a reader sees it.
+struct HelpWindowRecord {
+    std::string caption;
+    std::vector<std::string> shown;   // the lines in view, top to bottom
+    std::string topic;                // the topic of the first line in view, "" before the first
+    std::vector<std::string> topics;  // every topic's heading, in order
+    int firstLine = 0;                // 1-based
+    int lineCount = 0;
+};
+
 struct PcSetup {
     std::string profile = "y2k-ready";
     std::string localTime = "2026-06-15 10:00:00.000";
     int utcOffsetMinutes = 0;
+    // The program's own directory, where it looks for programs first: its
+    // module file is reported there. Empty: a fresh empty directory.
+    std::string programDirectory;
 };
 
 using EntryPoint = int(WINAPI *)(HINSTANCE, HINSTANCE, LPSTR, int);
@@ -39,7 +52,8 @@ public:
     // a fresh current directory, both removed again at the end.
     explicit Session(PcSetup setup = {});
     // If the program still runs: the close command, boxes answered with their
-    // default, until it ends (bounded).
+    // default, until it ends (bounded); processes started during the session
+    // that would keep it from ending, or outlive it, are killed.
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
@@ -49,6 +63,9 @@ public:
     void Start(EntryPoint entry);
     bool Running() const;
     int ExitCode() const;
+    // The program was ended by an end of the session, as Windows terminates
+    // it; its exit code is then 0.
+    bool EndedBySessionEnd() const;
 
     // ---- Acting ----
     void Press(int id);  // the topmost window that has control `id` enabled to the user
@@ -56,10 +73,17 @@ public:
     void Key(int vk, bool shift = false);  // through the dialog manager of the active window
     void CloseCommand();                   // like Alt+F4, the close box, Ctrl+C
     void Answer(int id);                   // a button of the topmost message box
-    void Advance(int milliseconds);        // the virtual clock, letting every timer fire
+    // The virtual clock, letting every timer fire; a program blocked outside
+    // its loop (whose timers cannot fire) gets the rest in one step.
+    void Advance(int milliseconds);
     void Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Resize(int columns, int rows);  // the off-screen terminal, 80 x 24 at first
+    void Wheel(const std::string &caption, int notches);  // over that window; positive scrolls up
+    // The end of the user's session, delivered as the host delivers it on
+    // SIGTERM (really), SIGHUP (really and forced) or a cancelled end
+    // (!really). Returns when the program waits again or has ended.
+    void EndSession(bool really, bool forced = false);
 
     // ---- Reading ----
     std::vector<std::string> Captions() const;  // open top-level windows, bottom to top
@@ -75,8 +99,10 @@ public:
     const std::vector<MessageBoxRecord> &MessageBoxes() const;
     int Beeps() const;
     std::string Screen() const;
+    std::optional<HelpWindowRecord> HelpWindow() const;  // nullopt while none is open
 
     const std::string &PcDirectory() const { return pcDir_; }
+    const std::string &ProgramDirectory() const;
 
 private:
     struct Impl;

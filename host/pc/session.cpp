@@ -145,6 +145,25 @@ void RestartWindows()
     state->bootNs = detail::NowOn(*state);
 }
 
+int SignalOf(SessionEndKind kind)
+{
+    switch (kind) {
+    case SessionEndKind::kForcedEnd: return SIGHUP;
+    case SessionEndKind::kCancelled: return SIGUSR1;
+    default: return SIGTERM;
+    }
+}
+
+int DeliverSessionEnd(SessionEndKind kind)
+{
+    int told = 0;
+    // Listing prunes the dead, so no pid that has been reused is signalled.
+    for (const RunningProgram &program : ListRunningPrograms())
+        if (program.pid != getpid() && kill(program.pid, SignalOf(kind)) == 0)
+            ++told;
+    return told;
+}
+
 std::uint32_t BootCount()
 {
     SharedState *state = detail::Attached();

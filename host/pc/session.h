@@ -29,4 +29,17 @@ std::vector<RunningProgram> ListRunningPrograms();
 void RestartWindows();
 std::uint32_t BootCount();
 
+// The end of the user's session as it reaches a host program: a signal, which
+// the program's front end turns into WM_QUERYENDSESSION and WM_ENDSESSION.
+enum class SessionEndKind {
+    kEnd,        // SIGTERM: the programs may refuse
+    kForcedEnd,  // SIGHUP: they are told, but cannot refuse
+    kCancelled,  // SIGUSR1: an end that was called off (WM_ENDSESSION with FALSE)
+};
+int SignalOf(SessionEndKind kind);
+
+// Tells every running host program of the PC except this process. Returns how
+// many were told.
+int DeliverSessionEnd(SessionEndKind kind);
+
 }  // namespace pc

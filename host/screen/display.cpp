@@ -35,8 +35,16 @@ const KeyCode kKeyCodes[] = {
     {false, '\n', Key::kEnter},     {true, KEY_ENTER, Key::kEnter},  {false, 27, Key::kEscape},
     {false, ' ', Key::kSpace},      {true, KEY_LEFT, Key::kLeft},    {true, KEY_RIGHT, Key::kRight},
     {true, KEY_UP, Key::kUp},       {true, KEY_DOWN, Key::kDown},    {false, 3, Key::kCtrlC},
-    {false, 12, Key::kCtrlL},       {true, KEY_RESIZE, Key::kResize},
+    {false, 12, Key::kCtrlL},       {true, KEY_RESIZE, Key::kResize},  {true, KEY_PPAGE, Key::kPageUp},
+    {true, KEY_NPAGE, Key::kPageDown}, {true, KEY_HOME, Key::kHome},   {true, KEY_END, Key::kEnd},
 };
+
+// Wheel notches arrive as presses of buttons 4 (away) and 5 (towards).
+#ifdef BUTTON5_PRESSED
+constexpr mmask_t kWheelDown = BUTTON5_PRESSED;
+#else
+constexpr mmask_t kWheelDown = 0;
+#endif
 
 attr_t CursesAttr(std::uint8_t attr)
 {
@@ -65,7 +73,7 @@ bool Display::Start()
     nodelay(stdscr, TRUE);
     set_escdelay(25);
     curs_set(0);
-    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED, nullptr);
+    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | kWheelDown, nullptr);
     mouseinterval(0);
     started_ = true;
     whole_ = true;
@@ -141,8 +149,15 @@ RawInput Display::Read()
     if (kind == ERR) return in;
     if (kind == KEY_CODE_YES && ch == KEY_MOUSE) {
         MEVENT event;
-        if (getmouse(&event) != OK || !(event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED))) return in;
-        in.kind = RawInput::kMouse;
+        if (getmouse(&event) != OK) return in;
+        if (event.bstate & (BUTTON4_PRESSED | kWheelDown)) {
+            in.kind = RawInput::kWheel;
+            in.notches = (event.bstate & BUTTON4_PRESSED) ? 1 : -1;
+        } else if (event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) {
+            in.kind = RawInput::kMouse;
+        } else {
+            return in;
+        }
         in.x = event.x;
         in.y = event.y;
         return in;

@@ -7,12 +7,16 @@
 namespace screen {
 
 // The keys the terminal tells apart, whatever their escape sequences.
-enum class Key { kOther, kTab, kBackTab, kEnter, kEscape, kSpace, kLeft, kRight, kUp, kDown, kCtrlC, kCtrlL, kResize };
+enum class Key {
+    kOther, kTab, kBackTab, kEnter, kEscape, kSpace, kLeft, kRight, kUp, kDown,
+    kPageUp, kPageDown, kHome, kEnd, kCtrlC, kCtrlL, kResize,
+};
 
 struct RawInput {
-    enum Kind { kNone, kKey, kMouse } kind = kNone;
+    enum Kind { kNone, kKey, kMouse, kWheel } kind = kNone;
     Key key = Key::kOther;
-    int x = 0, y = 0;  // mouse
+    int x = 0, y = 0;  // mouse, wheel
+    int notches = 0;   // wheel: positive away from the user
 };
 
 class Display {

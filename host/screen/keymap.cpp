@@ -18,6 +18,8 @@ constexpr KeyBinding kKeys[] = {
     {Key::kEscape, Action::kEscape}, {Key::kSpace, Action::kSpace},     {Key::kLeft, Action::kLeft},
     {Key::kRight, Action::kRight},   {Key::kUp, Action::kUp},           {Key::kDown, Action::kDown},
     {Key::kCtrlC, Action::kClose},   {Key::kCtrlL, Action::kRedraw},    {Key::kResize, Action::kResize},
+    {Key::kPageUp, Action::kPageUp}, {Key::kPageDown, Action::kPageDown}, {Key::kHome, Action::kHome},
+    {Key::kEnd, Action::kEnd},
 };
 
 struct RegionBinding {
@@ -41,6 +43,8 @@ constexpr KeyStroke kStrokes[] = {
     {Action::kTab, VK_TAB, false},      {Action::kBackTab, VK_TAB, true}, {Action::kEnter, VK_RETURN, false},
     {Action::kEscape, VK_ESCAPE, false}, {Action::kSpace, VK_SPACE, false}, {Action::kLeft, VK_LEFT, false},
     {Action::kRight, VK_RIGHT, false},  {Action::kUp, VK_UP, false},      {Action::kDown, VK_DOWN, false},
+    {Action::kPageUp, VK_PRIOR, false}, {Action::kPageDown, VK_NEXT, false}, {Action::kHome, VK_HOME, false},
+    {Action::kEnd, VK_END, false},
 };
 
 }  // namespace
@@ -48,6 +52,7 @@ constexpr KeyStroke kStrokes[] = {
 Action ActionForInput(const RawInput &in)
 {
     if (in.kind == RawInput::kMouse) return Action::kClick;
+    if (in.kind == RawInput::kWheel) return Action::kWheel;
     for (const KeyBinding &k : kKeys)
         if (k.key == in.key) return k.action;
     return Action::kNone;

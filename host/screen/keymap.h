@@ -18,8 +18,13 @@ enum class Action {
     kRight,
     kUp,
     kDown,
+    kPageUp,
+    kPageDown,
+    kHome,
+    kEnd,
     kClose,     // the window's close command: Ctrl+C, the close box
     kClick,     // press a control
+    kWheel,     // turn the wheel over a window
     kActivate,  // bring a window forward
     kRedraw,    // Ctrl+L
     kResize,

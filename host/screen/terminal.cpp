@@ -13,9 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "pc/session.h"
 #include "pc/timesource.h"
 #include "screen/render.h"
 #include "win32/message.h"
+#include "win32/session_end.h"
 #include "win32/window.h"
 
 namespace screen {
@@ -40,6 +42,7 @@ void OnSignal(int sig)
     case SIGWINCH: Post('W'); break;
     case SIGINT: Post('C'); break;
     case SIGHUP: Post('H'); break;
+    case SIGUSR1: Post('U'); break;
     default: Post('T'); break;
     }
 }
@@ -62,7 +65,9 @@ void Terminal::Open()
         fcntl(gPipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(gPipe[1], F_SETFD, FD_CLOEXEC);
     }
-    for (int sig : {SIGWINCH, SIGINT, SIGTERM, SIGHUP}) Install(sig);
+    for (int sig : {SIGWINCH, SIGINT, pc::SignalOf(pc::SessionEndKind::kEnd), pc::SignalOf(pc::SessionEndKind::kForcedEnd),
+                    pc::SignalOf(pc::SessionEndKind::kCancelled)})
+        Install(sig);
     if (pc::IsVirtualTime()) {
         clockWatch_ = std::thread([this] {
             std::int64_t last = pc::Now();
@@ -88,6 +93,8 @@ void Terminal::Close()
     if (clockWatch_.joinable()) clockWatch_.join();
     display_.Stop();
 }
+
+void Terminal::Restore() { display_.Stop(); }
 
 void Terminal::FollowSize()
 {
@@ -130,7 +137,7 @@ void Terminal::Idle()
 void Terminal::Wait(std::int64_t timeoutNs)
 {
     pollfd fds[2] = {{gPipe[0], POLLIN, 0}, {display_.InputFd(), POLLIN, 0}};
-    nfds_t count = display_.Started() ? 2 : 1;
+    nfds_t count = display_.Started() && !inputGone_ ? 2 : 1;
     int timeoutMs = timeoutNs < 0 ? -1 : static_cast<int>((timeoutNs + 999'999) / 1'000'000);
     if (poll(fds, count, timeoutMs) <= 0) return;
     if (fds[0].revents & POLLIN) {
@@ -139,8 +146,15 @@ void Terminal::Wait(std::int64_t timeoutNs)
         while ((n = read(gPipe[0], events, sizeof events)) > 0)
             for (ssize_t i = 0; i < n; ++i) HandleSignalByte(events[i]);
     }
-    if (count > 1 && (fds[1].revents & (POLLIN | POLLHUP))) {
+    if (count > 1 && (fds[1].revents & POLLIN)) {
         for (RawInput in = display_.Read(); in.kind != RawInput::kNone; in = display_.Read()) HandleInput(in);
+    }
+    // A terminal that has hung up is the end of the user's session, whether
+    // or not a SIGHUP reaches us. It says so at every poll, so it is not
+    // polled again, or the loop would spin while that end runs.
+    if (count > 1 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        inputGone_ = true;
+        win32::RequestSessionEnd(win32::SessionEnd::kForced);
     }
 }
 
@@ -153,12 +167,11 @@ void Terminal::HandleSignalByte(char event)
     switch (event) {
     case 'W': Apply(Action::kResize, 0, 0); break;
     case 'C': Apply(Action::kClose, 0, 0); break;
-    case 'T':
-    case 'H':
-        // The end of the session: leave the terminal as it was, then end as
-        // the signal would have.
-        display_.Stop();
-        std::_Exit(128 + (event == 'H' ? SIGHUP : SIGTERM));
+    // The end of the session, delivered by the loop; when it ends the program,
+    // main() gives the terminal back.
+    case 'T': win32::RequestSessionEnd(win32::SessionEnd::kEnding); break;
+    case 'H': win32::RequestSessionEnd(win32::SessionEnd::kForced); break;
+    case 'U': win32::RequestSessionEnd(win32::SessionEnd::kCancelled); break;
     case 't':
         clockMoved_ = false;
         break;
@@ -179,6 +192,12 @@ void Terminal::HandleInput(const RawInput &in)
         auto queue = win32::CurrentQueue();
         if (action == Action::kClose) win32::PostInputLocked(*queue, {win32::InputEvent::kClose, 0, false, hit.hwnd});
         else win32::PostInputLocked(*queue, {win32::InputEvent::kButtonDown, 0, false, hit.hwnd});
+        return;
+    }
+    if (action == Action::kWheel) {
+        win32::UserLock lock = win32::LockUser();
+        Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
+        if (hit.hwnd) win32::PostInputLocked(*win32::CurrentQueue(), {win32::InputEvent::kWheel, in.notches, false, hit.hwnd});
         return;
     }
     Apply(action, in.x, in.y);

@@ -22,6 +22,9 @@ public:
     void Open();
     // Restores the terminal and removes the front end.
     void Close();
+    // Only gives the terminal back, from any thread: for a program about to be
+    // ended without returning to Close().
+    void Restore();
 
     void Idle() override;
     void Wait(std::int64_t timeoutNs) override;
@@ -39,6 +42,7 @@ private:
     std::uint64_t drawnGeneration_ = ~std::uint64_t{0};
     bool resized_ = true;
     bool tooSmall_ = false;
+    bool inputGone_ = false;  // the terminal hung up: nothing more to read
     std::thread clockWatch_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> clockMoved_{false};

@@ -42,6 +42,10 @@ const char *const kHelp =
     "  sync               set the OS clock back to the time source and write it to the RTC\n"
     "  advance DURATION   move a virtual clock on (e.g. 5, 1.5s, 250ms, 10m, 2h, 400d)\n"
     "  restart            restart the simulated Windows: the global atoms are cleared\n"
+    "  end-session [--cancel | --force]\n"
+    "                     end the user's session for every running host program;\n"
+    "                     --cancel: an end that was called off, they go on;\n"
+    "                     --force: an end they are told of but cannot refuse\n"
     "  --help             this text\n"
     "\n"
     "settings:\n";
@@ -263,6 +267,27 @@ int Advance(const std::string &directory, const std::vector<std::string> &args)
     return 0;
 }
 
+int EndSession(const std::string &directory, const std::vector<std::string> &args)
+{
+    pc::SessionEndKind kind = pc::SessionEndKind::kEnd;
+    if (args.size() > 1)
+        throw Usage("end-session takes at most one of --cancel and --force");
+    if (args.size() == 1) {
+        if (args[0] == "--cancel")
+            kind = pc::SessionEndKind::kCancelled;
+        else if (args[0] == "--force")
+            kind = pc::SessionEndKind::kForcedEnd;
+        else
+            throw Usage("end-session does not take '" + args[0] + "'; see tolvane-pc --help");
+    }
+    pc::Attach(directory);
+    int told = pc::DeliverSessionEnd(kind);
+    std::printf("%s delivered to %d running host program%s\n",
+                kind == pc::SessionEndKind::kCancelled ? "cancelled end of session" : "end of session", told,
+                told == 1 ? "" : "s");
+    return 0;
+}
+
 int Run(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -321,6 +346,8 @@ int Run(int argc, char **argv)
         pc::RestartWindows();
         return 0;
     }
+    if (command == "end-session")
+        return EndSession(dir, rest);
     throw Usage("unknown command '" + command + "'; see tolvane-pc --help");
 }
 

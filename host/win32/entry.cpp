@@ -1,7 +1,8 @@
-// The host's main(): attach the simulated PC, enter this program in its table,
-// start the terminal, run the program's WinMain and restore the terminal
-// before its result becomes the exit code.
+// The host's main(): attach the simulated PC, start the terminal, enter this
+// program in the PC's table, run the program's WinMain and restore the
+// terminal before its result becomes the exit code.
 #include <windows.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,16 @@
 #include "pc/machine.h"
 #include "pc/session.h"
 #include "screen/terminal.h"
+#include "win32/session_end.h"
+#include "win32/thread_mailbox.h"
+
+namespace {
+
+// How long a program may take over its end of session, as Windows waits for
+// an application before it ends it anyway.
+constexpr std::int64_t kWaitToKillMs = 10'000;
+
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -19,8 +30,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", error.what());
         return 2;
     }
-    const char *slash = std::strrchr(argv[0], '/');
-    pc::RegisterThisProcess(slash ? slash + 1 : argv[0]);
 
     // The command line after the program's name, as Windows hands it over.
     std::string commandLine;
@@ -29,9 +38,25 @@ int main(int argc, char **argv)
         commandLine += argv[i];
     }
 
+    // The terminal takes the end-of-session signals before the table names
+    // this program to whoever sends them.
     screen::Terminal terminal;
     terminal.Open();
-    int result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
+    const char *slash = std::strrchr(argv[0], '/');
+    pc::RegisterThisProcess(slash ? slash + 1 : argv[0]);
+    win32::OpenMainThreadMailbox();
+    win32::SetHungEndHandler(kWaitToKillMs, [&terminal] {
+        // The program's thread is stuck in its end, so nothing else draws.
+        terminal.Restore();
+        _exit(0);
+    });
+
+    int result;
+    try {
+        result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
+    } catch (const win32::ProgramEnded &) {
+        result = 0;
+    }
     terminal.Close();
     return result;
 }

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "pc/timesource.h"
+#include "win32/session_end.h"
 #include "win32/timer.h"
 
 namespace win32 {
@@ -140,6 +141,16 @@ bool ConvertInput(Queue &queue, MSG &out)
         out.wParam = SC_CLOSE;
         return true;
     }
+    case InputEvent::kWheel: {
+        // To the top-level window under the pointer, as later Windows do:
+        // in a terminal the pointer says which window is meant.
+        Window *top = TopLevelOf(Find(event.hwnd));
+        if (!top || top->queue.get() != &queue || !TakesInput(top)) return false;
+        out.hwnd = top->handle;
+        out.message = WM_MOUSEWHEEL;
+        out.wParam = MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(event.vk * WHEEL_DELTA)));
+        return true;
+    }
     }
     return false;
 }
@@ -147,6 +158,8 @@ bool ConvertInput(Queue &queue, MSG &out)
 bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, UINT high, bool remove)
 {
     RunSentMessages(queue, lock);
+    // The system sends the end of the session, so it arrives like a sent message.
+    DeliverSessionEndLocked(queue, lock);
     for (size_t i = 0; i < queue.posted.Size(); ++i) {
         MSG &m = queue.posted.At(i);
         if (!InRange(m.message, low, high) || !MatchesWindow(m.hwnd, filter)) continue;

@@ -65,11 +65,15 @@ private:
 // Input as a user gives it; turned into messages when the thread takes it, so
 // that the focus and enabled state of that moment decide where it goes.
 struct InputEvent {
-    enum Kind { kKeyDown, kKeyUp, kButtonDown, kButtonUp, kClose } kind = kKeyDown;
-    int vk = 0;
+    enum Kind { kKeyDown, kKeyUp, kButtonDown, kButtonUp, kClose, kWheel } kind = kKeyDown;
+    int vk = 0;  // keys; the wheel: notches, positive away from the user
     bool shift = false;
-    HWND hwnd = nullptr;  // buttons: the window clicked; close: the window (nullptr: the active one)
+    HWND hwnd = nullptr;  // buttons, wheel: the window pointed at; close: the window (nullptr: the active one)
 };
+
+// An end of the user's session waiting for the thread (see win32/session_end.h),
+// strongest last, so that two requests merge into the stronger.
+enum class SessionEnd { kNone, kCancelled, kEnding, kForced };
 
 struct SentMessage {
     HWND hwnd;
@@ -99,6 +103,8 @@ struct Queue {
     std::vector<Timer> timers;
     UINT_PTR nextThreadTimerId = 0x7FF0;
     bool shiftDown = false;  // GetKeyState(VK_SHIFT) while a key is handled
+    SessionEnd sessionEnd = SessionEnd::kNone;  // requested, not yet delivered
+    bool endingSession = false;                 // being delivered now
 
     FrontEnd *frontEnd = nullptr;
     std::condition_variable wake;

@@ -1,0 +1,184 @@
+// The end of the session as a real host process meets it: SIGTERM, SIGHUP, a
+// terminal that hangs up, and a cancelled end sent by tolvane-pc, in a real
+// terminal (tmux) on a PC on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tmux_terminal.h"
+
+namespace {
+
+using tmuxtest::Terminal;
+
+// Left by an earlier test: 1998-03-01 08:00:00, a SYSTEMTIME's 16 bytes.
+const std::vector<unsigned char> kEarlierRecord = {0xCE, 0x07, 3, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0};
+// What a test started at 2026-06-15 10:00:00 saves, up to the seconds.
+const std::vector<unsigned char> kThisRecordToSeconds = {0xEA, 0x07, 6, 0, 1, 0, 15, 0, 10, 0, 0, 0, 0, 0};
+
+enum class State { kIdle, kConfirming, kWatching, kVerdictUp };
+const char *Name(State state)
+{
+    switch (state) {
+    case State::kIdle: return "Idle";
+    case State::kConfirming: return "Confirming";
+    case State::kWatching: return "Watching";
+    default: return "Judged, verdict box up";
+    }
+}
+bool ClockSet(State state) { return state == State::kWatching || state == State::kVerdictUp; }
+
+std::vector<unsigned char> DateFile(const Terminal &t)
+{
+    std::ifstream in(t.Directory() / "datesave.tmp", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteDateFile(const Terminal &t, const std::vector<unsigned char> &bytes)
+{
+    std::ofstream out(t.Directory() / "datesave.tmp", std::ios::binary);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The program's pid from the PC's table of running programs; 0 if not listed.
+int ProgramPid(const Terminal &t)
+{
+    std::smatch m;
+    std::string show = t.Pc("show");
+    return std::regex_search(show, m, std::regex(R"(pid (\d+) .* tolvane )")) ? std::stoi(m[1]) : 0;
+}
+
+std::string OsLocalTime(const Terminal &t)
+{
+    std::smatch m;
+    std::string show = t.Pc("show");
+    return std::regex_search(show, m, std::regex(R"(OS local time:\s+(\S+ \S+))")) ? m[1].str() : show;
+}
+
+// A fresh PC and the program, its main dialog up, then on into `state`.
+void StartIn(Terminal &t, State state, const std::string &shellPrefix = "", bool keepPane = true,
+             bool withFix = false)
+{
+    ASSERT_TRUE(t.CreatePc("--virtual --start '2026-06-15 10:00:00'"));
+    WriteDateFile(t, kEarlierRecord);
+    t.Start(100, 36, shellPrefix, keepPane);
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen)) << screen;
+    t.Keys("Enter");
+    ASSERT_TRUE(t.WaitFor(std::regex("StopClocks"), &screen)) << screen;
+    if (withFix) {
+        t.Keys("Tab Enter");  // Install Fix
+        ASSERT_TRUE(t.WaitFor(std::regex("Fix Running"), &screen)) << screen;
+        t.Keys("BTab");  // back to TEST
+    }
+    if (state == State::kIdle) return;
+    t.Keys("Enter");  // TEST, the default button
+    ASSERT_TRUE(t.WaitFor(std::regex("Continue with Test"), &screen)) << screen;
+    if (state == State::kConfirming) return;
+    t.Keys("Enter");  // OK
+    t.Pc("advance 7s");
+    ASSERT_TRUE(t.WaitFor(std::regex("01-01-2000   00:00:0"), &screen)) << screen;
+    if (state == State::kWatching) return;
+    t.Keys("Tab Enter");  // StopClocks
+    ASSERT_TRUE(t.WaitFor(std::regex("Test Result"), &screen)) << screen;
+}
+
+void ExpectNothingLeft(const Terminal &t, State state)
+{
+    EXPECT_EQ(OsLocalTime(t).substr(0, 18), "2026-06-15 10:00:0") << "the clock was not set back";
+    std::vector<unsigned char> file = DateFile(t);
+    if (ClockSet(state)) {
+        file.resize(kThisRecordToSeconds.size());
+        EXPECT_EQ(file, kThisRecordToSeconds);
+    } else {
+        EXPECT_EQ(file, kEarlierRecord);
+    }
+    std::string show = t.Pc("show");
+    EXPECT_NE(show.find("running host programs: none"), std::string::npos) << show;
+    EXPECT_NE(show.find("global atoms: none"), std::string::npos) << show;
+}
+
+void EndInEveryState(int signal)
+{
+    for (State state : {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp}) {
+        SCOPED_TRACE(Name(state));
+        Terminal t;
+        StartIn(t, state);
+        int pid = ProgramPid(t);
+        ASSERT_NE(pid, 0) << t.Pc("show");
+        ASSERT_EQ(kill(pid, signal), 0);
+        if (ClockSet(state)) {
+            std::string screen;
+            ASSERT_TRUE(t.WaitFor(std::regex("Tolvane -  End Session[\\s\\S]*Date Restored"), &screen)) << screen;
+            t.Keys("Enter");
+        }
+        EXPECT_EQ(t.ExitStatus(), "0");
+        ExpectNothingLeft(t, state);
+        EXPECT_EQ(t.Screen().find("StopClocks"), std::string::npos) << "the terminal was not given back";
+    }
+}
+
+TEST(EndSessionSignals, SigtermInEveryStateUndoesTheTestAndEnds)
+{
+    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    EndInEveryState(SIGTERM);
+}
+
+TEST(EndSessionSignals, SighupInEveryStateUndoesTheTestAndEnds)
+{
+    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    EndInEveryState(SIGHUP);
+}
+
+TEST(EndSessionSignals, SigtermWithTheFixRunningStopsItBeforeTheProgramEnds)
+{
+    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    StartIn(t, State::kWatching, "", true, true);
+    ASSERT_NE(t.Pc("show").find("faltrem"), std::string::npos) << "the companion is not running";
+    ASSERT_EQ(kill(ProgramPid(t), SIGTERM), 0);
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
+    t.Keys("Enter");
+    EXPECT_EQ(t.ExitStatus(), "0");
+    ExpectNothingLeft(t, State::kWatching);
+}
+
+TEST(EndSessionSignals, TerminalThatHangsUpMidTestStillGetsTheDateBackAndEnds)
+{
+    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    // The pane's shell outlives its terminal to report the exit status.
+    StartIn(t, State::kWatching, "trap '' HUP; ", false);
+    tmuxtest::Run(t.Tmux("kill-server"));
+    // Nobody is left to answer Date Restored: the program is ended after its grace.
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(20)), "0");
+    ExpectNothingLeft(t, State::kWatching);
+}
+
+TEST(EndSessionSignals, CancelledEndFromTolvanePcLeavesTheProgramRunningInIdle)
+{
+    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    StartIn(t, State::kWatching);
+    EXPECT_EQ(t.Pc("end-session --cancel"), "cancelled end of session delivered to 1 running host program\n");
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
+    t.Keys("Enter");
+    EXPECT_EQ(OsLocalTime(t).substr(0, 18), "2026-06-15 10:00:0");
+
+    t.Pc("advance 3s");
+    EXPECT_TRUE(t.WaitFor(std::regex("06-15-2026   10:00:0[23]"), &screen)) << "the display stands still\n" << screen;
+    EXPECT_EQ(screen.find("Date Restored"), std::string::npos) << screen;
+    t.Keys("C-c");
+    EXPECT_EQ(t.ExitStatus(), "0");
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// Every way out of every state of a test, with and without the fix running:
+// where the clock ends, what the date file holds, which messages appear and
+// what is left running. The end of the session is delivered in-process the way
+// the host delivers it on a signal; tests/session_end_e2e_test.cpp sends the
+// real signals.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pc/session.h"
+#include "program_session.h"
+
+namespace {
+
+const char *const kCompanionAtom = "_faltrem_running_";
+const char *const kCouldntReset = "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
+
+std::vector<unsigned char> ReadDateFile()
+{
+    std::ifstream in("datesave.tmp", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteDateFile(const std::vector<unsigned char> &bytes)
+{
+    std::ofstream out("datesave.tmp", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute, int second, int ms)
+{
+    std::vector<unsigned char> bytes;
+    for (int v : {year, month, dow, day, hour, minute, second, ms}) {
+        bytes.push_back(static_cast<unsigned char>(v & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(v >> 8));
+    }
+    return bytes;
+}
+
+// Left by some earlier test: no exit may set it.
+const std::vector<unsigned char> kEarlierRecord = Record(1998, 3, 0, 1, 8, 0, 0, 0);
+// What this run's test saves: the start time below.
+const std::vector<unsigned char> kThisRecord = Record(2026, 6, 1, 15, 10, 20, 7, 0);
+
+std::string LocalNow()
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[32];
+    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    return text;
+}
+
+enum class State { kIdle, kConfirming, kWatching, kVerdictUp, kJudged };
+const char *Name(State state)
+{
+    switch (state) {
+    case State::kIdle: return "Idle";
+    case State::kConfirming: return "Confirming";
+    case State::kWatching: return "Watching";
+    case State::kVerdictUp: return "Judged, verdict box up";
+    default: return "Judged";
+    }
+}
+// A test has set the clock, so an exit owes the saved date back.
+bool ClockSet(State state) { return state != State::kIdle && state != State::kConfirming; }
+
+void Reach(drive::Session &s, State state)
+{
+    if (state == State::kIdle) return;
+    s.Press(IDC_TEST);
+    ASSERT_EQ(s.TopCaption(), kWarningCaption);
+    if (state == State::kConfirming) return;
+    s.PressIn(kWarningCaption, IDOK);
+    s.Advance(7000);  // past midnight
+    ASSERT_EQ(LocalNow(), "2000-01-01 00:00:02");
+    if (state == State::kWatching) return;
+    s.Press(IDC_STOPCLOCKS);
+    ASSERT_TRUE(s.TopMessageBox());
+    if (state == State::kVerdictUp) return;
+    s.Answer(IDOK);
+}
+
+enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd };
+const char *Name(Way way)
+{
+    switch (way) {
+    case Way::kCloseButton: return "Close";
+    case Way::kCloseBox: return "close command";
+    case Way::kEnd: return "end of session (SIGTERM)";
+    case Way::kForcedEnd: return "forced end of session (SIGHUP)";
+    default: return "cancelled end of session";
+    }
+}
+bool IsEnd(Way way) { return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd; }
+
+// `main`: the main dialog's caption, which says when the fix runs.
+void TakeWayOut(drive::Session &s, Way way, const std::string &main)
+{
+    switch (way) {
+    case Way::kCloseButton: s.PressIn(main, IDC_CLOSE); break;
+    // The main dialog's own close box: the warning has no owner, so it is live.
+    case Way::kCloseBox: s.Post(s.Window(main), WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case Way::kEnd: s.EndSession(true); break;
+    case Way::kForcedEnd: s.EndSession(true, true); break;
+    case Way::kCancelledEnd: s.EndSession(false); break;
+    }
+}
+
+void ExpectIdle(const drive::Session &s, const char *when)
+{
+    EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_TEST)) << when;
+    EXPECT_FALSE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS)) << when;
+    EXPECT_FALSE(s.EnabledIn(kMainCaption, IDC_RESET_DATE)) << when;
+    EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_INSTALL_FIX)) << when;
+}
+
+bool InstallFix(drive::Session &s)
+{
+    s.Press(IDC_INSTALL_FIX);
+    if (s.TopMessageBox()) {
+        s.Answer(IDOK);
+        return false;
+    }
+    return s.Text(IDC_INSTALL_FIX) == "UnInstall Fix";
+}
+
+int RunningCompanions()
+{
+    int n = 0;
+    for (const pc::RunningProgram &p : pc::ListRunningPrograms()) n += p.name.rfind("faltrem", 0) == 0;
+    return n;
+}
+
+// The companion is another process, which acts in real time.
+template <typename Condition>
+bool Within(Condition condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// The program waits for the companion to end outside its loop; once it has,
+// the program gets on to its next message.
+void WaitForTheCompanionToEnd(drive::Session &s)
+{
+    Within([] { return RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom); });
+    s.Advance(1);
+}
+
+// One state, one way out: everything a user and the machine are left with.
+void CheckWayOut(State state, Way way, bool withFix)
+{
+    SCOPED_TRACE(std::string(Name(state)) + ", " + Name(way) + (withFix ? ", fix running" : ""));
+    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    WriteDateFile(kEarlierRecord);
+    StartToMainDialog(s);
+    if (withFix) {
+        ASSERT_TRUE(InstallFix(s)) << "the companion did not start";
+        // It enters the PC's table in its own time.
+        ASSERT_TRUE(Within([] { return RunningCompanions() == 1; }));
+    }
+    Reach(s, state);
+    const size_t boxesBefore = s.MessageBoxes().size();
+
+    TakeWayOut(s, way, withFix ? " Tolvane - Fix Running" : kMainCaption);
+    if (withFix) WaitForTheCompanionToEnd(s);
+    // A test that set the clock is told of at the end of a session, once the
+    // date is back.
+    if (IsEnd(way) && ClockSet(state)) {
+        auto box = s.TopMessageBox();
+        ASSERT_TRUE(box) << "no Date Restored";
+        EXPECT_EQ(box->text, "Date Restored");
+        EXPECT_EQ(box->caption, "Tolvane -  End Session");
+        EXPECT_EQ(box->type, static_cast<unsigned>(MB_ICONINFORMATION | MB_TOPMOST));
+        EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07") << "the date was not back before the note";
+        s.Answer(IDOK);
+    }
+    EXPECT_EQ(s.MessageBoxes().size(), boxesBefore + (IsEnd(way) && ClockSet(state) ? 1 : 0));
+
+    EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07");
+    EXPECT_EQ(ReadDateFile(), ClockSet(state) ? kThisRecord : kEarlierRecord);
+    EXPECT_EQ(GlobalFindAtomA(kCompanionAtom), 0);
+    EXPECT_EQ(RunningCompanions(), 0);
+
+    if (way != Way::kCancelledEnd) {
+        EXPECT_FALSE(s.Running());
+        EXPECT_EQ(s.ExitCode(), 0);
+        EXPECT_EQ(s.EndedBySessionEnd(), IsEnd(way));
+        return;
+    }
+    // The program goes on, in Idle whatever it was doing.
+    ASSERT_TRUE(s.Running());
+    if (state == State::kVerdictUp) {
+        ASSERT_TRUE(s.TopMessageBox()) << "the verdict box went away";
+        s.Answer(IDOK);
+    }
+    EXPECT_EQ(s.Captions(), std::vector<std::string>{kMainCaption}) << "a warning is still open";
+    ExpectIdle(s, "after the cancelled end");
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix");
+    s.Advance(3500);
+    EXPECT_EQ(Line(s, IDC_LOCAL_LINE), " 06-15-2026   10:20:10") << "the display stands still";
+    // The date came back once: leaving now sets nothing again.
+    s.PressIn(kMainCaption, IDC_CLOSE);
+    EXPECT_FALSE(s.Running());
+    EXPECT_EQ(LocalNow(), "2026-06-15 10:20:10");
+}
+
+const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp, State::kJudged};
+const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd};
+
+// Under the verdict box the main dialog takes no input: only an end of the
+// session reaches it.
+bool Possible(State state, Way way) { return state != State::kVerdictUp || IsEnd(way); }
+
+TEST(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRight)
+{
+    for (State state : kStates)
+        for (Way way : kWays)
+            if (Possible(state, way)) CheckWayOut(state, way, false);
+}
+
+TEST(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
+{
+    for (State state : kStates)
+        for (Way way : kWays)
+            if (Possible(state, way)) CheckWayOut(state, way, true);
+}
+
+TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
+{
+    for (bool really : {false, true}) {
+        SCOPED_TRACE(really ? "end of session" : "cancelled end of session");
+        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        StartToMainDialog(s);
+        Reach(s, State::kWatching);
+        WriteDateFile({});
+        s.EndSession(really);
+        auto box = s.TopMessageBox();
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, kCouldntReset);
+        s.Answer(IDOK);
+        EXPECT_FALSE(s.TopMessageBox()) << "a second box: " << s.TopMessageBox()->text;
+        EXPECT_EQ(s.MessageBoxes().back().text, kCouldntReset);
+        EXPECT_EQ(LocalNow(), "2000-01-01 00:00:02") << "the clock stays where the test left it";
+        EXPECT_EQ(s.Running(), !really);
+    }
+}
+
+TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
+{
+    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    WriteDateFile(kEarlierRecord);
+    StartToMainDialog(s);
+    Reach(s, State::kConfirming);
+    s.EndSession(false);
+    ASSERT_EQ(s.Captions(), std::vector<std::string>{kMainCaption});
+
+    // The next test is a whole one of its own, and the only one.
+    s.Press(IDC_TEST);
+    EXPECT_EQ(s.Captions(), (std::vector<std::string>{kMainCaption, kWarningCaption}));
+    s.PressIn(kWarningCaption, IDOK);
+    EXPECT_EQ(ReadDateFile(), kThisRecord);
+    EXPECT_EQ(LocalNow(), "1999-12-31 23:59:55");
+    EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS));
+}
+
+// ---- The host's end of session itself, under programs of the tests' own ----
+
+struct Seen {
+    int endSessions = 0;
+    WPARAM lastEnding = 0;
+    bool refuse = false;
+} gSeen;
+
+INT_PTR CALLBACK RefusingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_QUERYENDSESSION:
+        if (!gSeen.refuse) return FALSE;
+        SetWindowLongA(hwnd, DWL_MSGRESULT, FALSE);
+        return TRUE;
+    case WM_ENDSESSION:
+        ++gSeen.endSessions;
+        gSeen.lastEnding = wParam;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+int WINAPI DialogMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, RefusingDlg, 0));
+}
+
+TEST(EndSession, ARefusalCallsOffAPoliteEndButNotAForcedOne)
+{
+    struct Case {
+        bool refuse, forced, ends;
+    } cases[] = {{false, false, true}, {true, false, false}, {true, true, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.refuse ? "refused" : "agreed") + (c.forced ? ", forced" : ""));
+        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        gSeen = Seen{};
+        gSeen.refuse = c.refuse;
+        s.Start(&DialogMain);
+        s.EndSession(true, c.forced);
+        EXPECT_EQ(gSeen.endSessions, 1);
+        EXPECT_EQ(gSeen.lastEnding, static_cast<WPARAM>(c.ends));
+        EXPECT_EQ(s.Running(), !c.ends);
+        EXPECT_EQ(s.EndedBySessionEnd(), c.ends);
+    }
+}
+
+UINT gExitFlags;
+
+// A program without windows that asks for the end itself, then waits for it.
+int WINAPI ExitWindowsMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    if (!ExitWindowsEx(gExitFlags, 0)) return 2;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 1;
+}
+
+TEST(EndSession, ExitWindowsEndsTheCallerTooAndRestartsUnlessItLogsOff)
+{
+    struct Case {
+        UINT flags;
+        bool accepted, restarts;
+    } cases[] = {
+        {EWX_REBOOT, true, true},
+        {EWX_SHUTDOWN | EWX_POWEROFF | EWX_FORCE, true, true},
+        {EWX_LOGOFF, true, false},
+        {0x100, false, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE("flags " + std::to_string(c.flags));
+        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        GlobalAddAtomA(kCompanionAtom);
+        const std::uint32_t boot = pc::BootCount();
+        gExitFlags = c.flags;
+        s.Start(&ExitWindowsMain);
+        EXPECT_FALSE(s.Running());
+        EXPECT_EQ(s.EndedBySessionEnd(), c.accepted);
+        if (!c.accepted) EXPECT_EQ(s.ExitCode(), 2);
+        EXPECT_EQ(pc::BootCount(), boot + (c.restarts ? 1 : 0));
+        EXPECT_EQ(GlobalFindAtomA(kCompanionAtom) == 0, c.restarts);
+    }
+}
+
+}  // namespace

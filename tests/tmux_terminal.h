@@ -1,0 +1,124 @@
+// The real host binary in a real terminal (tmux) on a PC of its own, read back
+// from the screen the way a person would see it.
+#pragma once
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <thread>
+
+namespace tmuxtest {
+
+namespace fs = std::filesystem;
+
+inline std::string Run(const std::string &command)
+{
+    std::string out;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+inline bool HaveTmux()
+{
+    return std::system("command -v tmux >/dev/null") == 0;
+}
+
+class Terminal {
+public:
+    Terminal()
+        : dir_(fs::temp_directory_path() / ("tolvane-e2e-" + std::to_string(getpid()))),
+          socket_("tolvane-e2e-" + std::to_string(getpid()))
+    {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "pc");
+    }
+    ~Terminal()
+    {
+        Run(Tmux("kill-server") + " 2>/dev/null");
+        fs::remove_all(dir_);
+    }
+
+    std::string Tmux(const std::string &args) const { return "tmux -L " + socket_ + " " + args; }
+    const fs::path &Directory() const { return dir_; }
+
+    // tolvane-pc on this terminal's PC, its output.
+    std::string Pc(const std::string &args) const
+    {
+        return Run(std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc --pc " + (dir_ / "pc").string() + " " + args +
+                   " 2>&1");
+    }
+    bool CreatePc(const std::string &options) const
+    {
+        return std::system((std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc --pc " + (dir_ / "pc").string() +
+                            " create " + options + " >/dev/null")
+                               .c_str()) == 0;
+    }
+
+    // Runs tolvane in the terminal's directory; its exit status goes to a
+    // file, and the pane stays a while for the screen to be read, unless
+    // `keepPane` is false. `shellPrefix` runs first in the pane's shell.
+    void Start(int columns, int rows, const std::string &shellPrefix = "", bool keepPane = true) const
+    {
+        std::string inner = shellPrefix + "cd " + dir_.string() + " && TOLVANE_PC=" + (dir_ / "pc").string() + " " +
+                            TOLVANE_BINARY_DIR + "/tolvane; echo \\$? > " + (dir_ / "exit").string() +
+                            (keepPane ? "; sleep 30" : "");
+        Run(Tmux("new-session -d -x " + std::to_string(columns) + " -y " + std::to_string(rows) + " \"" + inner +
+                 "\""));
+    }
+
+    std::string Screen() const { return Run(Tmux("capture-pane -p")); }
+    void Keys(const std::string &keys) const { Run(Tmux("send-keys " + keys)); }
+    void Resize(int columns, int rows) const
+    {
+        Run(Tmux("resize-window -x " + std::to_string(columns) + " -y " + std::to_string(rows)));
+    }
+
+    // Polls the screen until `pattern` shows up or a few seconds have gone.
+    bool WaitFor(const std::regex &pattern, std::string *screen = nullptr) const
+    {
+        for (int i = 0; i < 100; ++i) {
+            std::string s = Screen();
+            if (std::regex_search(s, pattern)) {
+                if (screen)
+                    *screen = s;
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (screen)
+            *screen = Screen();
+        return false;
+    }
+
+    std::string ExitStatus(std::chrono::milliseconds patience = std::chrono::seconds(5)) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        do {
+            std::ifstream in(dir_ / "exit");
+            std::string status;
+            if (in >> status)
+                return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        } while (std::chrono::steady_clock::now() < deadline);
+        return "(still running)";
+    }
+
+private:
+    fs::path dir_;
+    std::string socket_;
+};
+
+}  // namespace tmuxtest
