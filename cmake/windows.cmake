@@ -1,20 +1,27 @@
 # The real target: tolvane.exe and faltrem.exe as Windows 95/98 GUI programs,
-# compiled against MinGW's own windows.h, with a static runtime.
+# compiled against MinGW's own windows.h. No C runtime: Windows 95 shipped
+# without msvcrt.dll, so both start at shell/winentry.cpp and import only from
+# the system DLLs (scripts/wine-test.sh checks the import tables).
 enable_language(RC)
 add_compile_definitions(WINVER=0x0400 _WIN32_WINDOWS=0x0410)
 add_compile_options(-Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
-set(WIN_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -mwindows -s)
+set(WIN_LINK_OPTIONS -nostartfiles -nodefaultlibs -mwindows -s)
+set(WIN_SYSTEM_LIBS user32 kernel32 gcc)
 
 add_executable(tolvane WIN32 ${PROGRAM_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp
                ${CMAKE_SOURCE_DIR}/resources/tolvane.rc)
 target_include_directories(tolvane PRIVATE ${PROGRAM_INCLUDES})
 target_link_options(tolvane PRIVATE ${WIN_LINK_OPTIONS})
-target_link_libraries(tolvane PRIVATE comctl32 mpr)
+target_link_libraries(tolvane PRIVATE comctl32 mpr ${WIN_SYSTEM_LIBS})
 set_target_properties(tolvane PROPERTIES OUTPUT_NAME tolvane SUFFIX .exe)
 
 if(COMPANION_SOURCES)
-  add_executable(faltrem WIN32 ${COMPANION_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp)
+  add_executable(faltrem WIN32 ${COMPANION_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp
+                 ${CMAKE_SOURCE_DIR}/shell/winentry.cpp)
   target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
   target_link_options(faltrem PRIVATE ${WIN_LINK_OPTIONS})
+  target_link_libraries(faltrem PRIVATE ${WIN_SYSTEM_LIBS})
   set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem SUFFIX .exe)
 endif()
+
+include(${CMAKE_SOURCE_DIR}/wintest/uidriver.cmake)
