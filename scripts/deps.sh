@@ -1,31 +1,96 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need, only those that
 # are missing, so a machine that has them all does nothing slow.
-# Usage: scripts/deps.sh run|test
+# Usage: scripts/deps.sh run|test|wine
 set -euo pipefail
 
 run_packages=(cmake ninja-build g++ pkg-config libncurses-dev
               g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux)
+# The Windows programs under Wine (scripts/wine-test.sh): 32-bit Wine, its
+# 64-bit wineserver, and a virtual X display.
+wine_packages=(wine wine32:i386 wine64 xvfb)
+
+export DEBIAN_FRONTEND=noninteractive
+apt_updated=0
+
+# Runs a command as root, through sudo when this is not root.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; return; fi
+  command -v sudo >/dev/null || { echo "Run as root, or run: $*" >&2; exit 2; }
+  sudo "$@"
+}
+
+apt_update() {
+  [ "$apt_updated" -eq 1 ] && return
+  as_root apt-get update -qq
+  apt_updated=1
+}
+
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  echo "Installing missing packages: ${missing[*]}"
+  apt_update
+  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The URI this machine already uses for the Debian release it runs.
+debian_uri() {
+  local codename=$1
+  awk -v want="$codename" '
+    /^URIs:/ { uris = $2 }
+    /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == want) found = 1 }
+    /^$/ { if (found && uris != "") { print uris; exit } found = 0; uris = "" }
+    END { if (found && uris != "") print uris }' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+    head -1
+  [ -f /etc/apt/sources.list ] &&
+    awk -v want="$codename" '$1 == "deb" && $3 == want { print $2; exit }' /etc/apt/sources.list
+  return 0
+}
+
+# On a kernel that runs no 32-bit x86 code, Wine's 32-bit side runs under
+# qemu-i386. Before qemu 8 every Wine process spent a minute reserving its
+# address space, so an older release's qemu comes from its backports.
+install_qemu_if_needed() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && return
+  local version
+  version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
+  if [ -n "$version" ] && dpkg --compare-versions "$version" ge 1:8; then return; fi
+
+  apt_update
+  local candidate codename target=()
+  candidate=$(apt-cache policy qemu-user | awk '/Candidate:/ { print $2 }')
+  if ! dpkg --compare-versions "${candidate:-0}" ge 1:8; then
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    if ! grep -rqs "$codename-backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      local uri
+      uri=$(debian_uri "$codename" | head -1)
+      [ -n "$uri" ] || { echo "No Debian source found for $codename" >&2; exit 2; }
+      printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$uri" "$codename" | as_root tee /etc/apt/sources.list.d/backports.sources >/dev/null
+      apt_updated=0
+      apt_update
+    fi
+    target=(-t "$codename-backports")
+  fi
+  echo "Installing qemu-user ${target[*]}"
+  as_root apt-get install -y -qq --no-install-recommends "${target[@]}" qemu-user
+}
 
 case "${1:-test}" in
-  run) wanted=("${run_packages[@]}") ;;
-  test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  run) install_missing "${run_packages[@]}" ;;
+  test) install_missing "${run_packages[@]}" "${test_packages[@]}" ;;
+  wine)
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      as_root dpkg --add-architecture i386
+      apt_updated=0
+    fi
+    install_missing "${run_packages[@]}" "${wine_packages[@]}"
+    install_qemu_if_needed
+    ;;
+  *) echo "usage: $0 run|test|wine" >&2; exit 2 ;;
 esac
-
-missing=()
-for p in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing missing packages: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "Run as root, or install: ${missing[*]}" >&2; exit 2; }
-  sudo=sudo
-fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -16,3 +16,5 @@ echo "== tests: host"
 ctest --preset host -j"$jobs"
 echo "== tests: asan"
 ctest --preset asan -j"$jobs"
+echo "== tests: Windows programs under Wine"
+bash scripts/wine-test.sh

@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# The Windows programs as real Windows programs: their import tables against
+# what Windows 95/98 provides, then tolvane.exe under Wine in a virtual X
+# display, driven by wintest/uidriver.exe in a fresh prefix set to Windows 98
+# and in one set to an NT version. Leaves for people to look at:
+# build/windows/wine-main-dialog.png and build/windows/wine-report-*.txt.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=build/windows
+
+bash scripts/deps.sh wine || exit 2
+[ -f "$out/CMakeCache.txt" ] || cmake --preset windows >/dev/null || exit 2
+cmake --build "$out" -j2 >/dev/null || { echo "Build failed; see: cmake --build $out" >&2; exit 2; }
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "  ok    $1"; }
+fail() { failed=$((failed + 1)); echo "  FAIL  $1"; }
+
+# ---- Imports and sizes ----
+
+# "dll function" for each import; an import by ordinal shows as "#ordinal".
+imports_of() {
+  i686-w64-mingw32-objdump -p "$1" | awk '
+    /^[A-Za-z]/ { dll = "" }
+    /^\tDLL Name:/ { dll = tolower($3); next }
+    dll != "" && /^\t[0-9a-f]+\t/ {
+      name = $NF
+      if (name ~ /^[0-9]+$/ || name == "<none>") name = "#" $(NF - 1)
+      print dll, name
+    }' | sort -u
+}
+
+allowed=$(grep -v '^#' wintest/win95-imports.txt | awk 'NF { print tolower($1), $2 }' | sort -u)
+
+echo "== imports (allowed: wintest/win95-imports.txt)"
+for exe in tolvane faltrem; do
+  imports=$(imports_of "$out/$exe.exe")
+  count=$(printf '%s\n' "$imports" | grep -c .)
+  outside=$(comm -23 <(printf '%s\n' "$imports") <(printf '%s\n' "$allowed"))
+  if [ "$count" -gt 0 ] && [ -z "$outside" ]; then
+    pass "$exe.exe imports $count functions, all in Windows 95/98"
+  else
+    fail "$exe.exe imports beyond Windows 95/98: ${outside:-none found at all}"
+  fi
+done
+
+echo "== sizes"
+for exe in tolvane faltrem; do
+  echo "  $exe.exe: $(stat -c %s "$out/$exe.exe") bytes"
+done
+size=$(stat -c %s "$out/tolvane.exe")
+if [ "$size" -lt 131072 ]; then pass "tolvane.exe under 128 KiB"; else fail "tolvane.exe is $size bytes, not under 128 KiB"; fi
+
+# ---- Wine ----
+
+wine_start=$(date +%s)
+tmp=$(mktemp -d /tmp/tolvane-wine.XXXXXX)
+xvfb_pid=""
+registered_binfmt=""
+
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then timeout 30 wineserver -k 2>/dev/null; fi
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$registered_binfmt" ] && echo -1 >"$registered_binfmt" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# Wine's 32-bit loader must run: natively, or through qemu-i386 where the
+# kernel has no 32-bit user code. Under qemu a preloaded shim puts back the
+# fault numbers that Wine needs to emulate the program's port and BIOS access.
+qemu_env=()
+binfmt=/proc/sys/fs/binfmt_misc
+i386_by_qemu() { grep -qs '^interpreter .*qemu-i386' "$binfmt"/*; }
+if ! i386_by_qemu && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  qemu=$(command -v qemu-i386 || true)
+  [ -n "$qemu" ] || { echo "32-bit programs do not run here and qemu-i386 is missing" >&2; exit 2; }
+  [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" || exit 2
+  printf '%s' ':tolvane-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
+    >"$binfmt/register" || exit 2
+  registered_binfmt=$binfmt/tolvane-i386
+fi
+if i386_by_qemu; then
+  /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "Wine's 32-bit loader does not start" >&2; exit 2; }
+  shim=$root/$out/trapno_shim.so
+  if [ ! -f "$shim" ] || [ wintest/trapno_shim.c -nt "$shim" ]; then
+    gcc -m32 -fPIC -O2 -fno-stack-protector -Wall -Wextra -nostdlib -shared -o "$shim" \
+      wintest/trapno_shim.c /lib/i386-linux-gnu/libc.so.6 || exit 2
+  fi
+  qemu_env=(QEMU_SET_ENV="LD_PRELOAD=$shim")
+  echo "== Wine's 32-bit side runs under $(grep -hs '^interpreter .*qemu-i386' "$binfmt"/* | head -1 | cut -d' ' -f2)"
+fi
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+[ -s "$tmp/display" ] || { echo "Xvfb did not start: $(cat "$tmp/xvfb.log")" >&2; exit 2; }
+export DISPLAY=:$(cat "$tmp/display")
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+# A fresh prefix reporting the given Windows version; crashes end without a
+# dialog nobody could answer; Wine draws the captions, as no window manager runs.
+make_prefix() {
+  export WINEPREFIX=$tmp/$1-prefix
+  mkdir -p "$WINEPREFIX"
+  wineserver -p || return 1
+  env "${qemu_env[@]}" timeout 180 wineboot -i >"$tmp/$1-boot.log" 2>&1 || return 1
+  printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n\n' "$2" >"$tmp/$1.reg"
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n' >>"$tmp/$1.reg"
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n' >>"$tmp/$1.reg"
+  env "${qemu_env[@]}" timeout 60 wine regedit /S "$(winpath "$tmp/$1.reg")" >>"$tmp/$1-boot.log" 2>&1
+}
+
+# Runs the driver in its own directory, which becomes the program's current one.
+run_driver() {
+  local scenario=$1 version=$2 work=$tmp/$1-work
+  mkdir -p "$work"
+  if ! make_prefix "$scenario" "$version"; then
+    echo "  prefix for $scenario failed:"; tail -5 "$tmp/$scenario-boot.log"
+    return 1
+  fi
+  (cd "$work" && env "${qemu_env[@]}" timeout 300 wine "$(winpath "$root/$out/uidriver.exe")" "$scenario" \
+     "$(winpath "$root/$out/tolvane.exe")" report.txt main.png >/dev/null 2>"$tmp/$scenario-driver.log")
+  timeout 30 wineserver -k 2>/dev/null
+  timeout 30 wineserver -w 2>/dev/null
+  cp "$work/report.txt" "$out/wine-report-$scenario.txt" 2>/dev/null
+}
+
+report=""
+has() { grep -Fxq -- "$1" "$report"; }
+expect() { if has "$1"; then pass "$1"; else fail "$1  (missing from $report)"; fi; }
+expect_none() { if grep -Eq -- "$1" "$report"; then fail "no line like: $1"; else pass "no line like: $1"; fi; }
+value() { sed -n "s/^$1: //p" "$report" | head -1; }
+
+# Midnight may pass during the run: either date counts.
+local_dates="$(date +%m-%d-%Y) $(date -d '+10 min' +%m-%d-%Y)"
+utc_dates="$(date -u +%m-%d-%Y) $(date -u -d '+10 min' +%m-%d-%Y)"
+today="$(date +%F) $(date -d '+10 min' +%F)"
+contains() { case " $1 " in *" $2 "*) return 0 ;; *) return 1 ;; esac; }
+
+seconds_of() { local h m s; IFS=: read -r h m s <<<"$1"; echo $((10#$h * 3600 + 10#$m * 60 + 10#$s)); }
+
+echo "== Wine, Windows 98: the whole program"
+run_driver win98 win98
+report=$out/wine-report-win98.txt
+[ -f "$report" ] || : >"$report"
+expect 'platform: id 1 version 4.10'
+expect 'first window: "About Tolvane"'
+expect 'about text: "             Tolvane - Year 2000 Clock Test and Fix"'
+expect 'main dialog under about: hidden'
+# The network warning follows what the platform answers for the enumeration.
+if grep -Eq '^network: .* close 6$' "$report"; then
+  expect_none '^message: "Tolvane -  Network Warning"'
+elif grep -Fq 'message: "Tolvane -  Network Warning" "Network Software Detected\n\n' "$report"; then
+  pass "network warning shown and answered OK"
+else
+  fail "network warning where the platform reports network software"
+fi
+expect 'main dialog: shown'
+expect 'main caption: " Tolvane"'
+for clock in cmos bios local utc; do expect "line count $clock: 1"; done
+
+# Exactly 22 characters: " MM-DD-CCYY   hh:mm:ss", BCD shown in hex for
+# the hardware clocks, decimal for the system ones.
+hex='[0-9a-f]{2}'
+for clock in cmos bios; do
+  line=$(value "line $clock")
+  if [[ $line =~ ^\"\ $hex-$hex-$hex$hex\ \ \ $hex:$hex:$hex\"$ ]]; then pass "$clock line format: $line"
+  else fail "$clock line format: $line"; fi
+done
+for clock in local utc; do
+  line=$(value "line $clock")
+  if [[ $line =~ ^\"\ [0-9]{2}-[0-9]{2}-[0-9]{4}\ \ \ [0-9]{2}:[0-9]{2}:[0-9]{2}\"$ ]]; then pass "$clock line format: $line"
+  else fail "$clock line format: $line"; fi
+done
+# Wine's CMOS is a fixed image; its INT 1Ah answers with the host's local date.
+expect 'line cmos: " 04-01-1994   16:31:27"'
+bios=$(value 'line bios'); local_line=$(value 'line local'); utc=$(value 'line utc')
+if contains "$local_dates" "${local_line:2:10}"; then pass "local line shows the host's date"; else fail "local line date: $local_line"; fi
+if contains "$utc_dates" "${utc:2:10}"; then pass "UTC line shows the host's UTC date"; else fail "UTC line date: $utc"; fi
+if contains "$local_dates" "${bios:2:10}"; then pass "BIOS line shows the host's date"; else fail "BIOS line date: $bios"; fi
+if [ -n "$bios" ] && [ -n "$local_line" ]; then
+  gap=$(( $(seconds_of "${bios:15:8}") - $(seconds_of "${local_line:15:8}") ))
+  if [ "${gap#-}" -le 2 ]; then pass "BIOS time matches local time"; else fail "BIOS time ${bios:15:8} vs local ${local_line:15:8}"; fi
+else
+  fail "BIOS and local lines read"
+fi
+
+expect 'idle button 1: "TEST" enabled'
+expect 'idle button 102: "StopClocks" disabled'
+expect 'idle button 105: "Reset Date" disabled'
+expect 'idle button 106: "Install Fix" enabled'
+expect 'idle button 103: "Help" enabled'
+expect 'idle button 108: "Close" enabled'
+
+expect 'screenshot: saved'
+png=$tmp/win98-work/main.png
+if [ -f "$png" ] && [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; then
+  cp "$png" "$out/wine-main-dialog.png"
+  pass "screenshot left in $out/wine-main-dialog.png"
+else
+  fail "screenshot of the main dialog"
+fi
+
+expect 'fix running button 106: "UnInstall Fix" enabled'
+expect 'fix running caption: " Tolvane - Fix Running"'
+expect 'fix running atom: present'
+expect 'fix running process: running'
+expect 'fix running process parent: tolvane'
+expect 'fix running button 1: "TEST" enabled'
+expect 'fix running button 108: "Close" enabled'
+expect 'fix stopped button 106: "Install Fix" enabled'
+expect 'fix stopped caption: " Tolvane"'
+expect 'fix stopped atom: absent'
+expect 'fix stopped process: absent'
+
+expect 'warning: shown'
+expect 'warning check box: unchecked'
+expect 'confirming button 1: "TEST" disabled'
+expect 'confirming button 106: "Install Fix" disabled'
+expect 'confirming button 108: "Close" enabled'
+expect 'date file size: 16'
+record=$(value 'date file record')
+if contains "$today" "${record:0:10}"; then pass "date file holds today's date: $record"; else fail "date file record: $record"; fi
+expect 'message: "Error" "Couldnt set clocks for test"'
+expect 'after test button 1: "TEST" enabled'
+expect 'after test button 102: "StopClocks" disabled'
+expect 'after test button 105: "Reset Date" disabled'
+expect 'after test button 106: "Install Fix" enabled'
+expect 'exit code: 0'
+expect 'end atom: absent'
+expect 'end process: absent'
+expect_none '^(timeout|cannot click|unexpected window):'
+
+echo "== Wine, Windows NT: refused after the About box"
+run_driver nt winxp
+report=$out/wine-report-nt.txt
+[ -f "$report" ] || : >"$report"
+expect 'platform: id 2 version 5.1'
+expect 'first window: "About Tolvane"'
+expect 'main dialog under about: hidden'
+expect 'message: "Tolvane -  Not windows 95/98" "This version is for windows 95/98 only"'
+expect 'main dialog ever visible: no'
+expect 'exit code: 0'
+expect_none '^message: "Tolvane -  Network Warning"'
+expect_none '^(timeout|cannot click|unexpected window):'
+if [ -e "$tmp/nt-work/datesave.tmp" ]; then fail "no date file on NT"; else pass "no date file on NT"; fi
+
+echo "== Wine part: $(( $(date +%s) - wine_start )) s"
+echo "wine-test: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
