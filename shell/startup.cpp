@@ -1,9 +1,14 @@
 // The start-up checks run before the main dialog appears: the About box, the
-// platform, network software, and a fix companion that is already running.
+// platform, another copy of Tolvane, network software, and a fix companion
+// that is already running.
 #include "tolvane.h"
 #include <winnetwk.h>
 
 #define OSVERSIONINFOA_SIZE 148
+#define RUNNING_MUTEX "Tolvane_Clock_Test_Running"
+
+// Held for the life of the process; Windows lets go of it when the process ends.
+static HANDLE hRunningMutex;
 
 void ShowVersionDialog(HWND hwnd)
 {
@@ -32,6 +37,15 @@ static int IsWindows9x(void)
     return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
+// A second copy would save the first one's test date as the date to restore,
+// and both would set the clock.
+static int IsAnotherCopyRunning(void)
+{
+    SetLastError(ERROR_SUCCESS);  // not every Windows clears it on a new name
+    hRunningMutex = CreateMutexA(NULL, FALSE, RUNNING_MUTEX);
+    return hRunningMutex != NULL && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
 int RunStartupChecks(HWND hwnd)
 {
     ShowVersionDialog(hwnd);
@@ -40,6 +54,12 @@ int RunStartupChecks(HWND hwnd)
         MessageBeep(0);
         MessageBoxA(hwnd, "This version is for windows 95/98 only", "Tolvane -  Not windows 95/98",
                     MB_ICONERROR | MB_TOPMOST);
+        return 0;
+    }
+
+    if (IsAnotherCopyRunning()) {
+        MessageBoxA(hwnd, "Tolvane is already running.\n\nUse the copy that is open, or close it first.",
+                    "Tolvane -  Already Running", MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
         return 0;
     }
 

@@ -2,6 +2,7 @@
 // way a person would see it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <string>
 
@@ -55,6 +56,42 @@ TEST(TerminalEndToEnd, TooSmallTerminalSaysSoAndRecovers)
     t.Keys("Enter");
     t.Keys("C-c");
     EXPECT_EQ(t.ExitStatus(), "0");
+}
+
+// A second copy would save the first one's test date as the date to restore.
+TEST(TerminalEndToEnd, SecondCopyOnTheSamePcSaysSoAndEndsUntilTheFirstHasGone)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    ASSERT_TRUE(t.CreatePc("--virtual --start '2026-06-15 10:00:00'"));
+    t.Start(100, 36);
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen)) << screen;
+    t.Keys("Enter");
+    ASSERT_TRUE(t.WaitFor(std::regex("StopClocks"), &screen)) << screen;
+
+    t.Start(100, 36, "", true, "second");
+    ASSERT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen, "second")) << screen;
+    t.Keys("Enter", "second");
+    ASSERT_TRUE(t.WaitFor(std::regex("Tolvane is already running"), &screen, "second")) << screen;
+    EXPECT_EQ(screen.find("StopClocks"), std::string::npos) << "the second copy showed its dialog\n" << screen;
+    t.Keys("Enter", "second");
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(5), "second"), "0");
+    EXPECT_NE(t.Pc("show").find("2026-06-15 10:00:00"), std::string::npos) << "the clock was touched";
+
+    // The first copy is still live, and once it has ended a new one runs.
+    t.Keys("Enter");  // TEST
+    ASSERT_TRUE(t.WaitFor(std::regex("Continue with Test"), &screen)) << screen;
+    t.Keys("Escape");
+    t.Keys("C-c");
+    EXPECT_EQ(t.ExitStatus(), "0");
+    t.Start(100, 36, "", true, "third");
+    ASSERT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen, "third")) << screen;
+    t.Keys("Enter", "third");
+    EXPECT_TRUE(t.WaitFor(std::regex("StopClocks"), &screen, "third")) << screen;
+    t.Keys("C-c", "third");
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(5), "third"), "0");
 }
 
 }  // namespace

@@ -70,27 +70,34 @@ public:
     // Runs tolvane in the terminal's directory; its exit status goes to a
     // file, and the pane stays a while for the screen to be read, unless
     // `keepPane` is false. `shellPrefix` runs first in the pane's shell.
-    void Start(int columns, int rows, const std::string &shellPrefix = "", bool keepPane = true) const
+    // Further copies on the same PC run in terminals of their own, named by
+    // `copy` here and in the calls that read and type.
+    void Start(int columns, int rows, const std::string &shellPrefix = "", bool keepPane = true,
+               const std::string &copy = kFirst) const
     {
         std::string inner = shellPrefix + "cd " + dir_.string() + " && TOLVANE_PC=" + (dir_ / "pc").string() + " " +
-                            TOLVANE_BINARY_DIR + "/tolvane; echo \\$? > " + (dir_ / "exit").string() +
+                            TOLVANE_BINARY_DIR + "/tolvane; echo \\$? > " + ExitFile(copy).string() +
                             (keepPane ? "; sleep 30" : "");
-        Run(Tmux("new-session -d -x " + std::to_string(columns) + " -y " + std::to_string(rows) + " \"" + inner +
-                 "\""));
+        Run(Tmux("new-session -d -s " + copy + " -x " + std::to_string(columns) + " -y " + std::to_string(rows) +
+                 " \"" + inner + "\""));
     }
 
-    std::string Screen() const { return Run(Tmux("capture-pane -p")); }
-    void Keys(const std::string &keys) const { Run(Tmux("send-keys " + keys)); }
+    std::string Screen(const std::string &copy = kFirst) const { return Run(Tmux("capture-pane -p -t " + copy)); }
+    void Keys(const std::string &keys, const std::string &copy = kFirst) const
+    {
+        Run(Tmux("send-keys -t " + copy + " " + keys));
+    }
     void Resize(int columns, int rows) const
     {
-        Run(Tmux("resize-window -x " + std::to_string(columns) + " -y " + std::to_string(rows)));
+        Run(Tmux("resize-window -t " + std::string(kFirst) + " -x " + std::to_string(columns) + " -y " +
+                 std::to_string(rows)));
     }
 
     // Polls the screen until `pattern` shows up or a few seconds have gone.
-    bool WaitFor(const std::regex &pattern, std::string *screen = nullptr) const
+    bool WaitFor(const std::regex &pattern, std::string *screen = nullptr, const std::string &copy = kFirst) const
     {
         for (int i = 0; i < 100; ++i) {
-            std::string s = Screen();
+            std::string s = Screen(copy);
             if (std::regex_search(s, pattern)) {
                 if (screen)
                     *screen = s;
@@ -99,15 +106,16 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         if (screen)
-            *screen = Screen();
+            *screen = Screen(copy);
         return false;
     }
 
-    std::string ExitStatus(std::chrono::milliseconds patience = std::chrono::seconds(5)) const
+    std::string ExitStatus(std::chrono::milliseconds patience = std::chrono::seconds(5),
+                           const std::string &copy = kFirst) const
     {
         const auto deadline = std::chrono::steady_clock::now() + patience;
         do {
-            std::ifstream in(dir_ / "exit");
+            std::ifstream in(ExitFile(copy));
             std::string status;
             if (in >> status)
                 return status;
@@ -116,7 +124,11 @@ public:
         return "(still running)";
     }
 
+    static constexpr const char *kFirst = "first";
+
 private:
+    fs::path ExitFile(const std::string &copy) const { return dir_ / ("exit-" + copy); }
+
     fs::path dir_;
     std::string socket_;
 };
