@@ -65,9 +65,15 @@ void ExpectWholeAndApart(const Laid &l)
         EXPECT_LE(r.Right(), l.layout.clientCols);
         EXPECT_LE(r.Bottom(), l.layout.clientRows);
         const auto &item = l.items[i];
-        if (item.kind == ControlKind::kText) EXPECT_GE(r.w, static_cast<int>(item.text.size()));
-        if (item.kind == ControlKind::kPushButton) EXPECT_GE(r.w, static_cast<int>(item.text.size()) + 2);
-        if (item.kind == ControlKind::kCheckBox) EXPECT_GE(r.w, static_cast<int>(item.text.size()) + 4);
+        if (item.kind == ControlKind::kText) {
+            EXPECT_GE(r.w, static_cast<int>(item.text.size()));
+        }
+        if (item.kind == ControlKind::kPushButton) {
+            EXPECT_GE(r.w, static_cast<int>(item.text.size()) + 2);
+        }
+        if (item.kind == ControlKind::kCheckBox) {
+            EXPECT_GE(r.w, static_cast<int>(item.text.size()) + 4);
+        }
         for (size_t j = i + 1; j < cells.size(); ++j) {
             bool container = l.items[j].kind == ControlKind::kGroupBox || l.items[j].kind == ControlKind::kFrame ||
                              l.items[i].kind == ControlKind::kGroupBox || l.items[i].kind == ControlKind::kFrame;

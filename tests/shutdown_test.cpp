@@ -353,7 +353,9 @@ TEST(EndSession, ExitWindowsEndsTheCallerTooAndRestartsUnlessItLogsOff)
         s.Start(&ExitWindowsMain);
         EXPECT_FALSE(s.Running());
         EXPECT_EQ(s.EndedBySessionEnd(), c.accepted);
-        if (!c.accepted) EXPECT_EQ(s.ExitCode(), 2);
+        if (!c.accepted) {
+            EXPECT_EQ(s.ExitCode(), 2);
+        }
         EXPECT_EQ(pc::BootCount(), boot + (c.restarts ? 1 : 0));
         EXPECT_EQ(GlobalFindAtomA(kCompanionAtom) == 0, c.restarts);
     }
