@@ -133,6 +133,7 @@ run_driver() {
 report=""
 has() { grep -Fxq -- "$1" "$report"; }
 expect() { if has "$1"; then pass "$1"; else fail "$1  (missing from $report)"; fi; }
+expect_like() { if grep -Eq -- "$1" "$report"; then pass "a line like: $1"; else fail "no line like: $1  (in $report)"; fi; }
 expect_none() { if grep -Eq -- "$1" "$report"; then fail "no line like: $1"; else pass "no line like: $1"; fi; }
 value() { sed -n "s/^$1: //p" "$report" | head -1; }
 
@@ -206,6 +207,10 @@ else
   fail "screenshot of the main dialog"
 fi
 
+expect_like '^message: "Tolvane -  Already Running" "Tolvane is already running'
+expect 'second copy: exit code 0'
+expect_none '^second copy: main dialog shown'
+
 expect 'fix running button 106: "UnInstall Fix" enabled'
 expect 'fix running caption: " Tolvane - Fix Running"'
 expect 'fix running atom: present'
@@ -244,7 +249,7 @@ expect 'platform: id 2 version 5.1'
 expect 'first window: "About Tolvane"'
 expect 'main dialog under about: hidden'
 expect 'message: "Tolvane -  Not windows 95/98" "This version is for windows 95/98 only"'
-expect 'main dialog ever visible: no'
+expect_none '^main dialog: shown'
 expect 'exit code: 0'
 expect_none '^message: "Tolvane -  Network Warning"'
 expect_none '^(timeout|cannot click|unexpected window):'
