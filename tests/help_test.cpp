@@ -87,6 +87,34 @@ TEST(Help, ScrollsByLinePageAndWheelAndGoesFromTopicToTopic)
     EXPECT_EQ(s.HelpWindow()->topic, help.topics[help.topics.size() - 2]);
 }
 
+TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
+{
+    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    s.Resize(100, 40);
+    drive::HelpWindowRecord help = OpenHelp(s);
+    const size_t tallPage = help.shown.size();
+    for (size_t i = 0; i < help.topics.size() && s.HelpWindow()->topic != "Testing"; ++i)
+        s.Key(VK_TAB);
+    ASSERT_EQ(s.HelpWindow()->topic, "Testing");
+
+    s.Resize(80, 24);
+    help = *s.HelpWindow();
+    EXPECT_LT(help.shown.size(), tallPage);
+    EXPECT_EQ(help.topic, "Testing");
+    EXPECT_EQ(s.Screen().find("too small"), std::string::npos) << s.Screen();
+
+    s.Resize(72, 24);  // the main dialog still fits
+    help = *s.HelpWindow();
+    EXPECT_EQ(help.topic, "Testing");
+    for (const std::string &line : help.shown)
+        EXPECT_LE(line.size(), 68u) << "not rewrapped to the narrower window: " << line;
+    EXPECT_EQ(s.Screen().find("too small"), std::string::npos) << s.Screen();
+
+    s.Resize(100, 40);
+    EXPECT_EQ(s.HelpWindow()->shown.size(), tallPage);
+    EXPECT_EQ(s.HelpWindow()->topic, "Testing");
+}
+
 TEST(Help, ReaderClosesOnlyTheHelpWindow)
 {
     struct Way {

@@ -403,6 +403,7 @@ void Session::Resize(int columns, int rows)
     impl_->rows = rows;
     win32::State().screenCols = columns;
     win32::State().screenRows = rows;
+    win32::FitHelpWindowToScreenLocked();
     win32::Touch();
 }
 

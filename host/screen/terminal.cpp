@@ -16,6 +16,7 @@
 #include "pc/session.h"
 #include "pc/timesource.h"
 #include "screen/render.h"
+#include "win32/help.h"
 #include "win32/message.h"
 #include "win32/session_end.h"
 #include "win32/window.h"
@@ -105,6 +106,7 @@ void Terminal::FollowSize()
         frame_.Resize(cols, rows);
         win32::State().screenCols = cols;
         win32::State().screenRows = rows;
+        win32::FitHelpWindowToScreenLocked();
     }
     resized_ = false;
 }

@@ -72,16 +72,21 @@ bool IsBlank(const std::string &line)
 }
 
 // Wraps the file to `width` columns and finds its topics.
-void Load(HelpWindowView &view, const std::vector<std::string> &raw, int width)
+void Wrap(HelpWindowView &view, int width)
 {
+    const std::vector<std::string> &raw = view.source;
     view.lines.clear();
+    view.sourceOf.clear();
     view.topics.clear();
     for (size_t i = 0; i < raw.size(); ++i) {
         if (i + 1 < raw.size() && !IsBlank(raw[i]) && IsUnderline(raw[i + 1])) {
             std::string title = raw[i].substr(raw[i].find_first_not_of(' '));
             view.topics.push_back({title, static_cast<int>(view.lines.size())});
         }
-        screen::WrapText(raw[i], width, [&](std::string_view piece) { view.lines.emplace_back(piece); });
+        screen::WrapText(raw[i], width, [&](std::string_view piece) {
+            view.lines.emplace_back(piece);
+            view.sourceOf.push_back(static_cast<int>(i));
+        });
     }
 }
 
@@ -215,37 +220,49 @@ std::shared_ptr<const WindowClass> HelpClass()
     return cls;
 }
 
-// Creates the window and its two lines of controls, sized to the screen.
-HWND CreateHelpWindowLocked(const std::string &caption)
+// The window's size on the current screen: as wide as a help file's lines
+// and never larger than the screen, down to a few rows.
+CellRect HelpWindowCells()
 {
     const UserState &s = State();
-    int cols = std::min(s.screenCols, kMaxCols);
-    int rows = std::max(kMinRows, std::min(s.screenRows, kMaxRows));
+    return CellRect{0, 0, std::min(s.screenCols, kMaxCols), std::max(kMinRows, std::min(s.screenRows, kMaxRows))};
+}
+
+// The text above the status line, both inside the frame's margins.
+void PlaceContents(Window *w, CellRect cells)
+{
+    w->cells = cells;
+    w->clientCols = cells.w - screen::kFrameCols;
+    w->clientRows = cells.h - screen::kFrameRows;
+    for (HWND h : w->children) {
+        Window *c = Find(h);
+        if (c && c->id == kTextId) c->cells = CellRect{kMargin, 0, TextCols(w), w->clientRows - 1};
+        else if (c && c->id == kStatusId) c->cells = CellRect{kMargin, w->clientRows - 1, TextCols(w), 1};
+    }
+}
+
+HWND CreateHelpWindowLocked(const std::string &caption)
+{
     CreateParams p;
     p.windowClass = HelpClass();
     p.text = caption;
     p.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
     Window *w = CreateWindowLocked(p);
-    w->cells = CellRect{0, 0, cols, rows};
-    w->clientCols = cols - screen::kFrameCols;
-    w->clientRows = rows - screen::kFrameRows;
-
-    auto child = [&](int id, CellRect cells) {
+    for (int id : {kTextId, kStatusId}) {
         CreateParams c;
         c.windowClass = FindClassLocked("Static");
         c.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
         c.id = id;
         c.parent = w->handle;
-        CreateWindowLocked(c)->cells = cells;
-    };
-    child(kTextId, CellRect{kMargin, 0, TextCols(w), w->clientRows - 1});
-    child(kStatusId, CellRect{kMargin, w->clientRows - 1, TextCols(w), 1});
+        CreateWindowLocked(c);
+    }
+    PlaceContents(w, HelpWindowCells());
     return w->handle;
 }
 
 // Opens the window, or brings the open one forward with the new file, at
 // the top of the text: a help file's contents come first.
-void OpenHelpWindow(const std::string &path, const std::string &name, const std::vector<std::string> &raw)
+void OpenHelpWindow(const std::string &path, const std::string &name, std::vector<std::string> raw)
 {
     UserLock lock = LockUser();
     std::unique_ptr<HelpWindowView> &help = Help();
@@ -262,7 +279,8 @@ void OpenHelpWindow(const std::string &path, const std::string &name, const std:
     help->path = path;
     help->rows = w->clientRows - 1;
     help->top = 0;
-    Load(*help, raw, TextCols(w));
+    help->source = std::move(raw);
+    Wrap(*help, TextCols(w));
     ShowLocked(*help);
 }
 
@@ -289,6 +307,22 @@ std::string ProgramDirectory()
 }
 
 }  // namespace
+
+void FitHelpWindowToScreenLocked()
+{
+    HelpWindowView *help = Help().get();
+    Window *w = help ? Find(help->hwnd) : nullptr;
+    if (!w) return;
+    CellRect cells = HelpWindowCells();
+    if (cells.w == w->cells.w && cells.h == w->cells.h) return;
+    int sourceTop = help->lines.empty() ? 0 : help->sourceOf[static_cast<size_t>(help->top)];
+    PlaceContents(w, cells);
+    help->rows = w->clientRows - 1;
+    Wrap(*help, TextCols(w));
+    auto first = std::find(help->sourceOf.begin(), help->sourceOf.end(), sourceTop);
+    help->top = std::min(static_cast<int>(first - help->sourceOf.begin()), MaxTop(*help));
+    ShowLocked(*help);
+}
 
 std::optional<HelpWindowView> HelpWindowLocked()
 {
@@ -340,7 +374,7 @@ extern "C" BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, U
             return FALSE;
         }
         const size_t slash = name.find_last_of("/\\");
-        OpenHelpWindow(path, slash == std::string::npos ? name : name.substr(slash + 1), raw);
+        OpenHelpWindow(path, slash == std::string::npos ? name : name.substr(slash + 1), std::move(raw));
         return TRUE;
     }
     default:

@@ -21,7 +21,9 @@ struct HelpWindowView {
     HWND hwnd = nullptr;
     std::string caption;
     std::string path;                // the file shown
-    std::vector<std::string> lines;  // the whole text, wrapped to the window
+    std::vector<std::string> source;  // the file's lines as read
+    std::vector<std::string> lines;   // the whole text, wrapped to the window
+    std::vector<int> sourceOf;        // for each wrapped line, its line in `source`
     std::vector<HelpTopic> topics;
     int top = 0;   // first line in view
     int rows = 0;  // lines in view at once
@@ -29,6 +31,11 @@ struct HelpWindowView {
 
 // With the user lock held: the open help window, if any.
 std::optional<HelpWindowView> HelpWindowLocked();
+
+// With the user lock held, once the screen has changed size: the help window
+// takes the new size within its limits, rewraps, and keeps the line at its
+// top in view.
+void FitHelpWindowToScreenLocked();
 
 // A name without a directory is looked for in the program's folder, then in
 // the current one. "" when it is in neither.
