@@ -121,11 +121,12 @@ void Display::Show(const CellBuffer &frame)
         for (int x = 0; x < frame.Cols() && x < COLS; ++x) {
             const Cell &cell = frame.At(x, y);
             if (!whole_ && cell == shown_.At(x, y)) continue;
-            // The bottom-right cell is never written, so the terminal does not scroll.
-            if (y == LINES - 1 && x == COLS - 1) continue;
             wchar_t text[2] = {static_cast<wchar_t>(cell.ch), L'\0'};
             cchar_t cc;
             setcchar(&cc, text, CursesAttr(cell.attr), 0, nullptr);
+            // In the bottom-right cell the cursor cannot move on, so curses
+            // reports an error; it has placed the character all the same and
+            // draws it without scrolling the terminal.
             mvadd_wch(y, x, &cc);
             shown_.Put(x, y, cell.ch, cell.attr);
         }
