@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <future>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -161,6 +162,22 @@ TEST(EndSessionSignals, TerminalThatHangsUpMidTestStillGetsTheDateBackAndEnds)
     // Nobody is left to answer Date Restored: the program is ended after its grace.
     EXPECT_EQ(t.ExitStatus(std::chrono::seconds(20)), "0");
     ExpectNothingLeft(t, State::kWatching);
+}
+
+TEST(EndSessionSignals, RestartFromTolvanePcEndsTheProgramAndTheFixBeforeWindowsRestarts)
+{
+    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    StartIn(t, State::kWatching, "", true, true);
+    // The restart waits for the programs to end, and this one waits for its box.
+    auto restart = std::async(std::launch::async, [&t] { return t.Pc("restart"); });
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
+    t.Keys("Enter");
+    EXPECT_EQ(restart.get(), "Windows restarted; 2 running host programs ended first\n");
+    EXPECT_EQ(t.ExitStatus(), "0");
+    ExpectNothingLeft(t, State::kWatching);
+    EXPECT_NE(t.Pc("show").find("boot count 2"), std::string::npos) << t.Pc("show");
 }
 
 TEST(EndSessionSignals, CancelledEndFromTolvanePcLeavesTheProgramRunningInIdle)

@@ -2,6 +2,7 @@
 // prints, its exit status, and that bad input never replaces a PC.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "pc/session.h"
 #include "pc_fixture.h"
 
 namespace {
@@ -175,6 +177,65 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
     CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(Contains(help.out, "set KEY=VALUE"));
+}
+
+// A running host program that refuses the end of the session by ignoring
+// SIGTERM; SIGHUP, which cannot be refused, still ends it.
+pid_t StartRefusingProgram()
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGTERM, SIG_IGN);
+        char ok = pc::RegisterThisProcess("refuser") ? 'y' : 'n';
+        if (write(ready[1], &ok, 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    char ok = 0;
+    if (read(ready[0], &ok, 1) != 1 || ok != 'y')
+        child = -1;
+    close(ready[0]);
+    close(ready[1]);
+    return child;
+}
+
+TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
+{
+    TestPc pc;
+    ATOM atom = GlobalAddAtomA("_faltrem_running_");
+    pid_t refuser = StartRefusingProgram();
+    ASSERT_GT(refuser, 0);
+    struct KillAtEnd {
+        pid_t &pid;
+        ~KillAtEnd()
+        {
+            if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+        }
+    } killAtEnd{refuser};
+
+    CliRun refused = Cli({"restart"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "restart called off")) << refused.err;
+    EXPECT_TRUE(Contains(refused.err, "refuser (pid " + std::to_string(refuser) + ")")) << refused.err;
+    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), atom) << "a called-off restart cleared the atoms";
+    EXPECT_EQ(pc::BootCount(), 1u);
+
+    // Forced, the program ends; not yet reaped by its parent, it counts as ended.
+    CliRun forced = Cli({"restart", "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_TRUE(Contains(forced.out, "Windows restarted; 1 running host program ended first")) << forced.out;
+    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0);
+    EXPECT_EQ(pc::BootCount(), 2u);
+    int status = 0;
+    EXPECT_EQ(waitpid(refuser, &status, 0), refuser);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP);
+    refuser = 0;
+
+    EXPECT_EQ(Cli({"restart", "now"}).status, 2);
 }
 
 }  // namespace

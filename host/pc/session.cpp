@@ -19,39 +19,48 @@ using detail::SharedState;
 
 namespace {
 
-// Field 22 of /proc/PID/stat: the start time in clock ticks since boot; 0 when
-// the process is gone.
-std::uint64_t StartTicks(int pid)
+struct ProcessStat {
+    char state = 0;               // field 3: R, S, D, Z (ended, not yet reaped), ...
+    std::uint64_t startTicks = 0;  // field 22: clock ticks since boot
+};
+
+// The process's /proc/PID/stat; all zero when the process is gone.
+ProcessStat ReadProcessStat(int pid)
 {
+    ProcessStat stat;
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
     FILE *file = std::fopen(path, "r");
     if (!file)
-        return 0;
+        return stat;
     char line[1024];
     std::size_t got = std::fread(line, 1, sizeof line - 1, file);
     std::fclose(file);
     line[got] = '\0';
     // The command name may hold spaces and parentheses; fields follow the last ')'.
     const char *p = std::strrchr(line, ')');
-    if (!p)
-        return 0;
-    unsigned long long ticks = 0;
+    if (!p || p[1] != ' ' || !p[2])
+        return stat;
+    stat.state = p[2];
     int field = 2;
     for (++p; *p && field < 22; ++p)
         if (*p == ' ')
             ++field;
     if (field == 22)
-        ticks = std::strtoull(p, nullptr, 10);
-    return ticks;
+        stat.startTicks = std::strtoull(p, nullptr, 10);
+    return stat;
 }
 
+// A program that has ended is gone from the table even while its parent has
+// not reaped it yet; a reused pid is another process.
 bool Alive(const ProcessSlot &slot)
 {
     if (kill(slot.pid, 0) != 0 && errno == ESRCH)
         return false;
-    std::uint64_t ticks = StartTicks(slot.pid);
-    return ticks == 0 || ticks == slot.startTicks;
+    ProcessStat stat = ReadProcessStat(slot.pid);
+    if (stat.state == 'Z' || stat.state == 'X')
+        return false;
+    return stat.startTicks == 0 || stat.startTicks == slot.startTicks;
 }
 
 void PruneDead(SharedState &state)
@@ -101,7 +110,7 @@ bool RegisterThisProcess(const std::string &name)
         slot->pid = getpid();
         slot->threadId = static_cast<std::uint32_t>(getpid());
         slot->bootCount = state->bootCount;
-        slot->startTicks = StartTicks(getpid());
+        slot->startTicks = ReadProcessStat(getpid()).startTicks;
         std::strncpy(slot->name, name.c_str(), sizeof slot->name - 1);
     }
     if (!gRegisteredOn)

@@ -1,12 +1,14 @@
 // tolvane-pc: creates, shows and changes a simulated PC, the way an emulator's
 // monitor does. Every failure is one line on stderr and exit status 2.
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pc/atoms.h"
@@ -41,7 +43,9 @@ const char *const kHelp =
     "  set KEY=VALUE...   change settings, in order (quote values with spaces)\n"
     "  sync               set the OS clock back to the time source and write it to the RTC\n"
     "  advance DURATION   move a virtual clock on (e.g. 5, 1.5s, 250ms, 10m, 2h, 400d)\n"
-    "  restart            restart the simulated Windows: the global atoms are cleared\n"
+    "  restart [--force]  restart the simulated Windows: the running host programs get\n"
+    "                     their end of session (--force: they cannot refuse) and end,\n"
+    "                     then the global atoms are cleared; a refusal calls it off\n"
     "  end-session [--cancel | --force]\n"
     "                     end the user's session for every running host program;\n"
     "                     --cancel: an end that was called off, they go on;\n"
@@ -288,6 +292,36 @@ int EndSession(const std::string &directory, const std::vector<std::string> &arg
     return 0;
 }
 
+// Longer than a program may take over its end of session before it is ended
+// anyway, so only a program that refused is still there afterwards.
+constexpr auto kRestartWait = std::chrono::seconds(12);
+
+// As from the Start menu: the session ends first, and the restart happens
+// only once every program has ended; one that refuses calls it off.
+int Restart(const std::string &directory, const std::vector<std::string> &args)
+{
+    bool forced = false;
+    if (args.size() == 1 && args[0] == "--force")
+        forced = true;
+    else if (!args.empty())
+        throw Usage("restart takes only --force; see tolvane-pc --help");
+    pc::Attach(directory);
+    int told = pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
+    const auto deadline = std::chrono::steady_clock::now() + kRestartWait;
+    std::vector<pc::RunningProgram> left;
+    while (!(left = pc::ListRunningPrograms()).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!left.empty()) {
+        std::string names;
+        for (const pc::RunningProgram &program : left)
+            names += (names.empty() ? "" : ", ") + program.name + " (pid " + std::to_string(program.pid) + ")";
+        throw pc::PcError("restart called off: still running after the end of the session: " + names);
+    }
+    pc::RestartWindows();
+    std::printf("Windows restarted; %d running host program%s ended first\n", told, told == 1 ? "" : "s");
+    return 0;
+}
+
 int Run(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -340,12 +374,8 @@ int Run(int argc, char **argv)
         pc::SyncOsClock();
         return 0;
     }
-    if (command == "restart") {
-        noArguments();
-        pc::Attach(dir);
-        pc::RestartWindows();
-        return 0;
-    }
+    if (command == "restart")
+        return Restart(dir, rest);
     if (command == "end-session")
         return EndSession(dir, rest);
     throw Usage("unknown command '" + command + "'; see tolvane-pc --help");
