@@ -2,7 +2,10 @@
 // automation, the way a person at the keyboard would.
 #pragma once
 
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "drive/session.h"
 #include "tolvane.h"
@@ -40,4 +43,17 @@ inline std::string Line(const drive::Session &session, int listBoxId)
 {
     auto lines = session.Lines(listBoxId);
     return lines.empty() ? std::string() : lines.front();
+}
+
+// The date file in the program's current directory (a session's own), whole.
+inline std::vector<unsigned char> DateFileBytes()
+{
+    std::ifstream in("datesave.tmp", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void PlaceDateFile(const std::vector<unsigned char> &bytes)
+{
+    std::ofstream out("datesave.tmp", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }

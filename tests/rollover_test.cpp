@@ -19,18 +19,6 @@ const char *const kFailCaption = "Tolvane - Test Result";
 const char *const kCouldntReset =
     "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
 
-std::vector<unsigned char> ReadDateFile()
-{
-    std::ifstream in("datesave.tmp", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteDateFile(const std::vector<unsigned char> &bytes)
-{
-    std::ofstream out("datesave.tmp", std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 // The 16 bytes of a SYSTEMTIME, little-endian, as the file holds it.
 std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute,
                                   int second, int ms)
@@ -90,7 +78,7 @@ TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
     ExpectButtons(s, {false, false, false, false}, "Confirming");
     s.PressIn(kWarningCaption, IDOK);
     ExpectButtons(s, {false, true, false, false}, "Watching");
-    EXPECT_EQ(ReadDateFile(), Record(2026, 6, 1, 15, 10, 20, 7, 250));
+    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 250));
     SYSTEMTIME t = Local();
     EXPECT_EQ(t.wYear, 1999);
     EXPECT_EQ(t.wHour, 23);
@@ -128,7 +116,7 @@ TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
     // What Windows' dialog manager sends for Enter even with TEST disabled.
     s.Post(s.Window(kMainCaption), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ(s.TopCaption(), kMainCaption) << "a second warning opened";
-    EXPECT_EQ(ReadDateFile(), Record(2026, 6, 1, 15, 10, 20, 7, 0)) << "the saved date was overwritten";
+    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 0)) << "the saved date was overwritten";
     ExpectButtons(s, {false, true, false, false}, "still Watching");
 }
 
@@ -220,7 +208,7 @@ TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
     EXPECT_TRUE(s.Checked(IDC_DONT_WARN));
     s.PressIn(kWarningCaption, IDCANCEL);
     ExpectButtons(s, {true, false, false, true}, "after Cancel");
-    EXPECT_TRUE(ReadDateFile().empty()) << "Cancel must not save the date";
+    EXPECT_TRUE(DateFileBytes().empty()) << "Cancel must not save the date";
     EXPECT_EQ(Local().wYear, 2026);
 
     s.Press(IDC_TEST);
@@ -252,7 +240,7 @@ TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
     s.Press(IDC_TEST);
     ghInst = module;
     ExpectButtons(s, {true, false, false, true}, "Idle after the failed warning");
-    EXPECT_TRUE(ReadDateFile().empty()) << "date saved without consent";
+    EXPECT_TRUE(DateFileBytes().empty()) << "date saved without consent";
     EXPECT_EQ(Local().wYear, 2026) << "clock changed without consent";
 }
 
@@ -272,7 +260,7 @@ TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
         SCOPED_TRACE(closeCommand ? "close command" : "Close button");
         drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         // A record left by an earlier test must not come back.
-        WriteDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
+        PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
         StartToMainDialog(s);
         s.Press(IDC_TEST);
         if (closeCommand)
@@ -284,7 +272,7 @@ TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
         SYSTEMTIME t = Local();
         EXPECT_EQ(t.wYear, 2026);
         EXPECT_EQ(t.wSecond, 7);
-        EXPECT_EQ(ReadDateFile(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
+        EXPECT_EQ(DateFileBytes(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
         EXPECT_TRUE(s.MessageBoxes().empty());
     }
 }
@@ -323,7 +311,7 @@ TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
         s.Advance(7000);
         s.Press(IDC_STOPCLOCKS);
         s.Answer(IDOK);
-        WriteDateFile(c.bytes);
+        PlaceDateFile(c.bytes);
         s.Press(IDC_RESET_DATE);
         auto box = s.TopMessageBox();
         ASSERT_TRUE(box);
@@ -344,19 +332,19 @@ TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
     drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     std::vector<unsigned char> old = Record(1998, 3, 0, 1, 8, 0, 0, 0);
     old.insert(old.end(), {0xDE, 0xAD, 0xBE, 0xEF});
-    WriteDateFile(old);
+    PlaceDateFile(old);
     StartToMainDialog(s);
     StartWatching(s);
 
     std::vector<unsigned char> expected = Record(2026, 6, 1, 15, 10, 20, 7, 0);
     expected.insert(expected.end(), {0xDE, 0xAD, 0xBE, 0xEF});
-    EXPECT_EQ(ReadDateFile(), expected);
+    EXPECT_EQ(DateFileBytes(), expected);
 }
 
 TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
 {
     drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-    WriteDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
+    PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
     HANDLE other = CreateFileA("datesave.tmp", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
@@ -371,17 +359,17 @@ TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
     ExpectButtons(s, {true, false, false, true}, "Idle after the failed save");
     EXPECT_EQ(Local().wYear, 2026);
     CloseHandle(other);
-    EXPECT_EQ(ReadDateFile(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
+    EXPECT_EQ(DateFileBytes(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
 }
 
 TEST(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
 {
     drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.500"));
     EXPECT_EQ(ReadDateFileAndRestoreDate(), 0) << "no file: nothing to restore";
-    EXPECT_TRUE(ReadDateFile().empty()) << "the restore creates an empty file";
+    EXPECT_TRUE(DateFileBytes().empty()) << "the restore creates an empty file";
 
     ASSERT_EQ(SaveDate(), 1);
-    EXPECT_EQ(ReadDateFile(), Record(2026, 6, 1, 15, 10, 20, 7, 500));
+    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 500));
 
     SYSTEMTIME later = {2030, 1, 0, 1, 0, 0, 0, 0};
     ASSERT_TRUE(SetLocalTime(&later));

@@ -20,18 +20,6 @@ namespace {
 const char *const kCompanionAtom = "_faltrem_running_";
 const char *const kCouldntReset = "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
 
-std::vector<unsigned char> ReadDateFile()
-{
-    std::ifstream in("datesave.tmp", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteDateFile(const std::vector<unsigned char> &bytes)
-{
-    std::ofstream out("datesave.tmp", std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute, int second, int ms)
 {
     std::vector<unsigned char> bytes;
@@ -162,7 +150,7 @@ void CheckWayOut(State state, Way way, bool withFix)
 {
     SCOPED_TRACE(std::string(Name(state)) + ", " + Name(way) + (withFix ? ", fix running" : ""));
     drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
-    WriteDateFile(kEarlierRecord);
+    PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
     if (withFix) {
         ASSERT_TRUE(InstallFix(s)) << "the companion did not start";
@@ -188,7 +176,7 @@ void CheckWayOut(State state, Way way, bool withFix)
     EXPECT_EQ(s.MessageBoxes().size(), boxesBefore + (IsEnd(way) && ClockSet(state) ? 1 : 0));
 
     EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07");
-    EXPECT_EQ(ReadDateFile(), ClockSet(state) ? kThisRecord : kEarlierRecord);
+    EXPECT_EQ(DateFileBytes(), ClockSet(state) ? kThisRecord : kEarlierRecord);
     EXPECT_EQ(GlobalFindAtomA(kCompanionAtom), 0);
     EXPECT_EQ(RunningCompanions(), 0);
 
@@ -243,7 +231,7 @@ TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
         drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         Reach(s, State::kWatching);
-        WriteDateFile({});
+        PlaceDateFile({});
         s.EndSession(really);
         auto box = s.TopMessageBox();
         ASSERT_TRUE(box);
@@ -259,7 +247,7 @@ TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
 TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
 {
     drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-    WriteDateFile(kEarlierRecord);
+    PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
     Reach(s, State::kConfirming);
     s.EndSession(false);
@@ -269,7 +257,7 @@ TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
     s.Press(IDC_TEST);
     EXPECT_EQ(s.Captions(), (std::vector<std::string>{kMainCaption, kWarningCaption}));
     s.PressIn(kWarningCaption, IDOK);
-    EXPECT_EQ(ReadDateFile(), kThisRecord);
+    EXPECT_EQ(DateFileBytes(), kThisRecord);
     EXPECT_EQ(LocalNow(), "1999-12-31 23:59:55");
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS));
 }

@@ -635,17 +635,24 @@ static void CloseProgram(HWND hMain)
         ReportTimeout("program does not end");
 }
 
-static void ReportEnd(void)
+// The program's exit code once it has ended; one that does not end in time
+// is reported and terminated.
+static DWORD WaitForProgramEnd(const char *timeoutWhat)
 {
     DWORD exitCode = STILL_ACTIVE;
 
     if (WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS) != WAIT_OBJECT_0) {
-        ReportTimeout("program still running at the end");
+        ReportTimeout(timeoutWhat);
         TerminateProcess(gProgram.hProcess, 1);
         WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
     }
     GetExitCodeProcess(gProgram.hProcess, &exitCode);
-    Report("exit code: %lu", (unsigned long)exitCode);
+    return exitCode;
+}
+
+static void ReportEnd(void)
+{
+    Report("exit code: %lu", (unsigned long)WaitForProgramEnd("program still running at the end"));
     Report("end atom: %s", CompanionAtomPresent() ? "present" : "absent");
     Report("end process: %s", FindCompanionProcess(NULL) ? "running" : "absent");
 }
@@ -687,7 +694,6 @@ static int StartProgram(const char *path)
 static void RunSecondCopy(const char *path)
 {
     PROCESS_INFORMATION first = gProgram;
-    DWORD exitCode = STILL_ACTIVE;
 
     Report("second copy: starting");
     if (StartProgram(path)) {
@@ -696,13 +702,7 @@ static void RunSecondCopy(const char *path)
             Report("second copy: main dialog shown");
             CloseProgram(hMain);
         }
-        if (WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS) != WAIT_OBJECT_0) {
-            ReportTimeout("second copy still running");
-            TerminateProcess(gProgram.hProcess, 1);
-            WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
-        }
-        GetExitCodeProcess(gProgram.hProcess, &exitCode);
-        Report("second copy: exit code %lu", (unsigned long)exitCode);
+        Report("second copy: exit code %lu", (unsigned long)WaitForProgramEnd("second copy still running"));
         CloseHandle(gProgram.hProcess);
     }
     gProgram = first;
