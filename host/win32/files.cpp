@@ -12,6 +12,7 @@
 #include <string>
 
 #include "win32/handles.h"
+#include "win32/process_image.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ public:
     const bool canRead;
     const bool canWrite;
 };
-
-// Windows names on the host: backslashes separate directories.
-std::string HostPath(const char *name)
-{
-    std::string path(name);
-    for (char &c : path)
-        if (c == '\\')
-            c = '/';
-    return path;
-}
 
 bool ParentExists(const std::string &path)
 {
@@ -138,7 +129,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     int flags = O_CLOEXEC | O_NOCTTY | (canWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     mode_t mode = dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY ? 0444 : 0666;
 
-    std::string path = HostPath(lpFileName);
+    std::string path = win32::HostPathOf(lpFileName);
     bool created;
     int fd = OpenForDisposition(path, flags, mode, dwCreationDisposition, created);
     if (fd < 0) {

@@ -226,6 +226,17 @@ std::shared_ptr<Queue> CurrentQueue()
     return tThread.queue;
 }
 
+std::shared_ptr<Queue> QueueOfWindowLocked(HWND hwnd)
+{
+    if (!hwnd) return CurrentQueue();
+    Window *w = Find(hwnd);
+    if (!w) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    return w->queue;
+}
+
 std::uint64_t PostInputLocked(Queue &queue, const InputEvent &event)
 {
     queue.input.PushBack(event);
@@ -366,17 +377,9 @@ extern "C" BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, 
 
 extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
-    std::shared_ptr<Queue> queue;
-    if (!hWnd) queue = CurrentQueue();
     UserLock lock = LockUser();
-    if (hWnd) {
-        Window *w = Find(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
-        queue = w->queue;
-    }
+    std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
+    if (!queue) return FALSE;
     MSG msg{};
     msg.hwnd = hWnd;
     msg.message = Msg;

@@ -124,6 +124,9 @@ struct Queue {
 std::shared_ptr<Queue> CurrentQueue();
 
 // ---- With the lock held ----
+// The queue of the thread that owns `hwnd`, or the calling thread's for NULL;
+// nullptr, with ERROR_INVALID_WINDOW_HANDLE set, for a window that is not there.
+std::shared_ptr<Queue> QueueOfWindowLocked(HWND hwnd);
 // Hands a queue work from another thread (or from a front end) and wakes it;
 // returns the number to wait for in `acknowledged`.
 std::uint64_t PostInputLocked(Queue &queue, const InputEvent &event);

@@ -54,17 +54,8 @@ using namespace win32;
 extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc)
 {
     UserLock lock = LockUser();
-    std::shared_ptr<Queue> queue;
-    if (hWnd) {
-        Window *w = Find(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
-        queue = w->queue;
-    } else {
-        queue = CurrentQueue();
-    }
+    std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
+    if (!queue) return 0;
     uElapse = std::clamp<UINT>(uElapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
     // The clock's millisecond, like the tick count Windows schedules timers on.
     std::int64_t start = NowNs() / kMs * kMs;
@@ -96,17 +87,8 @@ extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, 
 extern "C" BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent)
 {
     UserLock lock = LockUser();
-    std::shared_ptr<Queue> queue;
-    if (hWnd) {
-        Window *w = Find(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
-        queue = w->queue;
-    } else {
-        queue = CurrentQueue();
-    }
+    std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
+    if (!queue) return FALSE;
     auto &timers = queue->timers;
     auto it = std::find_if(timers.begin(), timers.end(),
                            [&](const Timer &t) { return t.hwnd == hWnd && t.id == uIDEvent; });
