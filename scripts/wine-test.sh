@@ -115,9 +115,13 @@ make_prefix() {
   env "${qemu_env[@]}" timeout 60 wine regedit /S "$(winpath "$tmp/$1.reg")" >>"$tmp/$1-boot.log" 2>&1
 }
 
-# Runs the driver in its own directory, which becomes the program's current one.
+# Runs the driver in its own directory, which becomes the program's current
+# one, and points $report at what it saw: empty, never an earlier run's, when
+# it saw nothing.
 run_driver() {
   local scenario=$1 version=$2 work=$tmp/$1-work
+  report=$out/wine-report-$scenario.txt
+  : >"$report"
   mkdir -p "$work"
   if ! make_prefix "$scenario" "$version"; then
     echo "  prefix for $scenario failed:"; tail -5 "$tmp/$scenario-boot.log"
@@ -127,10 +131,9 @@ run_driver() {
      "$(winpath "$root/$out/tolvane.exe")" report.txt main.png >/dev/null 2>"$tmp/$scenario-driver.log")
   timeout 30 wineserver -k 2>/dev/null
   timeout 30 wineserver -w 2>/dev/null
-  cp "$work/report.txt" "$out/wine-report-$scenario.txt" 2>/dev/null
+  cp "$work/report.txt" "$report" 2>/dev/null
 }
 
-report=""
 has() { grep -Fxq -- "$1" "$report"; }
 expect() { if has "$1"; then pass "$1"; else fail "$1  (missing from $report)"; fi; }
 expect_like() { if grep -Eq -- "$1" "$report"; then pass "a line like: $1"; else fail "no line like: $1  (in $report)"; fi; }
@@ -147,8 +150,6 @@ seconds_of() { local h m s; IFS=: read -r h m s <<<"$1"; echo $((10#$h * 3600 + 
 
 echo "== Wine, Windows 98: the whole program"
 run_driver win98 win98
-report=$out/wine-report-win98.txt
-[ -f "$report" ] || : >"$report"
 expect 'platform: id 1 version 4.10'
 expect 'first window: "About Tolvane"'
 expect 'about text: "             Tolvane - Year 2000 Clock Test and Fix"'
@@ -243,8 +244,6 @@ expect_none '^(timeout|cannot click|unexpected window):'
 
 echo "== Wine, Windows NT: refused after the About box"
 run_driver nt winxp
-report=$out/wine-report-nt.txt
-[ -f "$report" ] || : >"$report"
 expect 'platform: id 2 version 5.1'
 expect 'first window: "About Tolvane"'
 expect 'main dialog under about: hidden'
