@@ -60,6 +60,7 @@ extern int gfTesting;           /* a test is in progress; its saved date is rest
 extern int gfFixInstalled;      /* this program started the companion and has not stopped it */
 extern int gfDontShowWarning;   /* the warning dialog is skipped for the rest of this run */
 extern int gfClockSetForTest;   /* this test set the clock: its saved date is owed back */
+extern int gfAtomFreeAtInstall; /* no companion held the atom when ours was started */
 extern HWND ghWarningDlg;       /* the warning dialog while it is open, else NULL */
 
 /* ---- Application shell ---- */

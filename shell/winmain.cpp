@@ -9,6 +9,7 @@ HANDLE ghChildProcess = NULL;  // its process, ours to close; NULL when none
 int gfShowClocks = 1;          // the refresh timer redraws the clock lines while set
 int gfTesting = 0;             // a test is in progress: its saved date must come back at exit
 int gfClockSetForTest = 0;     // this test set the clock, so its saved date is owed back
+int gfAtomFreeAtInstall = 0;   // no companion held the atom when ours was started
 int gfFixInstalled = 0;        // we started the companion and have not stopped it
 int gfDontShowWarning = 0;     // the user asked not to see the warning again this run
 HWND ghWarningDlg = NULL;      // the open warning dialog, NULL while none is open
