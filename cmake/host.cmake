@@ -90,13 +90,15 @@ if(HOST_DRIVE_SOURCES)
   target_link_libraries(tolvane_drive PUBLIC tolvane_program)
 endif()
 
-# A companion that holds the atom but never ends on WM_QUIT, under the
-# companion's file name in a directory of its own.
-add_executable(stubborn_faltrem ${CMAKE_SOURCE_DIR}/tests/companions/stubborn_faltrem.cpp
-               $<TARGET_OBJECTS:faltrem_resources>)
-target_link_libraries(stubborn_faltrem PRIVATE tolvane_entry)
-set_target_properties(stubborn_faltrem PROPERTIES OUTPUT_NAME faltrem.exe
-                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubborn)
+# Companions that never end on WM_QUIT, each under the companion's file name
+# in a directory of its own: one holds the atom, one hangs before taking it.
+foreach(misbehaving stubborn hung)
+  add_executable(${misbehaving}_faltrem ${CMAKE_SOURCE_DIR}/tests/companions/${misbehaving}_faltrem.cpp
+                 $<TARGET_OBJECTS:faltrem_resources>)
+  target_link_libraries(${misbehaving}_faltrem PRIVATE tolvane_entry)
+  set_target_properties(${misbehaving}_faltrem PROPERTIES OUTPUT_NAME faltrem.exe
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${misbehaving})
+endforeach()
 
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
 add_executable(tolvane_tests ${TEST_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
@@ -107,7 +109,7 @@ if(TARGET tolvane_drive)
 endif()
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}" TOLVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem)
+add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem hung_faltrem)
 if(TARGET faltrem)
   add_dependencies(tolvane_tests faltrem)
 endif()

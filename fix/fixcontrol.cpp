@@ -5,9 +5,13 @@
 #define COMPANION_FILE "faltrem.exe"
 #define COMPANION_ATOM "_faltrem_running_"
 #define CAPTION_SIZE 64
-// A companion gets this long to end on WM_QUIT before it is terminated, so a
-// companion that ignores the request cannot freeze the program.
-#define COMPANION_QUIT_TIMEOUT_MS 5000
+// How long a companion gets to end on WM_QUIT before it is terminated, so one
+// that ignores the request cannot freeze the program for good. On a slow
+// Windows 95 machine a companion whose pages were swapped out must be read
+// back in from a busy disk before it can take the message and end; 15 s
+// leaves room for that, three times the 5 s that proved tight.
+#define COMPANION_QUIT_TIMEOUT_MS 15000
+// A terminated process can take a moment to be gone.
 #define COMPANION_KILL_TIMEOUT_MS 2000
 
 int IsFaltremRunning(void)
@@ -62,6 +66,8 @@ void Install(HWND hwnd)
         gChildThreadID = 0;
         return;
     }
+    // A companion adds its atom only when no other holds it.
+    gfAtomFreeAtInstall = !IsFaltremRunning();
     if (!StartChildProcess(path, &threadId, &hProcess)) {
         MessageBoxA(hwnd, "Cant start faltrem.exe", "Tolvane - Error", MB_OK);
         gChildThreadID = 0;
@@ -73,24 +79,33 @@ void Install(HWND hwnd)
     SetFixTexts(hwnd, "UnInstall Fix", " Tolvane - Fix Running");
 }
 
-// A companion that had to be terminated could not take its atom away; remove
-// the reference it held so the next start does not see it as still running.
-static void StopCompanionByForce(void)
+// Terminates a companion that ignored WM_QUIT; 0 while it still runs. A
+// terminated companion could not take its atom away, so once it has ended the
+// reference it held is removed, lest the next start see it as still running.
+// It held one only if the atom was free when it started; otherwise the atom is
+// another companion's and stays.
+static int StopCompanionByForce(void)
 {
     ATOM atom;
 
     TerminateProcess(ghChildProcess, 1);
-    WaitForSingleObject(ghChildProcess, COMPANION_KILL_TIMEOUT_MS);
+    if (WaitForSingleObject(ghChildProcess, COMPANION_KILL_TIMEOUT_MS) != WAIT_OBJECT_0)
+        return 0;
     atom = GlobalFindAtomA(COMPANION_ATOM);
-    if (atom)
+    if (atom && gfAtomFreeAtInstall)
         GlobalDeleteAtom(atom);
+    return 1;
 }
 
 void UnInstall(HWND hwnd)
 {
     PostThreadMessageA(gChildThreadID, WM_QUIT, 0, 0);
-    if (WaitForSingleObject(ghChildProcess, COMPANION_QUIT_TIMEOUT_MS) == WAIT_TIMEOUT)
-        StopCompanionByForce();
+    if (WaitForSingleObject(ghChildProcess, COMPANION_QUIT_TIMEOUT_MS) == WAIT_TIMEOUT &&
+        !StopCompanionByForce()) {
+        // Its handle stays, so UnInstall Fix can be pressed again.
+        MessageBoxA(hwnd, "Cant stop faltrem.exe", "Tolvane - Error", MB_OK);
+        return;
+    }
     CloseHandle(ghChildProcess);
     ghChildProcess = NULL;
     gChildThreadID = 0;

@@ -42,7 +42,7 @@ void Test(HWND hwnd)
     if (gfTesting)
         return;
     gfTesting = 1;
-    gfDateSaved = 0;
+    gfClockSetForTest = 0;
     EnableButton(hwnd, IDC_TEST, FALSE);
     EnableButton(hwnd, IDC_INSTALL_FIX, FALSE);
 
@@ -57,13 +57,14 @@ void Test(HWND hwnd)
         EndTestEarlyExit(hwnd);
         return;
     }
-    gfDateSaved = 1;
+    // The clock is still the user's: an exit while the box below is up must
+    // not set the saved date back, which would lose the time the box was open.
     if (!SetClocks2000Minus5Seconds()) {
         MessageBoxA(hwnd, "Couldnt set clocks for test", "Error", MB_OK);
-        gfDateSaved = 0;
         EndTestEarlyExit(hwnd);
         return;
     }
+    gfClockSetForTest = 1;
     EnableButton(hwnd, IDC_STOPCLOCKS, TRUE);
 }
 
@@ -91,7 +92,7 @@ int ResetDate(HWND hwnd)
                     "Tolvane - Error", MB_OK);
     gfShowClocks = 1;
     gfTesting = 0;
-    gfDateSaved = 0;
+    gfClockSetForTest = 0;
     // Idle again: StopClocks too, which an exit from Watching leaves enabled.
     EnableButton(hwnd, IDC_STOPCLOCKS, FALSE);
     EnableButton(hwnd, IDC_INSTALL_FIX, TRUE);

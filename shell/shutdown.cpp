@@ -3,8 +3,9 @@
 // before the restart offered at start-up.
 #include "tolvane.h"
 
-// An exit while the warning is still up: this test saved no date yet, so there
-// is nothing to restore; end the warning so the test stops where it stands.
+// An exit before the test set the clock (the warning, or the box saying the
+// clock could not be set, is up): there is nothing to restore; end the warning
+// so the test stops where it stands.
 static void AbandonPendingTest(void)
 {
     gfTesting = 0;
@@ -15,7 +16,7 @@ static void AbandonPendingTest(void)
 void TidyUp(HWND hwnd)
 {
     if (gfTesting) {
-        if (gfDateSaved)
+        if (gfClockSetForTest)
             ResetDate(hwnd);
         else
             AbandonPendingTest();
@@ -38,7 +39,7 @@ void RestartComputer(HWND hwnd)
 // end leaves the program in Idle with the companion stopped.
 void EndSession(HWND hwnd)
 {
-    int fWasRestoring = gfTesting && gfDateSaved;
+    int fWasRestoring = gfTesting && gfClockSetForTest;
     int fRestored = 0;
 
     if (fWasRestoring) {

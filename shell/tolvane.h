@@ -59,7 +59,8 @@ extern int gfShowClocks;        /* the timer refreshes the clock lines while set
 extern int gfTesting;           /* a test is in progress; its saved date is restored at exit */
 extern int gfFixInstalled;      /* this program started the companion and has not stopped it */
 extern int gfDontShowWarning;   /* the warning dialog is skipped for the rest of this run */
-extern int gfDateSaved;         /* this test saved the date: there is a date of its own to restore */
+extern int gfClockSetForTest;   /* this test set the clock: its saved date is owed back */
+extern int gfAtomFreeAtInstall; /* no companion held the atom when ours was started */
 extern HWND ghWarningDlg;       /* the warning dialog while it is open, else NULL */
 
 /* ---- Application shell ---- */

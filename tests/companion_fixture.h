@@ -26,6 +26,7 @@ inline const char *const kAtom = "_faltrem_running_";
 
 inline std::string CompanionBinary() { return TOLVANE_BINARY_DIR "/faltrem.exe"; }
 inline std::string StubbornBinary() { return TOLVANE_BINARY_DIR "/stubborn/faltrem.exe"; }
+inline std::string HungBinary() { return TOLVANE_BINARY_DIR "/hung/faltrem.exe"; }
 
 // Puts a companion executable into `directory` as faltrem.exe.
 inline void InstallCompanion(const std::string &directory, const std::string &binary = CompanionBinary())

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "pc/session.h"
+#include "pc/settings.h"
 #include "program_session.h"
 
 namespace {
@@ -241,6 +242,51 @@ TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
         EXPECT_EQ(s.MessageBoxes().back().text, kCouldntReset);
         EXPECT_EQ(LocalNow(), "2000-01-01 00:00:02") << "the clock stays where the test left it";
         EXPECT_EQ(s.Running(), !really);
+    }
+}
+
+// The clock refused the test's setting, so the saved date is the user's own
+// time of a minute ago: an exit while the box says so must not set it back,
+// even where setting the clock works again by then.
+TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
+{
+    for (Way way : {Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd}) {
+        SCOPED_TRACE(Name(way));
+        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        PlaceDateFile(kEarlierRecord);
+        StartToMainDialog(s);
+        pc::ChangeSetting("set-time", "denied");
+        s.Press(IDC_TEST);
+        s.PressIn(kWarningCaption, IDOK);
+        ASSERT_TRUE(s.TopMessageBox());
+        ASSERT_EQ(s.TopMessageBox()->text, "Couldnt set clocks for test");
+        s.Advance(60000);
+        pc::ChangeSetting("set-time", "allowed");
+        const size_t boxesBefore = s.MessageBoxes().size();
+
+        TakeWayOut(s, way, kMainCaption);
+        EXPECT_EQ(LocalNow(), "2026-06-15 10:21:07") << "the clock was set back";
+        EXPECT_EQ(DateFileBytes(), kThisRecord);
+        if (way == Way::kEnd || way == Way::kForcedEnd) {
+            EXPECT_EQ(s.MessageBoxes().size(), boxesBefore);
+            EXPECT_FALSE(s.Running());
+            continue;
+        }
+        // Still the one box, which the user answers; the close command then
+        // ends the program as its box goes, a cancelled end leaves it in Idle.
+        ASSERT_TRUE(s.TopMessageBox());
+        EXPECT_EQ(s.TopMessageBox()->text, "Couldnt set clocks for test");
+        s.Answer(IDOK);
+        EXPECT_EQ(s.MessageBoxes().size(), boxesBefore);
+        EXPECT_EQ(LocalNow(), "2026-06-15 10:21:07");
+        if (way == Way::kCloseBox) {
+            EXPECT_FALSE(s.Running());
+            continue;
+        }
+        ExpectIdle(s, "after the box");
+        s.PressIn(kMainCaption, IDC_CLOSE);
+        EXPECT_FALSE(s.Running());
+        EXPECT_EQ(LocalNow(), "2026-06-15 10:21:07");
     }
 }
 
