@@ -2,7 +2,9 @@
 # The Windows programs as real Windows programs: their import tables against
 # what Windows 95/98 provides, then tolvane.exe under Wine in a virtual X
 # display, driven by wintest/uidriver.exe in a fresh prefix set to Windows 98
-# and in one set to an NT version. Leaves for people to look at:
+# and in one set to an NT version; the rollover test runs on a clock of the
+# test's own (wintest/testclock.cpp), as Wine refuses to set its clock. Leaves
+# for people to look at:
 # build/windows/wine-main-dialog.png and build/windows/wine-report-*.txt.
 set -uo pipefail
 cd "$(dirname "$0")/.."
