@@ -987,8 +987,8 @@ static void SendAnsweringBoxes(HWND hwnd, UINT message, WPARAM wParam, HWND show
 }
 
 // The end of the session as Windows delivers it to a program: the question,
-// then the end of a session that ends when the program agrees, then the end
-// of its process.
+// then WM_ENDSESSION saying whether the session ends, which it does when the
+// program agrees; Windows then ends the process without asking it again.
 static void EndSession(HWND hMain, HWND shownBox, const char *stage)
 {
     char label[128];
@@ -999,9 +999,10 @@ static void EndSession(HWND hMain, HWND shownBox, const char *stage)
     Label(label, sizeof label, stage, "WM_ENDSESSION");
     SendAnsweringBoxes(hMain, WM_ENDSESSION, agreed != 0, shownBox, label);
     ReportClockLog(label);
-    if (!ProgramEnded())
+    if (agreed && !ProgramEnded()) {
         TerminateProcess(gProgram.hProcess, 0);
-    WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
+        WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
+    }
 }
 
 static void CloseProgram(HWND hMain)
@@ -1132,17 +1133,22 @@ static HWND StartRun(const char *path, const char *name, const char *clockMode)
     gClockLogReported = 0;
     DeleteFileA(CLOCK_LOG);
     SetEnvironmentVariableA(CLOCK_MODE_VARIABLE, clockMode);
-    if (!StartProgram(path))
-        return NULL;
-    HWND hMain = RunStartup(0, 1);
-    if (!hMain)
-        WaitForProgramEnd("program still running without its main dialog");
-    return hMain;
+    return StartProgram(path) ? RunStartup(0, 1) : NULL;
 }
 
+// A run that stopped short leaves its program running: it is ended here, so
+// that the next run starts alone.
 static void EndRun(void)
 {
+    if (!gProgram.hProcess)
+        return;
+    if (!ProgramEnded()) {
+        ReportTimeout("program still running at the end of its run");
+        TerminateProcess(gProgram.hProcess, 1);
+        WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
+    }
     CloseHandle(gProgram.hProcess);
+    ZeroMemory(&gProgram, sizeof gProgram);
 }
 
 // A second copy, started while the first runs, must end after its About box
@@ -1172,10 +1178,10 @@ static void RunWin98(const char *program, const char *screenshot)
         ReadClocks(hMain, screenshot);
         RunSecondCopy(program);
         InstallAndUnInstallFix(hMain);
-        if (RunTestPastMidnight(hMain) && RunTestStoppedBeforeMidnight(hMain))
+        if (RunTestPastMidnight(hMain) && RunTestStoppedBeforeMidnight(hMain)) {
             EndSession(hMain, NULL, "judged");
-        WaitForProgramEnd("program still running after the end of the session");
-        ReportCompanionAtEnd();
+            ReportCompanionAtEnd();
+        }
     }
     EndRun();
 
