@@ -105,7 +105,8 @@ export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
 # A fresh prefix reporting the given Windows version; crashes end without a
-# dialog nobody could answer; Wine draws the captions, as no window manager runs.
+# dialog nobody could answer. No window manager runs: Wine draws the captions,
+# and keeps its windows unmanaged, or hiding each one waits 2 s for a manager.
 make_prefix() {
   export WINEPREFIX=$tmp/$1-prefix
   mkdir -p "$WINEPREFIX"
@@ -113,7 +114,7 @@ make_prefix() {
   env "${qemu_env[@]}" timeout 180 wineboot -i >"$tmp/$1-boot.log" 2>&1 || return 1
   printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n\n' "$2" >"$tmp/$1.reg"
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n' >>"$tmp/$1.reg"
-  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n' >>"$tmp/$1.reg"
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' >>"$tmp/$1.reg"
   env "${qemu_env[@]}" timeout 60 wine regedit /S "$(winpath "$tmp/$1.reg")" >>"$tmp/$1-boot.log" 2>&1
 }
 
