@@ -4,8 +4,9 @@
 //
 //   uidriver win98|nt <tolvane.exe> <report file> [<screenshot.png>]
 //
-// win98 walks the whole program in four runs. The first, on the test's own
-// clock (testclock.dll, loaded into the program while its About box is up):
+// win98 checks the test's own clock (testclock.dll) against records Windows
+// takes and refuses, then walks the whole program in four runs. The first, on
+// that clock (loaded into the program while its About box is up):
 // start-up, the four clock lines, a second copy that refuses to run, Install
 // and UnInstall Fix, a test past midnight with its verdict and Reset Date, a
 // test stopped before midnight, and an end of the session. The second, on the
