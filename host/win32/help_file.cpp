@@ -130,12 +130,12 @@ private:
 // An internal file's content, found by offset.
 View InternalFile(const View &file, std::uint32_t at, const std::string &name)
 {
-    View header = file.Sub(at, fmt::internal_file::kSize, name + "'s header");
-    const std::uint32_t reserved = header.U32(fmt::internal_file::kReservedAt);
-    const std::uint32_t used = header.U32(fmt::internal_file::kUsedAt);
+    if (at > file.Size() || file.Size() - at < fmt::internal_file::kSize) throw Damaged(name + " lies outside the file");
+    const std::uint32_t reserved = file.U32(at + fmt::internal_file::kReservedAt);
+    const std::uint32_t used = file.U32(at + fmt::internal_file::kUsedAt);
     if (used > reserved || reserved - used < fmt::internal_file::kSize)
         throw Damaged(name + " claims more bytes than it reserves");
-    file.Need(at, reserved);
+    if (reserved > file.Size() - at) throw Damaged(name + " runs past the end of the file");
     return file.Sub(at + fmt::internal_file::kSize, used, name);
 }
 
