@@ -25,6 +25,8 @@ target_include_directories(tolvane_pc PUBLIC ${CMAKE_SOURCE_DIR}/host ${CMAKE_SO
 target_link_libraries(tolvane_pc PUBLIC Threads::Threads rt)
 
 add_library(tolvane_win32 STATIC ${HOST_WIN32_SOURCES})
+# The help engine reads the help file's format from the help compiler's header.
+target_include_directories(tolvane_win32 PRIVATE ${CMAKE_SOURCE_DIR}/resources/hlpc)
 target_link_libraries(tolvane_win32 PUBLIC tolvane_pc PkgConfig::NCURSESW)
 
 # The host entry point: main() hands over to the program's WinMain.
@@ -34,7 +36,7 @@ target_link_libraries(tolvane_entry PUBLIC tolvane_win32)
 # The program's resources, compiled by windres exactly as for Windows, embedded
 # as the module's resource section so the host reads the real templates.
 set(TOLVANE_RES ${CMAKE_BINARY_DIR}/tolvane.res)
-file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+file(GLOB RESOURCE_INPUTS LIST_DIRECTORIES false CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
 add_custom_command(OUTPUT ${TOLVANE_RES}
   COMMAND ${WINDRES} -I ${CMAKE_SOURCE_DIR}/resources -I ${CMAKE_SOURCE_DIR}/shell
           -O res -i ${CMAKE_SOURCE_DIR}/resources/tolvane.rc -o ${TOLVANE_RES}
@@ -77,6 +79,13 @@ if(COMPANION_SOURCES)
   set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
 endif()
 
+# The help compiler, and the help file it makes for the host's help engine.
+add_library(tolvane_hlpc STATIC ${HLPC_SOURCES})
+target_include_directories(tolvane_hlpc PUBLIC ${CMAKE_SOURCE_DIR}/resources/hlpc)
+add_executable(hlpc ${HLPC_MAIN})
+target_link_libraries(hlpc PRIVATE tolvane_hlpc)
+tolvane_help_file($<TARGET_FILE:hlpc> hlpc)
+
 add_executable(tolvane-pc ${CMAKE_SOURCE_DIR}/host/tools/tolvane-pc.cpp)
 target_link_libraries(tolvane-pc PRIVATE tolvane_pc)
 
@@ -103,13 +112,13 @@ endforeach()
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
 add_executable(tolvane_tests ${TEST_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
 target_include_directories(tolvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(tolvane_tests PRIVATE tolvane_program GTest::gtest_main GTest::gmock)
+target_link_libraries(tolvane_tests PRIVATE tolvane_program tolvane_hlpc GTest::gtest_main GTest::gmock)
 if(TARGET tolvane_drive)
   target_link_libraries(tolvane_tests PRIVATE tolvane_drive)
 endif()
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}" TOLVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem hung_faltrem)
+add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem hung_faltrem help_file)
 if(TARGET faltrem)
   add_dependencies(tolvane_tests faltrem)
 endif()

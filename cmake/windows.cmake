@@ -24,4 +24,14 @@ if(COMPANION_SOURCES)
   set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem SUFFIX .exe)
 endif()
 
+# hlpc runs here, on the build machine, so the host's compiler builds it.
+find_program(HOST_CXX NAMES c++ g++ clang++ REQUIRED)
+set(HOST_HLPC ${CMAKE_BINARY_DIR}/hlpc-host/hlpc)
+add_custom_command(OUTPUT ${HOST_HLPC}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/hlpc-host
+  COMMAND ${HOST_CXX} -std=c++20 -O2 -o ${HOST_HLPC} ${HLPC_SOURCES} ${HLPC_MAIN}
+  DEPENDS ${HLPC_SOURCES} ${HLPC_MAIN} ${HLPC_HEADERS}
+  COMMENT "hlpc for the build machine")
+tolvane_help_file(${HOST_HLPC} ${HOST_HLPC})
+
 include(${CMAKE_SOURCE_DIR}/wintest/uidriver.cmake)

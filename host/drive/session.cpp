@@ -21,6 +21,7 @@
 #include "pc/machine.h"
 #include "pc/timesource.h"
 #include "screen/cells.h"
+#include "screen/keymap.h"
 #include "screen/render.h"
 #include "win32/class.h"
 #include "win32/help.h"
@@ -207,6 +208,12 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     // Each session is a fresh program: no classes or message boxes of the last.
     win32::UnregisterProgramClasses();
     win32::ClearMessageBoxHistory();
+    {
+        // and a terminal of the session's size, whatever the last one left.
+        win32::UserLock lock = win32::LockUser();
+        win32::State().screenCols = impl_->cols;
+        win32::State().screenRows = impl_->rows;
+    }
     win32::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
 }
 
@@ -386,6 +393,21 @@ void Session::Wheel(const std::string &caption, int notches)
     impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kWheel, notches, false, top->handle}, lock));
 }
 
+void Session::Click(int column, int row)
+{
+    win32::UserLock lock = win32::LockUser();
+    // Where the windows are is where the terminal last drew them.
+    if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
+        impl_->frame.Resize(impl_->cols, impl_->rows);
+    screen::RenderScreen(impl_->frame);
+    const screen::Hit hit = screen::HitTest(column, row);
+    if (!hit.hwnd)
+        throw DriveError("nothing to click at column " + std::to_string(column) + ", row " + std::to_string(row));
+    const auto kind = screen::ActionForRegion(hit.region) == screen::Action::kClose ? win32::InputEvent::kClose
+                                                                                    : win32::InputEvent::kButtonDown;
+    impl_->WaitIdle(lock, impl_->Hand({kind, 0, false, hit.hwnd, column, row}, lock));
+}
+
 void Session::EndSession(bool really, bool forced)
 {
     using win32::SessionEnd;
@@ -505,12 +527,13 @@ std::optional<HelpWindowRecord> Session::HelpWindow() const
     if (!view) return std::nullopt;
     HelpWindowRecord record;
     record.caption = view->caption;
+    record.title = view->title;
+    record.heading = view->heading;
     const int end = std::min(static_cast<int>(view->lines.size()), view->top + view->rows);
     for (int i = view->top; i < end; ++i) record.shown.push_back(view->lines[static_cast<size_t>(i)]);
-    for (const win32::HelpTopic &t : view->topics) {
-        if (t.line <= view->top) record.topic = t.title;
-        record.topics.push_back(t.title);
-    }
+    record.jumps = view->jumps;
+    if (view->selected >= 0) record.selected = view->jumps[static_cast<size_t>(view->selected)];
+    record.status = view->status;
     record.firstLine = view->top + 1;
     record.lineCount = static_cast<int>(view->lines.size());
     return record;

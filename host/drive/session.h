@@ -27,12 +27,15 @@ struct MessageBoxRecord {
 
 // The help window as a reader sees it.
 struct HelpWindowRecord {
-    std::string caption;
-    std::vector<std::string> shown;   // the lines in view, top to bottom
-    std::string topic;                // the topic of the first line in view, "" before the first
-    std::vector<std::string> topics;  // every topic's heading, in order
-    int firstLine = 0;                // 1-based
-    int lineCount = 0;
+    std::string caption;               // the help file's title
+    std::string title;                 // the topic's
+    std::vector<std::string> heading;  // the lines that stay in view over the text
+    std::vector<std::string> shown;    // the text's lines in view, top to bottom
+    std::vector<std::string> jumps;    // the topic's jumps, in reading order
+    std::string selected;              // the selected jump; "" when none
+    std::string status;                // the status line
+    int firstLine = 0;                 // of the text in view, 1-based
+    int lineCount = 0;                 // of the topic's text
 };
 
 struct PcSetup {
@@ -80,6 +83,7 @@ public:
     LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Resize(int columns, int rows);  // the off-screen terminal, 80 x 24 at first
     void Wheel(const std::string &caption, int notches);  // over that window; positive scrolls up
+    void Click(int column, int row);  // the mouse on a cell of the off-screen terminal
     // The end of the user's session, delivered as the host delivers it on
     // SIGTERM (really), SIGHUP (really and forced) or a cancelled end
     // (!really). Returns when the program waits again or has ended.

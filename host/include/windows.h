@@ -477,6 +477,7 @@ typedef struct tagWNDCLASSA {
 #define SS_WHITEFRAME 0x00000009L
 #define SS_ETCHEDFRAME 0x00000012L
 #define SS_TYPEMASK 0x0000001FL
+#define SS_NOTIFY 0x00000100L
 
 /* List boxes */
 #define LBS_NOTIFY 0x0001L

@@ -24,12 +24,29 @@ void CellBuffer::Put(int x, int y, char32_t ch, std::uint8_t attr)
     c.attr = attr;
 }
 
+namespace {
+
+// Windows-1252 is Latin-1 but for 0x80-0x9F, where it has punctuation and
+// a few letters; 0 marks the five bytes it leaves undefined.
+constexpr char32_t kWindows1252High[32] = {
+    U'\u20AC', 0,         U'\u201A', U'\u0192', U'\u201E', U'\u2026', U'\u2020', U'\u2021',
+    U'\u02C6', U'\u2030', U'\u0160', U'\u2039', U'\u0152', 0,         U'\u017D', 0,
+    0,         U'\u2018', U'\u2019', U'\u201C', U'\u201D', U'\u2022', U'\u2013', U'\u2014',
+    U'\u02DC', U'\u2122', U'\u0161', U'\u203A', U'\u0153', 0,         U'\u017E', U'\u0178',
+};
+
+char32_t FromCodePage(unsigned char b)
+{
+    if (b >= 0x80 && b < 0xA0) return kWindows1252High[b - 0x80] ? kWindows1252High[b - 0x80] : U'?';
+    return b < 0x20 || b == 0x7F ? U'?' : static_cast<char32_t>(b);
+}
+
+}  // namespace
+
 void CellBuffer::Text(int x, int y, std::string_view text, std::uint8_t attr, int maxCols)
 {
-    for (size_t i = 0; i < text.size() && static_cast<int>(i) < maxCols; ++i) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        Put(x + static_cast<int>(i), y, b < 0x20 || (b >= 0x7F && b < 0xA0) ? U'?' : static_cast<char32_t>(b), attr);
-    }
+    for (size_t i = 0; i < text.size() && static_cast<int>(i) < maxCols; ++i)
+        Put(x + static_cast<int>(i), y, FromCodePage(static_cast<unsigned char>(text[i])), attr);
 }
 
 void CellBuffer::Fill(int x, int y, int w, int h, char32_t ch, std::uint8_t attr)

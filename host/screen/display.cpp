@@ -37,6 +37,7 @@ const KeyCode kKeyCodes[] = {
     {true, KEY_UP, Key::kUp},       {true, KEY_DOWN, Key::kDown},    {false, 3, Key::kCtrlC},
     {false, 12, Key::kCtrlL},       {true, KEY_RESIZE, Key::kResize},  {true, KEY_PPAGE, Key::kPageUp},
     {true, KEY_NPAGE, Key::kPageDown}, {true, KEY_HOME, Key::kHome},   {true, KEY_END, Key::kEnd},
+    {true, KEY_BACKSPACE, Key::kBackspace}, {false, 127, Key::kBackspace}, {false, 8, Key::kBackspace},
 };
 
 // Wheel notches arrive as presses of buttons 4 (away) and 5 (towards).

@@ -9,7 +9,7 @@ namespace screen {
 // The keys the terminal tells apart, whatever their escape sequences.
 enum class Key {
     kOther, kTab, kBackTab, kEnter, kEscape, kSpace, kLeft, kRight, kUp, kDown,
-    kPageUp, kPageDown, kHome, kEnd, kCtrlC, kCtrlL, kResize,
+    kPageUp, kPageDown, kHome, kEnd, kBackspace, kCtrlC, kCtrlL, kResize,
 };
 
 struct RawInput {

@@ -19,7 +19,7 @@ constexpr KeyBinding kKeys[] = {
     {Key::kRight, Action::kRight},   {Key::kUp, Action::kUp},           {Key::kDown, Action::kDown},
     {Key::kCtrlC, Action::kClose},   {Key::kCtrlL, Action::kRedraw},    {Key::kResize, Action::kResize},
     {Key::kPageUp, Action::kPageUp}, {Key::kPageDown, Action::kPageDown}, {Key::kHome, Action::kHome},
-    {Key::kEnd, Action::kEnd},
+    {Key::kEnd, Action::kEnd},       {Key::kBackspace, Action::kBackspace},
 };
 
 struct RegionBinding {
@@ -30,7 +30,7 @@ struct RegionBinding {
 constexpr RegionBinding kRegions[] = {
     {Region::kCloseBox, Action::kClose},
     {Region::kControl, Action::kClick},
-    {Region::kWindow, Action::kActivate},
+    {Region::kWindow, Action::kClick},
 };
 
 struct KeyStroke {
@@ -44,7 +44,7 @@ constexpr KeyStroke kStrokes[] = {
     {Action::kEscape, VK_ESCAPE, false}, {Action::kSpace, VK_SPACE, false}, {Action::kLeft, VK_LEFT, false},
     {Action::kRight, VK_RIGHT, false},  {Action::kUp, VK_UP, false},      {Action::kDown, VK_DOWN, false},
     {Action::kPageUp, VK_PRIOR, false}, {Action::kPageDown, VK_NEXT, false}, {Action::kHome, VK_HOME, false},
-    {Action::kEnd, VK_END, false},
+    {Action::kEnd, VK_END, false},      {Action::kBackspace, VK_BACK, false},
 };
 
 }  // namespace

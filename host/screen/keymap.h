@@ -22,10 +22,10 @@ enum class Action {
     kPageDown,
     kHome,
     kEnd,
+    kBackspace,
     kClose,     // the window's close command: Ctrl+C, the close box
-    kClick,     // press a control
+    kClick,     // press a control, or click a window
     kWheel,     // turn the wheel over a window
-    kActivate,  // bring a window forward
     kRedraw,    // Ctrl+L
     kResize,
 };

@@ -52,6 +52,9 @@ void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
         b.Text(ox + x, oy + r.y + row, line, attr, r.w);
         ++row;
     });
+    for (const win32::TextLook &look : c->looks)
+        if (look.line < r.h && look.column < r.w)
+            b.SetAttr(ox + r.x + look.column, oy + r.y + look.line, std::min(look.width, r.w - look.column), attr | look.attr);
 }
 
 void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
@@ -183,9 +186,12 @@ Hit HitTest(int x, int y)
         if ((w->style & WS_SYSMENU) && y == r.y && x >= closeX && x < closeX + static_cast<int>(kCloseBox.size()))
             return Hit{Region::kCloseBox, w->handle};
         // Later children are drawn over earlier ones; group boxes hold others.
+        // Static text without SS_NOTIFY lets the click through to its
+        // window, as it answers HTTRANSPARENT on Windows.
         for (auto c = w->children.rbegin(); c != w->children.rend(); ++c) {
             Window *child = Find(*c);
             if (!child || !child->Visible() || child->kind == ControlKind::kGroupBox) continue;
+            if (child->kind == ControlKind::kText && !(child->style & SS_NOTIFY)) continue;
             if (child->cells.Contains(x - r.x - 1, y - r.y - 1)) return Hit{Region::kControl, child->handle};
         }
         return Hit{Region::kWindow, w->handle};

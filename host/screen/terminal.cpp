@@ -193,7 +193,7 @@ void Terminal::HandleInput(const RawInput &in)
         win32::UserLock again = win32::LockUser();
         auto queue = win32::CurrentQueue();
         if (action == Action::kClose) win32::PostInputLocked(*queue, {win32::InputEvent::kClose, 0, false, hit.hwnd});
-        else win32::PostInputLocked(*queue, {win32::InputEvent::kButtonDown, 0, false, hit.hwnd});
+        else win32::PostInputLocked(*queue, {win32::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
         return;
     }
     if (action == Action::kWheel) {
@@ -211,8 +211,7 @@ void Terminal::Apply(Action action, int, int)
     win32::UserLock lock = win32::LockUser();
     switch (action) {
     case Action::kNone:
-    case Action::kClick:
-    case Action::kActivate: return;
+    case Action::kClick: return;
     case Action::kResize:
         resized_ = true;
         win32::NotifyQueueLocked(*queue);

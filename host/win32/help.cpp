@@ -1,17 +1,24 @@
-// WinHelpA and the help window: HELP_CONTENTS opens the file at its start,
-// HELP_QUIT closes the window. The window scrolls with the arrows, PgUp, PgDn,
-// Home, End and the wheel, goes from topic to topic with Tab and Shift+Tab,
-// and closes with Escape, its close box or the close command. Like the Windows
-// help engine it is nobody's owned window: the program stays live beside it.
+// WinHelpA and the help window. HELP_CONTENTS opens the help file at its
+// contents topic, HELP_QUIT closes the window. As in the Windows help engine,
+// each topic shows its heading, which stays in view, over text that scrolls
+// (arrows, PgUp, PgDn, Home, End, the wheel); jumps are underlined, Tab and
+// Shift+Tab select one, Enter or a click follows it, Backspace goes back.
+// Escape, the close box and the close command close the window. A file that
+// is missing or is no help file is said so in the window. Like the Windows
+// help engine the window is nobody's owned window: the program stays live.
 #include "win32/help.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
+#include "screen/cells.h"
 #include "screen/layout.h"
 #include "win32/class.h"
+#include "win32/help_file.h"
+#include "win32/help_layout.h"
 #include "win32/message.h"
 #include "win32/module.h"
 #include "win32/window.h"
@@ -22,18 +29,45 @@ namespace {
 
 constexpr int kTextId = 0xFFF0;
 constexpr int kStatusId = 0xFFF1;
-// Wide enough for a help file's lines; the window never outgrows the screen.
+// Wide enough for a help topic; the window never outgrows the screen.
 constexpr int kMaxCols = 80;
 constexpr int kMaxRows = 30;
 constexpr int kMinRows = 6;
 constexpr int kWheelLines = 3;  // per notch, as Windows scrolls by default
 constexpr int kMargin = 1;      // columns between the frame and the text
+constexpr const char *kKeys = "Tab: next jump  Enter: go  Backspace: back";
+constexpr const char *kNoFileCaption = "Help";
+
+// Where a reader was, to go back to.
+struct Place {
+    std::size_t topic;
+    int paragraph, offset;  // of the top line
+    int selected;
+};
 
 // One help window per process, under the user lock.
-std::unique_ptr<HelpWindowView> &Help()
+struct HelpState {
+    HWND hwnd = nullptr;
+    std::shared_ptr<const HelpDocument> document;  // none when the file could not be read
+    HelpFileTopic problem;                         // then this page says why
+    std::size_t topic = 0;
+    HelpPage page;
+    int top = 0;       // first body line in view
+    int rows = 1;      // body lines in view
+    int selected = -1; // index into page.jumps
+    std::vector<Place> back;
+    std::string message;  // for the status line until the reader moves on
+};
+
+std::unique_ptr<HelpState> &Help()
 {
-    static std::unique_ptr<HelpWindowView> help;
+    static std::unique_ptr<HelpState> help;
     return help;
+}
+
+const HelpFileTopic &Shown(const HelpState &s)
+{
+    return s.document ? s.document->topics[s.topic] : s.problem;
 }
 
 int TextCols(const Window *w)
@@ -41,164 +75,202 @@ int TextCols(const Window *w)
     return std::max(1, w->clientCols - 2 * kMargin);
 }
 
-std::vector<std::string> ReadLines(const std::string &path, bool &ok)
+int HeadingRows(const HelpState &s)
 {
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    ok = static_cast<bool>(in);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::string expanded;
-        for (char c : line) {
-            if (c == '\t') expanded.append(8 - expanded.size() % 8, ' ');
-            else expanded += c;
-        }
-        lines.push_back(std::move(expanded));
+    return s.page.heading.empty() ? 0 : static_cast<int>(s.page.heading.size()) + 1;  // and a rule under it
+}
+
+int MaxTop(const HelpState &s)
+{
+    return std::max(0, static_cast<int>(s.page.body.size()) - s.rows);
+}
+
+// Sets the topic out for the window's width and keeps the line that was at
+// the top in view.
+void SetOut(HelpState &s, Window *w, int paragraph, int offset)
+{
+    s.page = LayOutTopic(Shown(s), TextCols(w));
+    s.rows = std::max(1, w->clientRows - 1 - HeadingRows(s));
+    s.top = std::min(LineAtOrAfter(s.page.body, paragraph, offset), MaxTop(s));
+    if (s.selected >= static_cast<int>(s.page.jumps.size())) s.selected = -1;
+}
+
+Place Here(const HelpState &s)
+{
+    Place p{s.topic, 0, 0, s.selected};
+    if (!s.page.body.empty()) {
+        const HelpLine &line = s.page.body[static_cast<size_t>(s.top)];
+        p.paragraph = line.paragraph;
+        p.offset = line.offset;
     }
-    return lines;
+    return p;
 }
 
-bool IsUnderline(const std::string &line)
+std::uint8_t LookOf(const HelpState &s, const HelpMark &mark)
 {
-    if (line.size() < 3) return false;
-    return std::all_of(line.begin(), line.end(), [&](char c) { return c == line[0]; }) &&
-           (line[0] == '-' || line[0] == '=');
+    std::uint8_t attr = mark.bold ? screen::kBold : screen::kNormal;
+    if (mark.jump >= 0) attr |= mark.jump == s.selected ? screen::kUnderline | screen::kReverse : screen::kUnderline;
+    return attr;
 }
 
-bool IsBlank(const std::string &line)
+// Puts the heading, the body lines in view and the status line into the
+// window's controls.
+void ShowLocked(HelpState &s)
 {
-    return line.find_first_not_of(' ') == std::string::npos;
-}
-
-// Wraps the file to `width` columns and finds its topics.
-void Wrap(HelpWindowView &view, int width)
-{
-    const std::vector<std::string> &raw = view.source;
-    view.lines.clear();
-    view.sourceOf.clear();
-    view.topics.clear();
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (i + 1 < raw.size() && !IsBlank(raw[i]) && IsUnderline(raw[i + 1])) {
-            std::string title = raw[i].substr(raw[i].find_first_not_of(' '));
-            view.topics.push_back({title, static_cast<int>(view.lines.size())});
-        }
-        screen::WrapText(raw[i], width, [&](std::string_view piece) {
-            view.lines.emplace_back(piece);
-            view.sourceOf.push_back(static_cast<int>(i));
-        });
-    }
-}
-
-int MaxTop(const HelpWindowView &view)
-{
-    return std::max(0, static_cast<int>(view.lines.size()) - view.rows);
-}
-
-const HelpTopic *TopicAt(const HelpWindowView &view, int line)
-{
-    const HelpTopic *at = nullptr;
-    for (const HelpTopic &t : view.topics)
-        if (t.line <= line) at = &t;
-    return at;
-}
-
-// Puts the lines in view and the status line into the window's controls.
-void ShowLocked(HelpWindowView &view)
-{
-    Window *w = Find(view.hwnd);
+    Window *w = Find(s.hwnd);
     if (!w) return;
     std::string text;
-    int end = std::min(static_cast<int>(view.lines.size()), view.top + view.rows);
-    for (int i = view.top; i < end; ++i) {
-        if (i > view.top) text += '\n';
-        text += view.lines[static_cast<size_t>(i)];
+    std::vector<TextLook> looks;
+    int row = 0;
+    auto add = [&](const std::string &line, const std::vector<HelpMark> &marks) {
+        if (row > 0) text += '\n';
+        text += line;
+        for (const HelpMark &m : marks) looks.push_back({row, m.column, m.width, LookOf(s, m)});
+        ++row;
+    };
+    for (const HelpLine &line : s.page.heading) add(line.text, line.marks);
+    if (!s.page.heading.empty()) {
+        looks.push_back({row, 0, TextCols(w), screen::kDim});
+        add(std::string(static_cast<size_t>(TextCols(w)), '-'), {});
     }
+    const int end = std::min(static_cast<int>(s.page.body.size()), s.top + s.rows);
+    for (int i = s.top; i < end; ++i) add(s.page.body[static_cast<size_t>(i)].text, s.page.body[static_cast<size_t>(i)].marks);
+
     std::string where;
-    if (!view.lines.empty())
-        where = "lines " + std::to_string(view.top + 1) + "-" + std::to_string(end) + " of " +
-                std::to_string(view.lines.size());
-    const HelpTopic *topic = TopicAt(view, view.top);
-    std::string status = topic ? topic->title : std::string();
-    int room = TextCols(w) - static_cast<int>(where.size());
+    if (!s.page.body.empty())
+        where = "lines " + std::to_string(s.top + 1) + "-" + std::to_string(end) + " of " +
+                std::to_string(s.page.body.size());
+    std::string status = !s.message.empty() ? s.message : s.document ? kKeys : "";
+    const int room = TextCols(w) - static_cast<int>(where.size()) - 1;
     status.resize(static_cast<size_t>(std::max(0, room)), ' ');
-    status += where;
+    status += ' ' + where;
     for (HWND h : w->children) {
         Window *c = Find(h);
-        if (c && c->id == kTextId) c->text = text;
-        else if (c && c->id == kStatusId) c->text = status;
+        if (c && c->id == kTextId) {
+            c->text = std::move(text);
+            c->looks = std::move(looks);
+        } else if (c && c->id == kStatusId) {
+            c->text = status;
+        }
     }
     Touch();
 }
 
-void ScrollTo(HWND hwnd, int top)
+void OpenTopicLocked(HelpState &s, const Place &place)
+{
+    Window *w = Find(s.hwnd);
+    if (!w) return;
+    s.topic = place.topic;
+    s.selected = place.selected;
+    s.message.clear();
+    SetOut(s, w, place.paragraph, place.offset);
+}
+
+// Runs `act` on the help state of `hwnd`, under the lock, and shows the result.
+template <typename Fn>
+void WithHelp(HWND hwnd, Fn act)
 {
     UserLock lock = LockUser();
-    HelpWindowView *help = Help().get();
+    HelpState *help = Help().get();
     if (!help || help->hwnd != hwnd) return;
-    help->top = std::clamp(top, 0, MaxTop(*help));
+    act(*help);
     ShowLocked(*help);
 }
 
-void ScrollBy(HWND hwnd, int delta)
+void ScrollTo(HelpState &s, int top)
 {
-    UserLock lock = LockUser();
-    HelpWindowView *help = Help().get();
-    if (!help || help->hwnd != hwnd) return;
-    HelpWindowView &view = *help;
-    int top = view.top + delta;
-    // A topic near the end may stand above the last page; going down from
-    // there does not pull the view back up.
-    if (delta > 0) top = std::min(top, std::max(MaxTop(view), view.top));
-    view.top = std::max(0, top);
-    ShowLocked(*help);
+    s.top = std::clamp(top, 0, MaxTop(s));
 }
 
-void NextTopic(HWND hwnd, bool previous)
+void SelectJump(HelpState &s, bool previous)
 {
-    UserLock lock = LockUser();
-    HelpWindowView *help = Help().get();
-    if (!help || help->hwnd != hwnd) return;
-    HelpWindowView &view = *help;
-    const HelpTopic *target = nullptr;
-    for (const HelpTopic &t : view.topics) {
-        if (previous && t.line < view.top) target = &t;
-        if (!previous && t.line > view.top) {
-            target = &t;
-            break;
-        }
+    const int n = static_cast<int>(s.page.jumps.size());
+    if (n == 0) return;
+    if (s.selected < 0) s.selected = previous ? n - 1 : 0;
+    else s.selected = (s.selected + (previous ? n - 1 : 1)) % n;
+    const HelpJump &jump = s.page.jumps[static_cast<size_t>(s.selected)];
+    if (jump.heading) return;
+    if (jump.line < s.top) ScrollTo(s, jump.line);
+    else if (jump.line >= s.top + s.rows) ScrollTo(s, jump.line - s.rows + 1);
+}
+
+void FollowJump(HelpState &s)
+{
+    if (s.selected < 0 || !s.document) return;
+    std::optional<std::size_t> topic = s.document->TopicForContext(s.page.jumps[static_cast<size_t>(s.selected)].target);
+    if (!topic) {
+        s.message = "That jump leads to no topic of this help file.";
+        return;
     }
-    if (!target) return;
-    view.top = target->line;
-    ShowLocked(*help);
+    s.back.push_back(Here(s));
+    OpenTopicLocked(s, Place{*topic, 0, 0, -1});
 }
 
-int PageOf(HWND hwnd)
+void GoBack(HelpState &s)
 {
-    UserLock lock = LockUser();
-    HelpWindowView *help = Help().get();
-    return help && help->hwnd == hwnd ? std::max(1, help->rows - 1) : 1;
+    if (s.back.empty()) return;
+    Place place = s.back.back();
+    s.back.pop_back();
+    OpenTopicLocked(s, place);
+}
+
+// A click at a point of the window's client area follows the jump there.
+void ClickAt(HelpState &s, int x, int y)
+{
+    const int column = x - kMargin;
+    const HelpLine *line = nullptr;
+    const int heading = static_cast<int>(s.page.heading.size());
+    if (y < heading) line = &s.page.heading[static_cast<size_t>(y)];
+    else if (y >= HeadingRows(s) && y - HeadingRows(s) < s.rows) {
+        const int body = s.top + y - HeadingRows(s);
+        if (body < static_cast<int>(s.page.body.size())) line = &s.page.body[static_cast<size_t>(body)];
+    }
+    if (!line) return;
+    for (const HelpMark &m : line->marks)
+        if (m.jump >= 0 && column >= m.column && column < m.column + m.width) {
+            s.selected = m.jump;
+            FollowJump(s);
+            return;
+        }
 }
 
 LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_KEYDOWN:
-        switch (wParam) {
-        case VK_UP: ScrollBy(hwnd, -1); break;
-        case VK_DOWN: ScrollBy(hwnd, 1); break;
-        case VK_PRIOR: ScrollBy(hwnd, -PageOf(hwnd)); break;
-        case VK_NEXT: ScrollBy(hwnd, PageOf(hwnd)); break;
-        case VK_HOME: ScrollTo(hwnd, 0); break;
-        case VK_END: ScrollTo(hwnd, 1 << 30); break;
-        case VK_TAB: NextTopic(hwnd, (GetKeyState(VK_SHIFT) & 0x8000) != 0); break;
-        case VK_ESCAPE: DestroyWindow(hwnd); break;
-        default: break;
+    case WM_KEYDOWN: {
+        if (wParam == VK_ESCAPE) {
+            DestroyWindow(hwnd);
+            return 0;
         }
+        const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        WithHelp(hwnd, [&](HelpState &s) {
+            const int page = std::max(1, s.rows - 1);
+            s.message.clear();
+            switch (wParam) {
+            case VK_UP: ScrollTo(s, s.top - 1); break;
+            case VK_DOWN: ScrollTo(s, s.top + 1); break;
+            case VK_PRIOR: ScrollTo(s, s.top - page); break;
+            case VK_NEXT: ScrollTo(s, s.top + page); break;
+            case VK_HOME: ScrollTo(s, 0); break;
+            case VK_END: ScrollTo(s, MaxTop(s)); break;
+            case VK_TAB: SelectJump(s, shift); break;
+            case VK_RETURN: FollowJump(s); break;
+            case VK_BACK: GoBack(s); break;
+            default: break;
+            }
+        });
         return 0;
-    case WM_MOUSEWHEEL:
-        ScrollBy(hwnd, -kWheelLines * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
+    }
+    case WM_LBUTTONDOWN: {
+        const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+        WithHelp(hwnd, [&](HelpState &s) { ClickAt(s, x, y); });
         return 0;
+    }
+    case WM_MOUSEWHEEL: {
+        const int lines = -kWheelLines * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
+        WithHelp(hwnd, [&](HelpState &s) { ScrollTo(s, s.top + lines); });
+        return 0;
+    }
     case WM_DESTROY: {
         UserLock lock = LockUser();
         if (Help() && Help()->hwnd == hwnd) Help().reset();
@@ -220,7 +292,7 @@ std::shared_ptr<const WindowClass> HelpClass()
     return cls;
 }
 
-// The window's size on the current screen: as wide as a help file's lines
+// The window's size on the current screen: as wide as a help topic wants
 // and never larger than the screen, down to a few rows.
 CellRect HelpWindowCells()
 {
@@ -260,27 +332,74 @@ HWND CreateHelpWindowLocked(const std::string &caption)
     return w->handle;
 }
 
-// Opens the window, or brings the open one forward with the new file, at
-// the top of the text: a help file's contents come first.
-void OpenHelpWindow(const std::string &path, const std::string &name, std::vector<std::string> raw)
+// A page that says why there is no help to show, in the place of a topic.
+HelpFileTopic ProblemPage(const std::string &title, const std::string &text)
+{
+    HelpFileTopic page;
+    page.title = title;
+    HelpParagraph heading;
+    heading.nonScrolling = true;
+    heading.spans.push_back({title, true, -1, 0});
+    HelpParagraph body;
+    body.spans.push_back({text, false, -1, 0});
+    page.paragraphs = {heading, body};
+    return page;
+}
+
+// The help file, or a page saying why it cannot be shown.
+struct Loaded {
+    std::shared_ptr<const HelpDocument> document;
+    HelpFileTopic problem;
+};
+
+Loaded LoadHelp(const std::string &name, const std::string &shownName)
+{
+    Loaded loaded;
+    const std::string path = FindHelpFile(name);
+    if (path.empty()) {
+        loaded.problem = ProblemPage("Cannot find the help file",
+                                     "The help file " + shownName +
+                                         " is neither in the program's folder nor in the current folder, where a help "
+                                         "file named without a folder is looked for.");
+        return loaded;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        loaded.problem = ProblemPage("Cannot open the help file", "The help file " + path + " cannot be read.");
+        return loaded;
+    }
+    std::string why;
+    if (std::optional<HelpDocument> document = ReadHelpFile(bytes, why)) {
+        loaded.document = std::make_shared<const HelpDocument>(std::move(*document));
+        return loaded;
+    }
+    loaded.problem = ProblemPage("This is not a Windows Help file",
+                                 shownName + " is not a Windows Help file, or it is damaged: " + why + ".");
+    return loaded;
+}
+
+// Opens the window, or brings the open one forward, at the contents topic
+// of the file just read: as in the Windows help engine, a new request starts
+// a new history.
+void OpenHelpWindow(Loaded loaded)
 {
     UserLock lock = LockUser();
-    std::unique_ptr<HelpWindowView> &help = Help();
+    std::unique_ptr<HelpState> &help = Help();
+    const std::string caption = loaded.document ? loaded.document->caption : kNoFileCaption;
     Window *w = help ? Find(help->hwnd) : nullptr;
     if (!w) {
-        help = std::make_unique<HelpWindowView>();
-        help->hwnd = CreateHelpWindowLocked(name + " - Help");
+        help = std::make_unique<HelpState>();
+        help->hwnd = CreateHelpWindowLocked(caption);
         w = Find(help->hwnd);
     } else {
-        w->text = name + " - Help";
+        w->text = caption;
         BringToTop(w);
     }
-    help->caption = w->text;
-    help->path = path;
-    help->rows = w->clientRows - 1;
-    help->top = 0;
-    help->source = std::move(raw);
-    Wrap(*help, TextCols(w));
+    help->document = std::move(loaded.document);
+    help->problem = std::move(loaded.problem);
+    help->back.clear();
+    OpenTopicLocked(*help, Place{help->document ? help->document->contents : 0, 0, 0, -1});
     ShowLocked(*help);
 }
 
@@ -306,28 +425,45 @@ std::string ProgramDirectory()
     return module.empty() ? module : std::filesystem::path(module).parent_path().string();
 }
 
+std::string WithoutTrailingBlanks(std::string s)
+{
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
 }  // namespace
 
 void FitHelpWindowToScreenLocked()
 {
-    HelpWindowView *help = Help().get();
+    HelpState *help = Help().get();
     Window *w = help ? Find(help->hwnd) : nullptr;
     if (!w) return;
     CellRect cells = HelpWindowCells();
     if (cells.w == w->cells.w && cells.h == w->cells.h) return;
-    int sourceTop = help->lines.empty() ? 0 : help->sourceOf[static_cast<size_t>(help->top)];
+    const Place here = Here(*help);
     PlaceContents(w, cells);
-    help->rows = w->clientRows - 1;
-    Wrap(*help, TextCols(w));
-    auto first = std::find(help->sourceOf.begin(), help->sourceOf.end(), sourceTop);
-    help->top = std::min(static_cast<int>(first - help->sourceOf.begin()), MaxTop(*help));
+    SetOut(*help, w, here.paragraph, here.offset);
     ShowLocked(*help);
 }
 
 std::optional<HelpWindowView> HelpWindowLocked()
 {
-    if (!Help() || !Find(Help()->hwnd)) return std::nullopt;
-    return *Help();
+    HelpState *help = Help().get();
+    Window *w = help ? Find(help->hwnd) : nullptr;
+    if (!w) return std::nullopt;
+    HelpWindowView view;
+    view.hwnd = w->handle;
+    view.caption = w->text;
+    view.title = Shown(*help).title;
+    for (const HelpLine &line : help->page.heading) view.heading.push_back(WithoutTrailingBlanks(line.text));
+    for (const HelpLine &line : help->page.body) view.lines.push_back(WithoutTrailingBlanks(line.text));
+    for (const HelpJump &jump : help->page.jumps) view.jumps.push_back(jump.text);
+    view.selected = help->selected;
+    view.top = help->top;
+    view.rows = help->rows;
+    for (HWND h : w->children)
+        if (Window *c = Find(h); c && c->id == kStatusId) view.status = WithoutTrailingBlanks(c->text);
+    return view;
 }
 
 std::string FindHelpFile(const std::string &name)
@@ -350,6 +486,7 @@ using namespace win32;
 
 extern "C" BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData)
 {
+    (void)hWndMain;
     (void)dwData;
     switch (uCommand) {
     case HELP_QUIT:
@@ -360,21 +497,10 @@ extern "C" BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, U
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        std::string name = lpszHelp;
-        std::string path = FindHelpFile(name);
-        bool ok = false;
-        std::vector<std::string> raw;
-        if (!path.empty()) raw = ReadLines(path, ok);
-        if (!ok) {
-            std::string text = "Cannot find the help file " + name +
-                               ".\n\nIt is looked for in the program's folder, then in the current folder.";
-            MessageBoxA(hWndMain && IsWindow(hWndMain) ? hWndMain : nullptr, text.c_str(), "Help",
-                        MB_OK | MB_ICONEXCLAMATION);
-            SetLastError(ERROR_FILE_NOT_FOUND);
-            return FALSE;
-        }
+        // The help engine took the request; what it finds, its window says.
+        const std::string name = lpszHelp;
         const size_t slash = name.find_last_of("/\\");
-        OpenHelpWindow(path, slash == std::string::npos ? name : name.substr(slash + 1), std::move(raw));
+        OpenHelpWindow(LoadHelp(name, slash == std::string::npos ? name : name.substr(slash + 1)));
         return TRUE;
     }
     default:

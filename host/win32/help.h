@@ -1,7 +1,6 @@
-// The host's help engine behind WinHelpA: a plain-text help file, found like
-// the Windows help engine finds one named without a directory, shown in one
-// scrollable help window per process. A line underlined with '-' or '=' is a
-// topic's heading.
+// The host's help engine behind WinHelpA: the program's WinHelp file, found
+// like the Windows help engine finds one named without a directory, shown in
+// one help window per process, topic by topic.
 #pragma once
 
 #include <windows.h>
@@ -12,29 +11,26 @@
 
 namespace win32 {
 
-struct HelpTopic {
-    std::string title;
-    int line = 0;  // where its heading is shown, in the wrapped text
-};
-
+// The help window as its reader sees it.
 struct HelpWindowView {
     HWND hwnd = nullptr;
-    std::string caption;
-    std::string path;                // the file shown
-    std::vector<std::string> source;  // the file's lines as read
-    std::vector<std::string> lines;   // the whole text, wrapped to the window
-    std::vector<int> sourceOf;        // for each wrapped line, its line in `source`
-    std::vector<HelpTopic> topics;
-    int top = 0;   // first line in view
-    int rows = 0;  // lines in view at once
+    std::string caption;               // the help file's title
+    std::string title;                 // the topic's title
+    std::vector<std::string> heading;  // the lines that stay in view: the topic's heading
+    std::vector<std::string> lines;    // the topic's scrolling lines, all of them
+    std::vector<std::string> jumps;    // the topic's jumps, in reading order
+    int selected = -1;                 // the selected jump; -1: none
+    int top = 0;                       // the first scrolling line in view
+    int rows = 0;                      // scrolling lines in view at once
+    std::string status;                // the status line
 };
 
 // With the user lock held: the open help window, if any.
 std::optional<HelpWindowView> HelpWindowLocked();
 
 // With the user lock held, once the screen has changed size: the help window
-// takes the new size within its limits, rewraps, and keeps the line at its
-// top in view.
+// takes the new size within its limits, sets the topic out again, and keeps
+// the line at its top in view.
 void FitHelpWindowToScreenLocked();
 
 // A name without a directory is looked for in the program's folder, then in

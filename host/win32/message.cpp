@@ -84,6 +84,19 @@ void RunSentMessages(Queue &queue, UserLock &lock)
     }
 }
 
+// A screen cell as a point of a window's client area, as mouse messages
+// carry it (in cells here).
+LPARAM ClientPoint(Window *w, int x, int y)
+{
+    Window *top = TopLevelOf(w);
+    int left = top->cells.x + 1, row = top->cells.y + 1;  // inside the frame
+    if (w != top) {
+        left += w->cells.x;
+        row += w->cells.y;
+    }
+    return MAKELPARAM(static_cast<WORD>(static_cast<short>(x - left)), static_cast<WORD>(static_cast<short>(y - row)));
+}
+
 // Turns the first input event into a message. Returns false when the event
 // goes nowhere (nothing can take it) and has been dropped.
 bool ConvertInput(Queue &queue, MSG &out)
@@ -121,6 +134,7 @@ bool ConvertInput(Queue &queue, MSG &out)
         out.hwnd = w->handle;
         out.message = WM_LBUTTONDOWN;
         out.wParam = 1;  // MK_LBUTTON
+        if (event.x >= 0) out.lParam = ClientPoint(w, event.x, event.y);
         InputEvent up = event;
         up.kind = InputEvent::kButtonUp;
         queue.input.PushFront(up);

@@ -69,6 +69,7 @@ struct InputEvent {
     int vk = 0;  // keys; the wheel: notches, positive away from the user
     bool shift = false;
     HWND hwnd = nullptr;  // buttons, wheel: the window pointed at; close: the window (nullptr: the active one)
+    int x = -1, y = -1;   // a button pressed with the mouse: the screen cell; -1: pressed by other means
 };
 
 // An end of the user's session waiting for the thread (see win32/session_end.h),

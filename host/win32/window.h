@@ -39,6 +39,13 @@ struct ListBoxItems {
     int selection = -1;
 };
 
+// A look over part of a static text's lines, for text that marks parts of
+// itself (the help window's headings and jumps). `attr` is a screen::Attr.
+struct TextLook {
+    int line = 0, column = 0, width = 0;
+    std::uint8_t attr = 0;
+};
+
 struct Window {
     HWND handle = nullptr;
     std::shared_ptr<const WindowClass> windowClass;
@@ -64,6 +71,7 @@ struct Window {
     UINT check = BST_UNCHECKED;  // buttons
     bool pushed = false;
     ListBoxItems list;  // list boxes
+    std::vector<TextLook> looks;  // static text
     std::vector<BYTE> extraBytes;
 
     bool IsChild() const { return (style & WS_CHILD) != 0; }

@@ -1,0 +1,16 @@
+// Turns a checked help source into the bytes of a WinHelp 4.0 file: plain
+// (uncompressed) topic blocks, the contents topic first, each topic's title
+// as its non-scrolling heading, jumps by context hash, a keyword index.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "help_source.h"
+
+namespace hlpc {
+
+// Throws std::length_error for a paragraph too long for one record.
+std::vector<std::uint8_t> WriteHelpFile(const HelpSource &source);
+
+}  // namespace hlpc
