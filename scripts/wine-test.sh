@@ -2,7 +2,9 @@
 # The Windows programs as real Windows programs: their import tables against
 # what Windows 95/98 provides, then tolvane.exe under Wine in a virtual X
 # display, driven by wintest/uidriver.exe in a fresh prefix set to Windows 98
-# and in one set to an NT version. Leaves for people to look at:
+# and in one set to an NT version; the rollover test runs on a clock of the
+# test's own (wintest/testclock.cpp), as Wine refuses to set its clock. Leaves
+# for people to look at:
 # build/windows/wine-main-dialog.png and build/windows/wine-report-*.txt.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -103,7 +105,8 @@ export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
 # A fresh prefix reporting the given Windows version; crashes end without a
-# dialog nobody could answer; Wine draws the captions, as no window manager runs.
+# dialog nobody could answer. No window manager runs: Wine draws the captions,
+# and keeps its windows unmanaged, or hiding each one waits 2 s for a manager.
 make_prefix() {
   export WINEPREFIX=$tmp/$1-prefix
   mkdir -p "$WINEPREFIX"
@@ -111,7 +114,7 @@ make_prefix() {
   env "${qemu_env[@]}" timeout 180 wineboot -i >"$tmp/$1-boot.log" 2>&1 || return 1
   printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="%s"\n\n' "$2" >"$tmp/$1.reg"
   printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\n"ShowCrashDialog"=dword:00000000\n\n' >>"$tmp/$1.reg"
-  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n' >>"$tmp/$1.reg"
+  printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' >>"$tmp/$1.reg"
   env "${qemu_env[@]}" timeout 60 wine regedit /S "$(winpath "$tmp/$1.reg")" >>"$tmp/$1-boot.log" 2>&1
 }
 
@@ -138,6 +141,10 @@ has() { grep -Fxq -- "$1" "$report"; }
 expect() { if has "$1"; then pass "$1"; else fail "$1  (missing from $report)"; fi; }
 expect_like() { if grep -Eq -- "$1" "$report"; then pass "a line like: $1"; else fail "no line like: $1  (in $report)"; fi; }
 expect_none() { if grep -Eq -- "$1" "$report"; then fail "no line like: $1"; else pass "no line like: $1"; fi; }
+expect_count() {
+  local n; n=$(grep -Fxc -- "$2" "$report")
+  if [ "$n" -eq "$1" ]; then pass "$2  (x$1)"; else fail "$2  ($n times, not $1, in $report)"; fi
+}
 value() { sed -n "s/^$1: //p" "$report" | head -1; }
 
 # Midnight may pass during the run: either date counts.
@@ -146,9 +153,11 @@ utc_dates="$(date -u +%m-%d-%Y) $(date -u -d '+10 min' +%m-%d-%Y)"
 today="$(date +%F) $(date -d '+10 min' +%F)"
 contains() { case " $1 " in *" $2 "*) return 0 ;; *) return 1 ;; esac; }
 
+# A system clock line, " MM-DD-CCYY   hh:mm:ss" in quotes, as seconds since 1970.
+line_epoch() { local l=$1; TZ=UTC0 date -d "${l:8:4}-${l:2:2}-${l:5:2} ${l:15:8}" +%s 2>/dev/null || echo 0; }
 seconds_of() { local h m s; IFS=: read -r h m s <<<"$1"; echo $((10#$h * 3600 + 10#$m * 60 + 10#$s)); }
 
-echo "== Wine, Windows 98: the whole program"
+echo "== Wine, Windows 98: start-up, clock lines, second copy, fix"
 run_driver win98 win98
 expect 'platform: id 1 version 4.10'
 expect 'first window: "About Tolvane"'
@@ -224,22 +233,125 @@ expect 'fix stopped caption: " Tolvane"'
 expect 'fix stopped atom: absent'
 expect 'fix stopped process: absent'
 
-expect 'warning: shown'
-expect 'warning check box: unchecked'
-expect 'confirming button 1: "TEST" disabled'
-expect 'confirming button 106: "Install Fix" disabled'
-expect 'confirming button 108: "Close" enabled'
-expect 'date file size: 16'
-record=$(value 'date file record')
+echo "== Wine, Windows 98: the rollover test, on the test's own clock"
+test_clock='1999-12-31 23:59:55.000 dow 0'
+# The clock takes what Windows' SetLocalTime takes, asked by the driver itself.
+while read -r line; do expect "check clock: $line"; done <<'CASES'
+loaded: own clock; imports taken: 1
+set 2000-02-29 00:00:00.000 dow 0: ok
+set 1900-02-29 00:00:00.000 dow 0: error 87
+set 1999-12-31 23:59:55.999 dow 6: ok
+set 1999-04-31 12:00:00.000 dow 0: error 87
+set 1999-13-01 00:00:00.000 dow 0: error 87
+set 1999-01-00 00:00:00.000 dow 0: error 87
+set 1999-01-01 24:00:00.000 dow 0: error 87
+set 1999-01-01 23:60:00.000 dow 0: error 87
+set 1999-01-01 23:59:60.000 dow 0: error 87
+set 1999-01-01 23:59:59.1000 dow 0: error 87
+set 1600-12-31 23:59:59.999 dow 0: error 87
+set 30828-01-01 00:00:00.000 dow 0: error 87
+CASES
+expect_count 4 'test clock: loaded'
+expect_count 2 "start clock: loaded: own clock; imports taken: 3"
+expect_count 4 'main dialog: shown'
+
+expect 'test warning: shown'
+expect 'test warning check box: unchecked'
+expect 'test confirming button 1: "TEST" disabled'
+expect 'test confirming button 106: "Install Fix" disabled'
+expect 'test confirming button 108: "Close" enabled'
+expect 'test: watching'
+expect 'test date file size: 16'
+record=$(value 'test date file record')
 if contains "$today" "${record:0:10}"; then pass "date file holds today's date: $record"; else fail "date file record: $record"; fi
+expect "test clock: set $test_clock: ok"
+expect 'watching button 1: "TEST" disabled'
+expect 'watching button 102: "StopClocks" enabled'
+expect 'watching button 105: "Reset Date" disabled'
+expect 'watching button 106: "Install Fix" disabled'
+expect 'watching button 108: "Close" enabled'
+first=$(value 'watching line local')
+last=$(sed -n 's/^watching line local: //p' "$report" | tail -1)
+if [[ $first =~ ^\"\ 12-31-1999\ \ \ 23:59:5[5-9]\"$ ]] && [[ $last =~ ^\"\ 01-01-2000\ \ \ 00:00:0[0-9]\"$ ]]
+then pass "local line passes midnight: $first to $last"
+else fail "local line from $first to $last"; fi
+
+expect "message: \"Tolvane - Test Result\" \"Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details\""
+for clock in cmos bios local utc; do
+  line=$(value "verdict line $clock")
+  if [ -n "$line" ] && [ "$line" = "$(value "verdict later line $clock")" ]; then pass "$clock line frozen under the verdict: $line"
+  else fail "$clock line under the verdict: $line, then $(value "verdict later line $clock")"; fi
+done
+expect_like '^verdict line local: " 01-01-2000   00:00:0[0-9]"$'
+# The test's clock moves Wine's UTC by as much as its local time.
+zone=$(date +%z); zone_seconds=$(( ${zone:0:1}1 * (10#${zone:1:2} * 3600 + 10#${zone:3:2} * 60) ))
+utc_lag=$(( $(line_epoch "$(value 'verdict line local')") - $(line_epoch "$(value 'verdict line utc')") - zone_seconds ))
+if [ "${utc_lag#-}" -le 1 ]; then pass "UTC line is the local line less the zone's $zone"
+else fail "UTC line $(value 'verdict line utc') against local $(value 'verdict line local') in zone $zone"; fi
+expect 'judged button 1: "TEST" disabled'
+expect 'judged button 102: "StopClocks" disabled'
+expect 'judged button 105: "Reset Date" enabled'
+expect 'judged button 106: "Install Fix" disabled'
+
+expect "reset clock: set $record: ok"
+expect 'reset button 1: "TEST" enabled'
+expect 'reset button 102: "StopClocks" disabled'
+expect 'reset button 105: "Reset Date" disabled'
+expect 'reset button 106: "Install Fix" enabled'
+reset_line=$(value 'reset line local')
+since_saved=$(( $(line_epoch "$reset_line") - $(TZ=UTC0 date -d "${record:0:19}" +%s 2>/dev/null || echo 0) ))
+if [ "$since_saved" -ge 0 ] && [ "$since_saved" -le 5 ]; then pass "local line back at the saved time: $reset_line"
+else fail "local line after Reset Date: $reset_line, saved $record"; fi
+
+expect 'second test warning: none'
+expect 'second test: watching'
+expect "second test clock: set $test_clock: ok"
+expect_like '^second test line local: " 12-31-1999   23:59:5[5-9]"$'
+expect 'message: "Tolvane -  Test Result" "Unknown: Test didnt run past midnight 2000"'
+expect 'second judged button 105: "Reset Date" enabled'
+
+expect 'judged WM_QUERYENDSESSION: agreed'
+expect 'judged WM_ENDSESSION message: "Tolvane -  End Session" "Date Restored"'
+expect 'judged WM_ENDSESSION: replied'
+expect "judged WM_ENDSESSION clock: set $(value 'second test date file record'): ok"
+expect 'end atom: absent'
+expect 'end process: absent'
+
+expect 'close test: watching'
+expect "close test clock: set $test_clock: ok"
+expect 'close exit code: 0'
+closing=$(sed -n 's/^close clock: //p' "$report" | paste -sd '|')
+if [ "$closing" = "set $(value 'close test date file record'): ok|process end" ]; then
+  pass "Close while watching sets the saved date back, then the program ends"
+else
+  fail "Close while watching, the clock's log: $closing"
+fi
+
+echo "== Wine, Windows 98: tests that Wine's clock refuses"
+expect_count 2 "start clock: loaded: Wine's clock; imports taken: 1"
+expect 'refused test warning: shown'
+expect 'refused test date file size: 16'
+record=$(value 'refused test date file record')
+if contains "$today" "${record:0:10}"; then pass "date file holds today's date: $record"; else fail "date file record: $record"; fi
+expect "refused test clock: set $test_clock: error 1314"
 expect 'message: "Error" "Couldnt set clocks for test"'
 expect 'after test button 1: "TEST" enabled'
 expect 'after test button 102: "StopClocks" disabled'
 expect 'after test button 105: "Reset Date" disabled'
 expect 'after test button 106: "Install Fix" enabled'
-expect 'exit code: 0'
-expect 'end atom: absent'
-expect 'end process: absent'
+# The date saved by a test whose clock was refused is not set back by a way
+# out taken while the program says so: no box, no set.
+expect "refused close clock: set $test_clock: error 1314"
+expect 'refused close WM_CLOSE: replied'
+expect_none '^refused close WM_CLOSE (message|clock):'
+expect 'refused close message: "Error" "Couldnt set clocks for test"'
+expect 'refused close exit code: 0'
+expect 'refused close end clock: process end'
+expect "refused end session clock: set $test_clock: error 1314"
+expect 'refused end session WM_QUERYENDSESSION: agreed'
+expect 'refused end session WM_ENDSESSION: replied'
+expect_none '^refused end session WM_ENDSESSION (message|clock):'
+expect 'driver: done'
 expect_none '^(timeout|cannot click|unexpected window):'
 
 echo "== Wine, Windows NT: refused after the About box"

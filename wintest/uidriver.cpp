@@ -4,10 +4,16 @@
 //
 //   uidriver win98|nt <tolvane.exe> <report file> [<screenshot.png>]
 //
-// win98 walks the whole program: start-up, the four clock lines, a second
-// copy that refuses to run, Install and UnInstall Fix, a test that the
-// platform refuses, Close. nt expects the program to refuse to run. Files the program writes land in the current
-// directory, which the program inherits.
+// win98 checks the test's own clock (testclock.dll) against records Windows
+// takes and refuses, then walks the whole program in four runs. The first, on
+// that clock (loaded into the program while its About box is up):
+// start-up, the four clock lines, a second copy that refuses to run, Install
+// and UnInstall Fix, a test past midnight with its verdict and Reset Date, a
+// test stopped before midnight, and an end of the session. The second, on the
+// test's clock too: Close while a test is watching. The last two, on Wine's
+// clock, which refuses to be set: a Close and an end of the session while the
+// program says so. nt expects the program to refuse to run. Files the program
+// writes land in the current directory, which the program inherits.
 #include <windows.h>
 #include <tlhelp32.h>
 #include <winnetwk.h>
@@ -40,9 +46,24 @@
 #define COMPANION_FILE "faltrem.exe"
 #define COMPANION_ATOM "_faltrem_running_"
 #define DATE_FILE "datesave.tmp"
+#define CLOCK_DLL "testclock.dll"
+#define CLOCK_LOG "testclock.log"
+#define CLOCK_MODE_VARIABLE "TESTCLOCK"
+
+// A frozen line must outlast a change of its clock's seconds.
+#define FROZEN_CHECK_MS 1500
+
+struct ClockLine {
+    int id;
+    const char *name;
+};
+
+static const ClockLine gClockLines[] = {
+    {ID_CMOS_LINE, "cmos"}, {ID_BIOS_LINE, "bios"}, {ID_LOCAL_LINE, "local"}, {ID_UTC_LINE, "utc"}};
 
 static HANDLE ghReport = INVALID_HANDLE_VALUE;
 static PROCESS_INFORMATION gProgram;
+static int gClockLogReported = 0; // lines of this run's clock log already in the report
 
 // ---- The report ----
 
@@ -108,9 +129,18 @@ template <typename Condition> static int WaitFor(DWORD timeoutMs, Condition done
 
 // ---- The program's windows ----
 
+static int IsMessageBox(HWND hwnd)
+{
+    char className[64];
+
+    GetClassNameA(hwnd, className, sizeof className);
+    return strcmp(className, "#32770") == 0 && GetDlgItem(hwnd, ID_MSGBOX_TEXT) != NULL;
+}
+
 struct WindowSearch {
     const char *caption; // NULL: any visible window with a caption
     HWND except;
+    int fMessageBox;     // message boxes only
     HWND found;
 };
 
@@ -126,13 +156,23 @@ static BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam)
     GetWindowTextA(hwnd, text, sizeof text);
     if (search->caption ? strcmp(text, search->caption) != 0 : text[0] == 0)
         return TRUE;
+    if (search->fMessageBox && !IsMessageBox(hwnd))
+        return TRUE;
     search->found = hwnd;
     return FALSE;
 }
 
 static HWND FindProgramWindow(const char *caption, HWND except)
 {
-    WindowSearch search = {caption, except, NULL};
+    WindowSearch search = {caption, except, 0, NULL};
+
+    EnumWindows(MatchWindow, (LPARAM)&search);
+    return search.found;
+}
+
+static HWND FindMessageBox(HWND except)
+{
+    WindowSearch search = {NULL, except, 1, NULL};
 
     EnumWindows(MatchWindow, (LPARAM)&search);
     return search.found;
@@ -196,23 +236,16 @@ static int ClickButton(HWND hDlg, int id)
     return 1;
 }
 
-static int IsMessageBox(HWND hwnd)
-{
-    char className[64];
-
-    GetClassNameA(hwnd, className, sizeof className);
-    return strcmp(className, "#32770") == 0 && GetDlgItem(hwnd, ID_MSGBOX_TEXT) != NULL;
-}
-
-// Reports the box and answers it: OK where there is one, else No, which never
-// asks the platform to restart.
-static void AnswerMessageBox(HWND box)
+// Reports the box, under the stage's name where given, and answers it: OK
+// where there is one, else No, which never asks the platform to restart.
+static void AnswerMessageBox(HWND box, const char *stage = NULL)
 {
     char caption[256], text[1024], q1[300], q2[1200];
 
     GetText(box, caption, sizeof caption);
     GetText(GetDlgItem(box, ID_MSGBOX_TEXT), text, sizeof text);
-    Report("message: %s %s", Quote(caption, q1, sizeof q1), Quote(text, q2, sizeof q2));
+    Report("%s%smessage: %s %s", stage ? stage : "", stage ? " " : "", Quote(caption, q1, sizeof q1),
+           Quote(text, q2, sizeof q2));
     if (GetDlgItem(box, IDOK)) {
         Report("message answer: OK");
         ClickButton(box, IDOK);
@@ -242,22 +275,44 @@ static int ListCount(HWND hMain, int id)
     return (int)Ask(GetDlgItem(hMain, id), LB_GETCOUNT, 0, 0);
 }
 
-// Read as Unicode: Wine hands another process's LB_GETTEXT to an ANSI caller
-// unconverted, which reads as the first character alone.
-static void ReportLine(HWND hMain, const char *name, int id)
+// The list box's one line and the number of its lines. Read as Unicode: Wine
+// hands another process's LB_GETTEXT to an ANSI caller unconverted, which
+// reads as the first character alone.
+static int ReadLine(HWND hMain, int id, char *line, int size)
 {
     HWND list = GetDlgItem(hMain, id);
     WCHAR wide[256] = L"";
     DWORD_PTR length = 0;
-    char line[256] = "", quoted[300];
     int count = (int)Ask(list, LB_GETCOUNT, 0, 0);
 
+    line[0] = 0;
     if (count > 0 && SendMessageTimeoutW(list, LB_GETTEXTLEN, 0, 0, SMTO_ABORTIFHUNG, 5000, &length) &&
         length < 256 &&
         SendMessageTimeoutW(list, LB_GETTEXT, 0, (LPARAM)wide, SMTO_ABORTIFHUNG, 5000, &length))
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, line, sizeof line, NULL, NULL);
-    Report("line count %s: %d", name, count);
-    Report("line %s: %s", name, Quote(line, quoted, sizeof quoted));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, line, size, NULL, NULL);
+    return count;
+}
+
+static int LineStartsWith(HWND hMain, int id, const char *start)
+{
+    char line[256];
+
+    ReadLine(hMain, id, line, sizeof line);
+    return strncmp(line, start, strlen(start)) == 0;
+}
+
+static void ReportLine(HWND hMain, const char *stage, const char *name, int id)
+{
+    char line[256], quoted[300];
+
+    ReadLine(hMain, id, line, sizeof line);
+    Report("%s line %s: %s", stage, name, Quote(line, quoted, sizeof quoted));
+}
+
+static void ReportClockLines(HWND hMain, const char *stage)
+{
+    for (const ClockLine &clock : gClockLines)
+        ReportLine(hMain, stage, clock.name, clock.id);
 }
 
 static void ReportButtons(HWND hMain, const char *stage)
@@ -316,7 +371,9 @@ static int FindCompanionProcess(int *fChildOfProgram)
     return found;
 }
 
-static void ReportDateFile(void)
+// Every field, as testclock.dll logs a record it sets, so that two records
+// that print alike are the same 16 bytes.
+static void ReportDateFile(const char *stage)
 {
     SYSTEMTIME saved;
     DWORD got = 0;
@@ -324,14 +381,134 @@ static void ReportDateFile(void)
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 
     if (hFile == INVALID_HANDLE_VALUE) {
-        Report("date file: missing");
+        Report("%s date file: missing", stage);
         return;
     }
-    Report("date file size: %lu", (unsigned long)GetFileSize(hFile, NULL));
+    Report("%s date file size: %lu", stage, (unsigned long)GetFileSize(hFile, NULL));
     if (ReadFile(hFile, &saved, sizeof saved, &got, NULL) && got == sizeof saved)
-        Report("date file record: %04u-%02u-%02u %02u:%02u", saved.wYear, saved.wMonth, saved.wDay,
-               saved.wHour, saved.wMinute);
+        Report("%s date file record: %04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", stage, saved.wYear,
+               saved.wMonth, saved.wDay, saved.wHour, saved.wMinute, saved.wSecond, saved.wMilliseconds,
+               saved.wDayOfWeek);
     CloseHandle(hFile);
+}
+
+// ---- The test's clock ----
+
+// testclock.dll lies beside the driver.
+static int GetTestClockPath(char *path, size_t size)
+{
+    char *name = path + GetModuleFileNameA(NULL, path, size);
+
+    while (name > path && name[-1] != '\\')
+        --name;
+    if ((size_t)(name - path) + sizeof CLOCK_DLL > size)
+        return 0;
+    strcpy(name, CLOCK_DLL);
+    return 1;
+}
+
+// Loads testclock.dll into the program through a thread of the program's own
+// that runs LoadLibraryA, found in the program at the same offset into the
+// same system module as here.
+static int LoadTestClock(void)
+{
+    char dll[MAX_PATH], module[MAX_PATH];
+    MEMORY_BASIC_INFORMATION ours;
+    MODULEENTRY32 entry;
+    BYTE *theirs = NULL;
+    DWORD loaded = 0;
+    FARPROC loadLibrary = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
+
+    if (!GetTestClockPath(dll, sizeof dll) || !VirtualQuery((void *)loadLibrary, &ours, sizeof ours))
+        return 0;
+    GetModuleFileNameA((HMODULE)ours.AllocationBase, module, sizeof module);
+    const char *moduleName = strrchr(module, '\\') ? strrchr(module, '\\') + 1 : module;
+
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, gProgram.dwProcessId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Module32First(snapshot, &entry); ok && !theirs; ok = Module32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szModule, moduleName) == 0)
+            theirs = entry.modBaseAddr;
+    CloseHandle(snapshot);
+    if (!theirs)
+        return 0;
+
+    LPTHREAD_START_ROUTINE start =
+        (LPTHREAD_START_ROUTINE)(theirs + ((BYTE *)loadLibrary - (BYTE *)ours.AllocationBase));
+    void *path =
+        VirtualAllocEx(gProgram.hProcess, NULL, sizeof dll, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!path)
+        return 0;
+    HANDLE thread = NULL;
+    if (WriteProcessMemory(gProgram.hProcess, path, dll, strlen(dll) + 1, NULL))
+        thread = CreateRemoteThread(gProgram.hProcess, NULL, 0, start, path, 0, NULL);
+    if (thread) {
+        if (WaitForSingleObject(thread, STEP_TIMEOUT_MS) == WAIT_OBJECT_0)
+            GetExitCodeThread(thread, &loaded);
+        CloseHandle(thread);
+    }
+    VirtualFreeEx(gProgram.hProcess, path, 0, MEM_RELEASE);
+    return loaded != 0;
+}
+
+// The lines of this run's clock log not yet reported, as "<stage> clock: <line>".
+static void ReportClockLog(const char *stage)
+{
+    char text[8192];
+    DWORD got = 0;
+    int index = 0;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE hFile =
+        CreateFileA(CLOCK_LOG, GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+
+    if (hFile == INVALID_HANDLE_VALUE)
+        return;
+    ReadFile(hFile, text, sizeof text - 1, &got, NULL);
+    CloseHandle(hFile);
+    text[got] = 0;
+    for (char *line = text, *end; (end = strstr(line, "\r\n")) != NULL; line = end + 2, ++index) {
+        *end = 0;
+        if (index >= gClockLogReported)
+            Report("%s clock: %s", stage, line);
+    }
+    if (index > gClockLogReported)
+        gClockLogReported = index;
+}
+
+// The test's clock must refuse what Windows refuses, or the program would pass
+// here with a record Windows would not take. Loaded into the driver itself, it
+// answers the driver's own SetLocalTime.
+static void CheckTestClock(void)
+{
+    static const SYSTEMTIME records[] = {
+        // year, month, day of the week, day, hour, minute, second, ms
+        {2000, 2, 0, 29, 0, 0, 0, 0},       // leap day in a century divisible by 400
+        {1900, 2, 0, 29, 0, 0, 0, 0},       // none in one that is not
+        {1999, 12, 6, 31, 23, 59, 55, 999}, // any day of the week is taken
+        {1999, 4, 0, 31, 12, 0, 0, 0},      // April has 30 days
+        {1999, 13, 0, 1, 0, 0, 0, 0},
+        {1999, 1, 0, 0, 0, 0, 0, 0},
+        {1999, 1, 0, 1, 24, 0, 0, 0},
+        {1999, 1, 0, 1, 23, 60, 0, 0},
+        {1999, 1, 0, 1, 23, 59, 60, 0},
+        {1999, 1, 0, 1, 23, 59, 59, 1000},
+        {1600, 12, 0, 31, 23, 59, 59, 999}, // before the first year a FILETIME holds
+        {30828, 1, 0, 1, 0, 0, 0, 0},       // after the last year Windows sets
+    };
+    char dll[MAX_PATH];
+
+    gClockLogReported = 0;
+    DeleteFileA(CLOCK_LOG);
+    SetEnvironmentVariableA(CLOCK_MODE_VARIABLE, "own");
+    if (!GetTestClockPath(dll, sizeof dll) || !LoadLibraryA(dll)) {
+        Report("clock check: not loaded");
+        return;
+    }
+    for (const SYSTEMTIME &record : records)
+        SetLocalTime(&record);
+    ReportClockLog("check");
 }
 
 // ---- The screenshot: the window as the screen shows it, as a PNG ----
@@ -489,8 +666,9 @@ static int SaveWindowPicture(HWND hwnd, const char *path)
 
 // From the program's start to its main dialog: the About box, then whatever
 // the start-up checks show. NULL when the program ends instead, also when its
-// main dialog goes again within `settleMs`.
-static HWND RunStartup(DWORD settleMs)
+// main dialog goes again within `settleMs`. With fLoadClock the test's clock
+// is loaded while the About box is up, before anything has read a clock.
+static HWND RunStartup(DWORD settleMs, int fLoadClock)
 {
     char caption[256], text[256], quoted[300];
     HWND hwnd = WaitForProgramWindow(NULL, NULL, START_TIMEOUT_MS);
@@ -518,6 +696,10 @@ static HWND RunStartup(DWORD settleMs)
             GetText(GetDlgItem(hwnd, ID_ABOUT_TITLE), text, sizeof text);
             Report("about text: %s", Quote(text, quoted, sizeof quoted));
             Report("main dialog under about: %s", FindProgramWindow(" Tolvane", NULL) ? "visible" : "hidden");
+            if (fLoadClock) {
+                Report("test clock: %s", LoadTestClock() ? "loaded" : "not loaded");
+                ReportClockLog("start");
+            }
             if (!ClickButton(hwnd, IDOK))
                 return NULL;
             if (!WaitUntilGone(hwnd)) {
@@ -541,21 +723,20 @@ static HWND RunStartup(DWORD settleMs)
 
 static void ReadClocks(HWND hMain, const char *screenshot)
 {
-    static const int lists[] = {ID_CMOS_LINE, ID_BIOS_LINE, ID_LOCAL_LINE, ID_UTC_LINE};
-
     // The lines fill in at the first ticks; a seconds value of 0 waits a second.
     if (!WaitFor(STEP_TIMEOUT_MS, [&] {
-            for (int id : lists)
-                if (ListCount(hMain, id) < 1)
+            for (const ClockLine &clock : gClockLines)
+                if (ListCount(hMain, clock.id) < 1)
                     return false;
             return true;
         }))
         ReportTimeout("clock lines stay empty");
     ReportCaption(hMain, "main");
-    ReportLine(hMain, "cmos", ID_CMOS_LINE);
-    ReportLine(hMain, "bios", ID_BIOS_LINE);
-    ReportLine(hMain, "local", ID_LOCAL_LINE);
-    ReportLine(hMain, "utc", ID_UTC_LINE);
+    for (const ClockLine &clock : gClockLines) {
+        char line[256], quoted[300];
+        Report("line count %s: %d", clock.name, ReadLine(hMain, clock.id, line, sizeof line));
+        Report("line %s: %s", clock.name, Quote(line, quoted, sizeof quoted));
+    }
     ReportButtons(hMain, "idle");
     if (screenshot) {
         Sleep(500); // let the last redraw reach the screen
@@ -594,37 +775,235 @@ static int InstallAndUnInstallFix(HWND hMain)
     return 1;
 }
 
-static int RunRefusedTest(HWND hMain)
+// ---- The rollover test ----
+
+static void Label(char *buffer, size_t size, const char *stage, const char *what)
 {
-    HWND warning, box;
+    snprintf(buffer, size, "%s %s", stage, what);
+}
+
+static int IsEnabled(HWND hMain, int id)
+{
+    return IsWindowEnabled(GetDlgItem(hMain, id)) != 0;
+}
+
+static int IsChecked(HWND hDlg, int id)
+{
+    return Ask(GetDlgItem(hDlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// A box is gone before the command that showed it has returned; the buttons
+// it sets afterwards are waited for.
+static void WaitForEnabled(HWND hMain, int id, const char *what)
+{
+    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return IsEnabled(hMain, id); }))
+        ReportTimeout(what);
+}
+
+// TEST, and the warning if one shows: reported, its check box ticked when
+// asked, then answered OK.
+static int PressTest(HWND hMain, const char *stage, int fTickDontWarn)
+{
+    char label[128];
+    HWND warning = NULL;
 
     if (!ClickButton(hMain, ID_TEST))
         return 0;
-    warning = WaitForProgramWindow(" Tolvane - Warning", NULL, STEP_TIMEOUT_MS);
+    WaitFor(STEP_TIMEOUT_MS, [&] {
+        warning = FindProgramWindow(" Tolvane - Warning", NULL);
+        return warning || IsEnabled(hMain, ID_STOPCLOCKS) || FindMessageBox(NULL) || ProgramEnded();
+    });
     if (!warning) {
-        ReportTimeout("no warning");
-        return 0;
+        Report("%s warning: none", stage);
+        return 1;
     }
-    Report("warning: shown");
-    Report("warning check box: %s",
-           Ask(GetDlgItem(warning, ID_DONT_WARN), BM_GETCHECK, 0, 0) == BST_CHECKED ? "checked" : "unchecked");
-    ReportButtons(hMain, "confirming");
+    Report("%s warning: shown", stage);
+    Report("%s warning check box: %s", stage, IsChecked(warning, ID_DONT_WARN) ? "checked" : "unchecked");
+    Label(label, sizeof label, stage, "confirming");
+    ReportButtons(hMain, label);
+    if (fTickDontWarn) {
+        if (!ClickButton(warning, ID_DONT_WARN))
+            return 0;
+        if (!WaitFor(STEP_TIMEOUT_MS, [&] { return IsChecked(warning, ID_DONT_WARN); }))
+            ReportTimeout("check box stays unchecked");
+        Report("%s warning check box: ticked", stage);
+    }
     if (!ClickButton(warning, IDOK))
         return 0;
-    if (!WaitUntilGone(warning))
+    if (!WaitUntilGone(warning)) {
         ReportTimeout("warning stays open");
-
-    box = WaitForProgramWindow(NULL, hMain, STEP_TIMEOUT_MS);
-    if (box && IsMessageBox(box)) {
-        ReportDateFile(); // while the box is up: what this test saved, before anything else runs
-        AnswerMessageBox(box);
-    } else {
-        ReportTimeout("no message after the warning");
+        return 0;
     }
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return IsWindowEnabled(GetDlgItem(hMain, ID_TEST)) != 0; }))
-        ReportTimeout("TEST stays disabled");
-    ReportButtons(hMain, "after test");
     return 1;
+}
+
+// After OK: the clock set and StopClocks enabled, or a message box that says
+// why not, which is reported and answered.
+static int WaitForWatching(HWND hMain, const char *stage)
+{
+    HWND box = NULL;
+
+    if (!WaitFor(STEP_TIMEOUT_MS, [&] {
+            box = FindMessageBox(NULL);
+            return box || IsEnabled(hMain, ID_STOPCLOCKS) || ProgramEnded();
+        }) ||
+        ProgramEnded()) {
+        ReportTimeout("StopClocks stays disabled");
+        return 0;
+    }
+    if (box) {
+        Report("%s: not watching", stage);
+        AnswerMessageBox(box, stage);
+        return 0;
+    }
+    Report("%s: watching", stage);
+    return 1;
+}
+
+static HWND WaitForMessageBox(const char *what)
+{
+    HWND box = NULL;
+
+    WaitFor(STEP_TIMEOUT_MS, [&] { return (box = FindMessageBox(NULL)) != NULL || ProgramEnded(); });
+    if (!box)
+        ReportTimeout(what);
+    return box;
+}
+
+// The local line from the test's setting until it has passed midnight: every
+// text it shows in turn.
+static int WatchMidnight(HWND hMain)
+{
+    char line[256], shown[256] = "", quoted[300];
+
+    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return LineStartsWith(hMain, ID_LOCAL_LINE, " 12-31-1999"); })) {
+        ReportTimeout("local line never reads 1999");
+        return 0;
+    }
+    if (!WaitFor(STEP_TIMEOUT_MS, [&] {
+            ReadLine(hMain, ID_LOCAL_LINE, line, sizeof line);
+            if (strcmp(line, shown) != 0) {
+                strcpy(shown, line);
+                Report("watching line local: %s", Quote(line, quoted, sizeof quoted));
+            }
+            return strncmp(line, " 01-01-2000", 11) == 0;
+        })) {
+        ReportTimeout("local line never reaches 2000");
+        return 0;
+    }
+    return 1;
+}
+
+// TEST with the warning's check box ticked, watching past midnight, the
+// verdict with the lines frozen under it, and Reset Date.
+static int RunTestPastMidnight(HWND hMain)
+{
+    HWND box;
+
+    if (!PressTest(hMain, "test", 1) || !WaitForWatching(hMain, "test"))
+        return 0;
+    ReportDateFile("test");
+    ReportClockLog("test");
+    ReportButtons(hMain, "watching");
+    if (!WatchMidnight(hMain) || !ClickButton(hMain, ID_STOPCLOCKS))
+        return 0;
+    if (!(box = WaitForMessageBox("no verdict")))
+        return 0;
+    ReportClockLines(hMain, "verdict");
+    Sleep(FROZEN_CHECK_MS);
+    ReportClockLines(hMain, "verdict later");
+    AnswerMessageBox(box);
+    WaitForEnabled(hMain, ID_RESET_DATE, "Reset Date stays disabled");
+    ReportButtons(hMain, "judged");
+
+    if (!ClickButton(hMain, ID_RESET_DATE))
+        return 0;
+    WaitForEnabled(hMain, ID_TEST, "TEST stays disabled after Reset Date");
+    ReportClockLog("reset");
+    ReportButtons(hMain, "reset");
+    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return !LineStartsWith(hMain, ID_LOCAL_LINE, " 01-01-2000"); }))
+        ReportTimeout("local line stays in 2000");
+    ReportLine(hMain, "reset", "local", ID_LOCAL_LINE);
+    return 1;
+}
+
+// TEST again, now without the warning, and StopClocks before midnight.
+static int RunTestStoppedBeforeMidnight(HWND hMain)
+{
+    HWND box;
+
+    if (!PressTest(hMain, "second test", 0) || !WaitForWatching(hMain, "second test"))
+        return 0;
+    ReportDateFile("second test");
+    ReportClockLog("second test");
+    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return LineStartsWith(hMain, ID_LOCAL_LINE, " 12-31-1999"); }))
+        ReportTimeout("local line never reads 1999");
+    ReportLine(hMain, "second test", "local", ID_LOCAL_LINE);
+    if (!ClickButton(hMain, ID_STOPCLOCKS) || !(box = WaitForMessageBox("no verdict")))
+        return 0;
+    AnswerMessageBox(box);
+    WaitForEnabled(hMain, ID_RESET_DATE, "Reset Date stays disabled");
+    ReportButtons(hMain, "second judged");
+    return 1;
+}
+
+// ---- Ways out ----
+
+struct SentMessage {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    BOOL fReplied;
+};
+
+static DWORD WINAPI SendMessageThread(LPVOID parameter)
+{
+    SentMessage *sent = (SentMessage *)parameter;
+    DWORD_PTR result;
+
+    sent->fReplied = SendMessageTimeoutA(sent->hwnd, sent->message, sent->wParam, 0, SMTO_NORMAL,
+                                         STEP_TIMEOUT_MS, &result) != 0;
+    return 0;
+}
+
+// Sends from a thread of its own and waits for the reply as a sender does;
+// every message box the program shows before it replies (other than `shownBox`,
+// already up) is reported under the stage's name and answered.
+static void SendAnsweringBoxes(HWND hwnd, UINT message, WPARAM wParam, HWND shownBox, const char *stage)
+{
+    SentMessage sent = {hwnd, message, wParam, FALSE};
+    HANDLE thread = CreateThread(NULL, 0, SendMessageThread, &sent, 0, NULL);
+
+    if (!thread) {
+        Report("%s: not sent", stage);
+        return;
+    }
+    while (WaitForSingleObject(thread, POLL_MS) == WAIT_TIMEOUT) {
+        HWND box = FindMessageBox(shownBox);
+        if (box)
+            AnswerMessageBox(box, stage);
+    }
+    CloseHandle(thread);
+    Report("%s: %s", stage, sent.fReplied ? "replied" : "no reply");
+}
+
+// The end of the session as Windows delivers it to a program: the question,
+// then WM_ENDSESSION saying whether the session ends, which it does when the
+// program agrees; Windows then ends the process without asking it again.
+static void EndSession(HWND hMain, HWND shownBox, const char *stage)
+{
+    char label[128];
+    LRESULT agreed = Ask(hMain, WM_QUERYENDSESSION, 0, 0);
+
+    Label(label, sizeof label, stage, "WM_QUERYENDSESSION");
+    Report("%s: %s", label, agreed ? "agreed" : "refused");
+    Label(label, sizeof label, stage, "WM_ENDSESSION");
+    SendAnsweringBoxes(hMain, WM_ENDSESSION, agreed != 0, shownBox, label);
+    ReportClockLog(label);
+    if (agreed && !ProgramEnded()) {
+        TerminateProcess(gProgram.hProcess, 0);
+        WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
+    }
 }
 
 static void CloseProgram(HWND hMain)
@@ -650,12 +1029,69 @@ static DWORD WaitForProgramEnd(const char *timeoutWhat)
     return exitCode;
 }
 
-static void ReportEnd(void)
+static void ReportExitCode(const char *label)
 {
-    Report("exit code: %lu", (unsigned long)WaitForProgramEnd("program still running at the end"));
+    Report("%s: %lu", label, (unsigned long)WaitForProgramEnd("program still running at the end"));
+}
+
+static void ReportCompanionAtEnd(void)
+{
     Report("end atom: %s", CompanionAtomPresent() ? "present" : "absent");
     Report("end process: %s", FindCompanionProcess(NULL) ? "running" : "absent");
 }
+
+// Close while a test is watching: the date goes back before the program ends.
+static void CloseWhileWatching(HWND hMain)
+{
+    if (!PressTest(hMain, "close test", 0) || !WaitForWatching(hMain, "close test"))
+        return;
+    ReportDateFile("close test");
+    ReportClockLog("close test");
+    CloseProgram(hMain);
+    ReportExitCode("close exit code");
+    ReportClockLog("close");
+}
+
+// A test that Wine refuses, answered: the program back in Idle.
+static void RunRefusedTest(HWND hMain)
+{
+    HWND box;
+
+    if (!PressTest(hMain, "refused test", 0) || !(box = WaitForMessageBox("no message after the warning")))
+        return;
+    ReportDateFile("refused test"); // while the box is up: what this test saved, before anything else runs
+    ReportClockLog("refused test");
+    AnswerMessageBox(box);
+    WaitForEnabled(hMain, ID_TEST, "TEST stays disabled");
+    WaitForEnabled(hMain, ID_INSTALL_FIX, "Install Fix stays disabled");
+    ReportButtons(hMain, "after test");
+}
+
+// A test that Wine refuses, and a way out taken while the program still says
+// so: the date this test saved was never changed, so nothing is restored.
+static void ExitWhileRefused(HWND hMain, const char *stage, int fEndSession)
+{
+    char label[128];
+    HWND box;
+
+    if (!PressTest(hMain, stage, 0) || !(box = WaitForMessageBox("no message after the warning")))
+        return;
+    ReportClockLog(stage);
+    if (fEndSession) {
+        EndSession(hMain, box, stage);
+        return;
+    }
+    Label(label, sizeof label, stage, "WM_CLOSE");
+    SendAnsweringBoxes(hMain, WM_CLOSE, 0, box, label);
+    ReportClockLog(label);
+    AnswerMessageBox(box, stage);
+    Label(label, sizeof label, stage, "exit code");
+    ReportExitCode(label);
+    Label(label, sizeof label, stage, "end");
+    ReportClockLog(label);
+}
+
+// ---- Runs ----
 
 // What the program's start-up checks will find, asked the same way.
 static void ReportPlatform(void)
@@ -689,6 +1125,33 @@ static int StartProgram(const char *path)
     return 1;
 }
 
+// A run of the program up to its main dialog, on the test's clock in
+// `clockMode` ("own", or "wine": Wine's clock, its sets logged); the clock's
+// log starts empty.
+static HWND StartRun(const char *path, const char *name, const char *clockMode)
+{
+    Report("run: %s", name);
+    gClockLogReported = 0;
+    DeleteFileA(CLOCK_LOG);
+    SetEnvironmentVariableA(CLOCK_MODE_VARIABLE, clockMode);
+    return StartProgram(path) ? RunStartup(0, 1) : NULL;
+}
+
+// A run that stopped short leaves its program running: it is ended here, so
+// that the next run starts alone.
+static void EndRun(void)
+{
+    if (!gProgram.hProcess)
+        return;
+    if (!ProgramEnded()) {
+        ReportTimeout("program still running at the end of its run");
+        TerminateProcess(gProgram.hProcess, 1);
+        WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
+    }
+    CloseHandle(gProgram.hProcess);
+    ZeroMemory(&gProgram, sizeof gProgram);
+}
+
 // A second copy, started while the first runs, must end after its About box
 // with the already-running message, never showing its main dialog.
 static void RunSecondCopy(const char *path)
@@ -697,7 +1160,7 @@ static void RunSecondCopy(const char *path)
 
     Report("second copy: starting");
     if (StartProgram(path)) {
-        HWND hMain = RunStartup(MAIN_SETTLE_MS);
+        HWND hMain = RunStartup(MAIN_SETTLE_MS, 0);
         if (hMain) {
             Report("second copy: main dialog shown");
             CloseProgram(hMain);
@@ -706,6 +1169,36 @@ static void RunSecondCopy(const char *path)
         CloseHandle(gProgram.hProcess);
     }
     gProgram = first;
+}
+
+static void RunWin98(const char *program, const char *screenshot)
+{
+    HWND hMain;
+
+    if ((hMain = StartRun(program, "main", "own")) != NULL) {
+        ReadClocks(hMain, screenshot);
+        RunSecondCopy(program);
+        InstallAndUnInstallFix(hMain);
+        if (RunTestPastMidnight(hMain) && RunTestStoppedBeforeMidnight(hMain)) {
+            EndSession(hMain, NULL, "judged");
+            ReportCompanionAtEnd();
+        }
+    }
+    EndRun();
+
+    if ((hMain = StartRun(program, "close while watching", "own")) != NULL)
+        CloseWhileWatching(hMain);
+    EndRun();
+
+    if ((hMain = StartRun(program, "refused, then close", "wine")) != NULL) {
+        RunRefusedTest(hMain);
+        ExitWhileRefused(hMain, "refused close", 0);
+    }
+    EndRun();
+
+    if ((hMain = StartRun(program, "refused, then end of session", "wine")) != NULL)
+        ExitWhileRefused(hMain, "refused end session", 1);
+    EndRun();
 }
 
 int main(int argc, char **argv)
@@ -719,20 +1212,16 @@ int main(int argc, char **argv)
     Report("scenario: %s", argv[1]);
     ReportPlatform();
     Report("start atom: %s", CompanionAtomPresent() ? "present" : "absent");
-    if (!StartProgram(argv[2]))
-        return 1;
-
-    HWND hMain = RunStartup(strcmp(argv[1], "win98") == 0 ? 0 : MAIN_SETTLE_MS);
-    if (hMain && strcmp(argv[1], "win98") == 0) {
-        ReadClocks(hMain, argc > 4 ? argv[4] : NULL);
-        RunSecondCopy(argv[2]);
-        InstallAndUnInstallFix(hMain);
-        RunRefusedTest(hMain);
-        CloseProgram(hMain);
-    } else if (hMain) {
-        CloseProgram(hMain);
+    if (strcmp(argv[1], "win98") == 0) {
+        CheckTestClock();
+        RunWin98(argv[2], argc > 4 ? argv[4] : NULL);
+    } else if (StartProgram(argv[2])) {
+        HWND hMain = RunStartup(MAIN_SETTLE_MS, 0);
+        if (hMain)
+            CloseProgram(hMain);
+        ReportExitCode("exit code");
+        ReportCompanionAtEnd();
     }
-    ReportEnd();
     Report("driver: done");
     CloseHandle(ghReport);
     return 0;
