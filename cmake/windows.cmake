@@ -34,4 +34,22 @@ add_custom_command(OUTPUT ${HOST_HLPC}
   COMMENT "hlpc for the build machine")
 tolvane_help_file(${HOST_HLPC} ${HOST_HLPC})
 
+# What a Windows 95/98 user is given: the two programs, the help file and a
+# README.TXT with DOS line ends, as dist/tolvane.zip and as dist/tolvane.img, a
+# 1.44 MB floppy image for a PC or a virtual machine to read.
+find_program(ZIP zip REQUIRED)
+find_program(MFORMAT mformat REQUIRED)
+configure_file(${CMAKE_SOURCE_DIR}/resources/readme.txt ${CMAKE_BINARY_DIR}/README.TXT @ONLY
+               NEWLINE_STYLE CRLF)
+set(DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+set(DIST_FILES $<TARGET_FILE:tolvane> $<TARGET_FILE:faltrem> ${HELP_FILE} ${CMAKE_BINARY_DIR}/README.TXT)
+add_custom_command(OUTPUT ${DIST_DIR}/tolvane.zip ${DIST_DIR}/tolvane.img
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/make-dist.sh ${DIST_DIR}/tolvane.zip ${DIST_DIR}/tolvane.img
+          ${DIST_FILES}
+  DEPENDS tolvane faltrem help_file ${HELP_FILE} ${CMAKE_BINARY_DIR}/README.TXT
+          ${CMAKE_SOURCE_DIR}/scripts/make-dist.sh
+  COMMENT "dist/tolvane.zip and dist/tolvane.img")
+add_custom_target(dist ALL DEPENDS ${DIST_DIR}/tolvane.zip ${DIST_DIR}/tolvane.img)
+
 include(${CMAKE_SOURCE_DIR}/wintest/uidriver.cmake)

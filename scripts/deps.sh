@@ -6,6 +6,8 @@ set -euo pipefail
 
 run_packages=(cmake ninja-build g++ pkg-config libncurses-dev
               g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
+# The Windows build's distribution: a zip and a floppy image.
+dist_packages=(zip mtools)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux)
 # The Windows programs under Wine (scripts/wine-test.sh): 32-bit Wine, its
 # 64-bit wineserver, and a virtual X display.
@@ -83,13 +85,13 @@ install_qemu_if_needed() {
 
 case "${1:-test}" in
   run) install_missing "${run_packages[@]}" ;;
-  test) install_missing "${run_packages[@]}" "${test_packages[@]}" ;;
+  test) install_missing "${run_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}" ;;
   wine)
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       as_root dpkg --add-architecture i386
       apt_updated=0
     fi
-    install_missing "${run_packages[@]}" "${wine_packages[@]}"
+    install_missing "${run_packages[@]}" "${dist_packages[@]}" "${wine_packages[@]}"
     install_qemu_if_needed
     ;;
   *) echo "usage: $0 run|test|wine" >&2; exit 2 ;;

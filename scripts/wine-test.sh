@@ -5,7 +5,8 @@
 # and in one set to an NT version; the rollover test runs on a clock of the
 # test's own (wintest/testclock.cpp), as Wine refuses to set its clock. Leaves
 # for people to look at:
-# build/windows/wine-main-dialog.png and build/windows/wine-report-*.txt.
+# build/windows/wine-main-dialog.png, build/windows/wine-help-window.png and
+# build/windows/wine-report-*.txt.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -55,10 +56,41 @@ done
 size=$(stat -c %s "$out/tolvane.exe")
 if [ "$size" -lt 131072 ]; then pass "tolvane.exe under 128 KiB"; else fail "tolvane.exe is $size bytes, not under 128 KiB"; fi
 
+# ---- The distribution ----
+
+tmp=$(mktemp -d /tmp/tolvane-wine.XXXXXX)
+trap 'rm -rf "$tmp"' EXIT
+dist=$out/dist
+built=("$out/tolvane.exe" "$out/faltrem.exe" "$out/Tolvaneeval.hlp" "$out/README.TXT")
+
+# Exactly the built files, each as built: what a package unpacks into `dir`.
+check_unpacked() {
+  local what=$1 dir=$2 names file
+  names=$(ls "$dir" | sort | paste -sd ' ')
+  if [ "$names" = "README.TXT Tolvaneeval.hlp faltrem.exe tolvane.exe" ]; then pass "$what holds: $names"
+  else fail "$what holds: $names"; fi
+  for file in "${built[@]}"; do
+    if cmp -s "$file" "$dir/$(basename "$file")"; then pass "$what: $(basename "$file") as built"
+    else fail "$what: $(basename "$file") differs from the build's"; fi
+  done
+}
+
+echo "== distribution ($dist)"
+echo "  tolvane.zip: $(stat -c %s "$dist/tolvane.zip") bytes; Tolvaneeval.hlp: $(stat -c %s "$out/Tolvaneeval.hlp") bytes"
+if [ "$(grep -c $'\r$' "$out/README.TXT")" -eq "$(wc -l <"$out/README.TXT")" ]; then pass "README.TXT has DOS line ends"
+else fail "README.TXT has lines without a CR"; fi
+mkdir -p "$tmp/unzipped" "$tmp/floppy"
+unzip -q "$dist/tolvane.zip" -d "$tmp/unzipped" && check_unpacked "tolvane.zip" "$tmp/unzipped"
+if [ "$(stat -c %s "$dist/tolvane.img")" -eq 1474560 ]; then pass "tolvane.img is a 1.44 MB floppy"
+else fail "tolvane.img is $(stat -c %s "$dist/tolvane.img") bytes"; fi
+mcopy -n -i "$dist/tolvane.img" '::*' "$tmp/floppy/" && check_unpacked "tolvane.img" "$tmp/floppy"
+# Windows 95/98 read the long name from its VFAT entry, beside the 8.3 one.
+if mdir -i "$dist/tolvane.img" :: | grep -Eq '^TOLVAN~1 HLP .* Tolvaneeval\.hlp$'; then pass "tolvane.img names Tolvaneeval.hlp in full"
+else fail "tolvane.img has no long name for Tolvaneeval.hlp"; fi
+
 # ---- Wine ----
 
 wine_start=$(date +%s)
-tmp=$(mktemp -d /tmp/tolvane-wine.XXXXXX)
 xvfb_pid=""
 registered_binfmt=""
 
@@ -118,20 +150,22 @@ make_prefix() {
   env "${qemu_env[@]}" timeout 60 wine regedit /S "$(winpath "$tmp/$1.reg")" >>"$tmp/$1-boot.log" 2>&1
 }
 
-# Runs the driver in its own directory, which becomes the program's current
-# one, and points $report at what it saw: empty, never an earlier run's, when
-# it saw nothing.
+# Runs the driver in its own directory, into which the zip is unpacked as a
+# user would: the program's folder, and its current one, as when it is started
+# from Explorer. Points $report at what the driver saw: empty, never an earlier
+# run's, when it saw nothing.
 run_driver() {
   local scenario=$1 version=$2 work=$tmp/$1-work
   report=$out/wine-report-$scenario.txt
   : >"$report"
   mkdir -p "$work"
+  unzip -q "$dist/tolvane.zip" -d "$work"
   if ! make_prefix "$scenario" "$version"; then
     echo "  prefix for $scenario failed:"; tail -5 "$tmp/$scenario-boot.log"
     return 1
   fi
   (cd "$work" && env "${qemu_env[@]}" timeout 300 wine "$(winpath "$root/$out/uidriver.exe")" "$scenario" \
-     "$(winpath "$root/$out/tolvane.exe")" report.txt main.png >/dev/null 2>"$tmp/$scenario-driver.log")
+     "$(winpath "$work/tolvane.exe")" report.txt main.png help.png >/dev/null 2>"$tmp/$scenario-driver.log")
   timeout 30 wineserver -k 2>/dev/null
   timeout 30 wineserver -w 2>/dev/null
   cp "$work/report.txt" "$report" 2>/dev/null
@@ -316,6 +350,19 @@ expect 'judged WM_ENDSESSION: replied'
 expect "judged WM_ENDSESSION clock: set $(value 'second test date file record'): ok"
 expect 'end atom: absent'
 expect 'end process: absent'
+
+echo "== Wine, Windows 98: Help, then Close while a test is watching"
+expect 'help windows: 1'
+expect 'help window: "Tolvane Help" class MS_WINHELP'
+expect 'help screenshot: saved'
+png=$tmp/win98-work/help.png
+if [ -f "$png" ] && [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; then
+  cp "$png" "$out/wine-help-window.png"
+  pass "screenshot left in $out/wine-help-window.png"
+else
+  fail "screenshot of the help window"
+fi
+expect 'help window after the program: closed'
 
 expect 'close test: watching'
 expect "close test clock: set $test_clock: ok"

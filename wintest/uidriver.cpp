@@ -2,7 +2,7 @@
 // (captions, BM_CLICK, list box lines, button states, message box texts), and
 // reports what it saw, one fact a line, for scripts/wine-test.sh to check.
 //
-//   uidriver win98|nt <tolvane.exe> <report file> [<screenshot.png>]
+//   uidriver win98|nt <tolvane.exe> <report file> [<main.png> [<help.png>]]
 //
 // win98 checks the test's own clock (testclock.dll) against records Windows
 // takes and refuses, then walks the whole program in four runs. The first, on
@@ -10,7 +10,8 @@
 // start-up, the four clock lines, a second copy that refuses to run, Install
 // and UnInstall Fix, a test past midnight with its verdict and Reset Date, a
 // test stopped before midnight, and an end of the session. The second, on the
-// test's clock too: Close while a test is watching. The last two, on Wine's
+// test's clock too: Help, which opens the help engine on the help file, then
+// Close while a test is watching, which closes it too. The last two, on Wine's
 // clock, which refuses to be set: a Close and an end of the session while the
 // program says so. nt expects the program to refuse to run. Files the program
 // writes land in the current directory, which the program inherits.
@@ -1040,6 +1041,71 @@ static void ReportCompanionAtEnd(void)
     Report("end process: %s", FindCompanionProcess(NULL) ? "running" : "absent");
 }
 
+// ---- The help engine: a process of its own, known by its windows ----
+
+struct HelpSearch {
+    HWND found[8];
+    int count;
+};
+
+// Visible captioned windows of neither the driver nor the program: the help
+// engine's window, and any box it shows.
+static BOOL CALLBACK MatchHelpWindow(HWND hwnd, LPARAM lParam)
+{
+    HelpSearch *search = (HelpSearch *)lParam;
+    char text[256];
+    DWORD pid = 0;
+
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == gProgram.dwProcessId || pid == GetCurrentProcessId() || !IsWindowVisible(hwnd))
+        return TRUE;
+    GetWindowTextA(hwnd, text, sizeof text);
+    if (text[0] && search->count < (int)(sizeof search->found / sizeof search->found[0]))
+        search->found[search->count++] = hwnd;
+    return TRUE;
+}
+
+static HelpSearch FindHelpWindows(void)
+{
+    HelpSearch search;
+
+    search.count = 0;
+    EnumWindows(MatchHelpWindow, (LPARAM)&search);
+    return search;
+}
+
+// Help: the help engine opens the help file beside the program; its windows
+// are reported, the first pictured. Returns the help window, or NULL.
+static HWND OpenHelp(HWND hMain, const char *screenshot)
+{
+    HelpSearch search;
+    char caption[256], quoted[300], className[64];
+
+    if (!ClickButton(hMain, ID_HELP))
+        return NULL;
+    if (!WaitFor(START_TIMEOUT_MS, [&] { return (search = FindHelpWindows()).count > 0; })) {
+        ReportTimeout("no help window");
+        return NULL;
+    }
+    Sleep(1000); // an error box of the help engine would follow its window
+    search = FindHelpWindows();
+    Report("help windows: %d", search.count);
+    for (int i = 0; i < search.count; ++i) {
+        GetText(search.found[i], caption, sizeof caption);
+        GetClassNameA(search.found[i], className, sizeof className);
+        Report("help window: %s class %s", Quote(caption, quoted, sizeof quoted), className);
+    }
+    if (screenshot)
+        Report("help screenshot: %s", SaveWindowPicture(search.found[0], screenshot) ? "saved" : "failed");
+    return search.found[0];
+}
+
+static void ReportHelpAfterEnd(HWND help)
+{
+    WaitFor(STEP_TIMEOUT_MS, [&] { return !IsWindow(help) || !IsWindowVisible(help); });
+    Report("help window after the program: %s", IsWindow(help) && IsWindowVisible(help) ? "open" : "closed");
+}
+
 // Close while a test is watching: the date goes back before the program ends.
 static void CloseWhileWatching(HWND hMain)
 {
@@ -1171,9 +1237,9 @@ static void RunSecondCopy(const char *path)
     gProgram = first;
 }
 
-static void RunWin98(const char *program, const char *screenshot)
+static void RunWin98(const char *program, const char *screenshot, const char *helpScreenshot)
 {
-    HWND hMain;
+    HWND hMain, help = NULL;
 
     if ((hMain = StartRun(program, "main", "own")) != NULL) {
         ReadClocks(hMain, screenshot);
@@ -1186,8 +1252,12 @@ static void RunWin98(const char *program, const char *screenshot)
     }
     EndRun();
 
-    if ((hMain = StartRun(program, "close while watching", "own")) != NULL)
+    if ((hMain = StartRun(program, "help, then close while watching", "own")) != NULL) {
+        help = OpenHelp(hMain, helpScreenshot);
         CloseWhileWatching(hMain);
+        if (help)
+            ReportHelpAfterEnd(help);
+    }
     EndRun();
 
     if ((hMain = StartRun(program, "refused, then close", "wine")) != NULL) {
@@ -1204,7 +1274,7 @@ static void RunWin98(const char *program, const char *screenshot)
 int main(int argc, char **argv)
 {
     if (argc < 4 || (strcmp(argv[1], "win98") != 0 && strcmp(argv[1], "nt") != 0)) {
-        fprintf(stderr, "usage: uidriver win98|nt <tolvane.exe> <report file> [<screenshot.png>]\n");
+        fprintf(stderr, "usage: uidriver win98|nt <tolvane.exe> <report file> [<main.png> [<help.png>]]\n");
         return 2;
     }
     ghReport = CreateFileA(argv[3], GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
@@ -1214,7 +1284,7 @@ int main(int argc, char **argv)
     Report("start atom: %s", CompanionAtomPresent() ? "present" : "absent");
     if (strcmp(argv[1], "win98") == 0) {
         CheckTestClock();
-        RunWin98(argv[2], argc > 4 ? argv[4] : NULL);
+        RunWin98(argv[2], argc > 4 ? argv[4] : NULL, argc > 5 ? argv[5] : NULL);
     } else if (StartProgram(argv[2])) {
         HWND hMain = RunStartup(MAIN_SETTLE_MS, 0);
         if (hMain)
