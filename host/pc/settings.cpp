@@ -80,6 +80,7 @@ void SwitchTimeSource(SharedState &state, bool toVirtual)
         std::int64_t shift = after - before;
         state.osOffsetTicks -= shift / 100;
         state.rtc.lastUpdateNs += shift;
+        state.rtc.periodicSeenNs += shift;
         state.bootNs += shift;
         state.virtualTime.store(0);
     }

@@ -12,7 +12,7 @@ namespace pc::detail {
 // Changing anything below means a new layout version: an old state file is then
 // refused instead of being misread.
 inline constexpr char kMagic[8] = {'T', 'O', 'L', 'V', 'P', 'C', '\r', '\n'};
-inline constexpr std::uint32_t kLayoutVersion = 1;
+inline constexpr std::uint32_t kLayoutVersion = 2;
 
 inline constexpr int kAtomSlots = 512;
 inline constexpr int kMaxAtomName = 255;
@@ -42,6 +42,8 @@ struct Rtc {
     // Start of the last update cycle accounted for, on the time source; the next
     // one starts a second later. This is the chip's own phase.
     std::int64_t lastUpdateNs;
+    // Periodic ticks up to here are in register C's PF bit already.
+    std::int64_t periodicSeenNs;
 };
 
 struct AtomSlot {
@@ -103,7 +105,7 @@ std::int64_t NowOn(const SharedState &state);
 void AdvanceVirtual(SharedState &state, std::int64_t nanoseconds, bool wake);
 
 // Holds the state's mutex for a scope. A thread that has disabled interrupts
-// already holds it (see pcio_host.cpp) and passes through.
+// already holds it and passes through.
 class StateLock {
 public:
     explicit StateLock(SharedState &state);
@@ -117,8 +119,31 @@ private:
 };
 
 // Interrupts disabled: the thread keeps the state's mutex until it enables them,
-// so no other program's port access can come between, as on one CPU.
+// so no other program's port access can come between, as on one CPU. Nor can
+// time: a run of instructions with interrupts off is not preempted, so the
+// chip sees only the thread's own bus cycles pass (the stretch's clock), and
+// the time source is not moved by them.
 void HoldInterrupts(SharedState &state);
 void ReleaseInterrupts();
+
+// Interrupts off for a scope, as the BIOS keeps them for a call; a thread that
+// has them off already stays as it is.
+class InterruptsOff {
+public:
+    explicit InterruptsOff(SharedState &state);
+    ~InterruptsOff();
+    InterruptsOff(const InterruptsOff &) = delete;
+    InterruptsOff &operator=(const InterruptsOff &) = delete;
+
+private:
+    bool owns_;
+};
+
+// The time a bus access of this thread happens at: the stretch's clock while
+// the thread has interrupts off on `state`, else the time source.
+std::int64_t BusTime(const SharedState &state);
+// One bus cycle of this thread. True when it was spent inside a stretch, where
+// it moves only the stretch's clock.
+bool SpendStretchCycle(const SharedState &state);
 
 }  // namespace pc::detail
