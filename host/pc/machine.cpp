@@ -104,6 +104,7 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
     state.osOffsetTicks = 0;
     state.bootNs = now;
     state.bootCount = 1;
+    state.poweredOn = 1;
 
     InitCmosRam(state.rtc.regs);
     InitRtc(state, now);
