@@ -359,4 +359,16 @@ TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
     EXPECT_TRUE(pc::ListRunningPrograms().empty());
 }
 
+TEST(HostPrograms, TolvaneStartedWithoutATerminalSaysSoAndEndsAtOnce)
+{
+    TestPc pc("2026-06-15 10:00:00");
+    CliRun run = RunWithoutTerminal("tolvane");
+    EXPECT_EQ(run.status, 2) << "still running after 10 s: " << run.err;
+    EXPECT_EQ(run.err, "tolvane: needs a terminal to show its windows\n");
+    EXPECT_TRUE(pc::ListRunningPrograms().empty());
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2026) << "the clock was touched";
+}
+
 }  // namespace

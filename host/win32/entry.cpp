@@ -69,6 +69,9 @@ int main(int argc, char **argv)
         result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
     } catch (const win32::ProgramEnded &) {
         result = 0;
+    } catch (const screen::TerminalMissing &) {
+        terminal.Close();
+        return refuse("needs a terminal to show its windows");
     }
     terminal.Close();
     return result;
