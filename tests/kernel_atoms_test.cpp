@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "pc/power.h"
 #include "pc/session.h"
 #include "pc_fixture.h"
 

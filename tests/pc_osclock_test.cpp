@@ -6,6 +6,7 @@
 
 #include "pc/osclock.h"
 #include "pc/rtc.h"
+#include "pc/power.h"
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "pc_fixture.h"

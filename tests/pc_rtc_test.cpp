@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "pc/rtc.h"
 #include "pc_fixture.h"
@@ -162,6 +163,70 @@ TEST(PcRtc, StatusRegistersAndWritableBytes)
     EXPECT_EQ(pc::RtcPortIndex().index, 0x32);
 }
 
+TEST(PcRtc, PeriodicFlagFollowsTheRateInRegisterA)
+{
+    struct Case {
+        std::uint8_t rate; // RS3..RS0
+        std::int64_t periodNs;
+    } cases[] = {{1, 3'906'250}, {2, 7'812'500}, {3, 122'070}, {6, 976'562}, {15, 500'000'000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE("RS " + std::to_string(c.rate));
+        TestPc pc("2000-03-01 12:00:00");
+        Write(0x0A, static_cast<std::uint8_t>(0x20 | c.rate));
+        // Every rate ticks at the start of each update.
+        std::int64_t tick = pc::RtcNextUpdateNs();
+        ReadAt(tick + 500, 0x0C);
+        EXPECT_EQ(ReadAt(tick + c.periodNs - 500, 0x0C) & 0x40, 0) << "before the next tick";
+        EXPECT_EQ(ReadAt(tick + c.periodNs + 1'000, 0x0C) & 0xC0, 0x40) << "after it, without PIE";
+    }
+
+    TestPc pc("2000-03-01 12:00:00");
+    Write(0x0B, 0x42); // PIE
+    pc.Advance(0.01);
+    EXPECT_EQ(Read(0x0C) & 0xC0, 0xC0) << "with PIE the tick raises IRQF";
+    Write(0x0A, 0x20); // rate 0: no periodic ticks
+    Read(0x0C);
+    pc.Advance(2);
+    EXPECT_EQ(Read(0x0C) & 0x40, 0);
+}
+
+// A run with interrupts off is never preempted on a real CPU. Here another
+// program moves the clock while this one sits between its poll and its read:
+// the chip still sees only this thread's own bus cycles.
+TEST(PcRtc, ProgramPreemptedBetweenPollAndReadNeverReadsInsideAnUpdate)
+{
+    struct Case {
+        const char *what;
+        std::int64_t othersRunNs;
+    } cases[] = {{"into UIP", 100'000}, {"into the update cycle", 1'000'000},
+                 {"past the update", 3'000'000}, {"past several updates", 2'500'000'000}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TestPc pc("2000-03-01 12:00:07");
+        std::int64_t next = pc::RtcNextUpdateNs();
+        TestPc::AdvanceTo(next - 300'000); // UIP rises 56 us later
+        DisableInterrupts();
+        PortWriteByte(0x70, 0x0A);
+        ASSERT_EQ(PortReadByte(0x71) & 0x80, 0);
+        std::thread other([&c] { pc::AdvanceVirtualTime(c.othersRunNs); });
+        other.join();
+        PortWriteByte(0x70, 0x00);
+        std::uint8_t seconds = PortReadByte(0x71);
+        EnableInterrupts();
+        EXPECT_EQ(seconds, 0x07);
+        EXPECT_EQ(pc::Now(), next - 300'000 + c.othersRunNs) << "the stretch moved the PC's clock";
+    }
+
+    // The same protocol without interrupts off is caught inside the update.
+    TestPc pc("2000-03-01 12:00:07");
+    std::int64_t next = pc::RtcNextUpdateNs();
+    TestPc::AdvanceTo(next - 300'000);
+    PortWriteByte(0x70, 0x0A);
+    ASSERT_EQ(PortReadByte(0x71) & 0x80, 0);
+    pc::AdvanceVirtualTime(1'000'000);
+    EXPECT_EQ(Read(0x00), 0xFF);
+}
+
 TEST(PcRtc, DividerResetHoldsTheClockAndRestartsHalfASecondLater)
 {
     TestPc pc("2000-03-01 12:00:00");
@@ -213,6 +278,21 @@ TEST(PcRtc, StuckChipKeepsUipHigh)
         EXPECT_EQ(Read(0x0A) & 0x80, 0x80);
         pc.Advance(0.1);
     }
+}
+
+// A bounded poll with interrupts off ends in bus time the PC never sees.
+TEST(PcRtc, StuckChipPollWithInterruptsOffLeavesTheClockWhereItWas)
+{
+    TestPc pc("2000-03-01 12:00:00", "stuck-rtc");
+    std::int64_t before = pc::Now();
+    DisableInterrupts();
+    int polls = 0;
+    do
+        PortWriteByte(0x70, 0x0A);
+    while ((PortReadByte(0x71) & 0x80) && ++polls < 5000);
+    EnableInterrupts();
+    EXPECT_EQ(polls, 5000);
+    EXPECT_EQ(pc::Now(), before);
 }
 
 }  // namespace

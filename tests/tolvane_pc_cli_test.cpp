@@ -2,18 +2,22 @@
 // prints, its exit status, and that bad input never replaces a PC.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "pc/power.h"
 #include "pc/session.h"
 #include "pc_fixture.h"
 
@@ -110,6 +114,9 @@ TEST(Cli, BadInputGetsOneLineStatusTwoAndChangesNothing)
         {{"set", "os-time=1999-12-31", "23:59:55"}, "is not KEY=VALUE"},
         {{"advance", "soon"}, "not a duration"},
         {{"--pc", hostPc, "advance", "1s"}, "host clock"},
+        {{"power"}, "power takes on or off"},
+        {{"power", "on"}, "on already"},
+        {{"power", "off", "now"}, "takes only --force"},
     };
     for (const Case &c : cases) {
         std::string line;
@@ -171,8 +178,8 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
 
     CliRun profiles = Cli({"profiles"});
     EXPECT_EQ(profiles.status, 0);
-    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "bios-date-fails",
-                             "bios-time-fails", "nt", "networked"})
+    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "post-fix-bios", "range-bios",
+                             "bios-date-fails", "bios-time-fails", "nt", "networked"})
         EXPECT_TRUE(Contains(profiles.out, std::string(name) + " ")) << name;
     CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -236,6 +243,132 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
     refuser = 0;
 
     EXPECT_EQ(Cli({"restart", "now"}).status, 2);
+}
+
+// A host program started from a script: no terminal, input from /dev/null,
+// a session of its own. Status -1 if it has not ended within 10 s; it is
+// killed then.
+CliRun RunWithoutTerminal(const std::string &program)
+{
+    std::string path = std::string(TOLVANE_BINARY_DIR) + "/" + program;
+    int err[2];
+    if (pipe(err) != 0)
+        return {-1, "", "pipe"};
+    pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(err[1], 2);
+        close(err[0]);
+        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(err[1]);
+    CliRun run{-1, "", ""};
+    bool ended = false; // its stderr closed: the program is on its way out
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ended) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd fd{err[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char buffer[512];
+        ssize_t got = read(err[0], buffer, sizeof buffer);
+        if (got > 0)
+            run.err.append(buffer, static_cast<std::size_t>(got));
+        else
+            ended = true;
+    }
+    close(err[0]);
+    if (!ended)
+        kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (ended && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    return run;
+}
+
+TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
+{
+    TestPc pc("1999-12-31 23:58:00", "legacy-rtc");
+    pid_t refuser = StartRefusingProgram();
+    ASSERT_GT(refuser, 0);
+    struct KillAtEnd {
+        pid_t &pid;
+        ~KillAtEnd()
+        {
+            if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+        }
+    } killAtEnd{refuser};
+
+    CliRun refused = Cli({"power", "off"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "power off called off")) << refused.err;
+    EXPECT_TRUE(pc::PoweredOn());
+    CliRun off = Cli({"power", "off", "--force"});
+    EXPECT_EQ(off.status, 0) << off.err;
+    EXPECT_EQ(off.out, "PC switched off; 1 running host program ended first\n");
+    EXPECT_EQ(waitpid(refuser, nullptr, 0), refuser);
+    refuser = 0;
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "power:          off")) << Cli({"show"}).out;
+
+    struct Case {
+        std::vector<std::string> args;
+        const char *says;
+    } refusals[] = {
+        {{"power", "off"}, "tolvane-pc: the PC is off already"},
+        {{"restart"}, "tolvane-pc: the PC is off; switch it on with 'tolvane-pc power on'"},
+        {{"sync"}, "tolvane-pc: the PC is off; switch it on with 'tolvane-pc power on'"},
+        {{"set", "os-time=2000-01-01 00:00:00"}, "tolvane-pc: the PC is off, so its Windows has no clock"},
+    };
+    for (const Case &c : refusals) {
+        SCOPED_TRACE(c.args[0]);
+        CliRun run = Cli(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind(c.says, 0), 0u) << run.err;
+    }
+
+    ASSERT_EQ(Cli({"advance", "5m"}).status, 0);
+    CliRun on = Cli({"power", "on"});
+    EXPECT_EQ(on.status, 0) << on.err;
+    EXPECT_EQ(on.out,
+              "PC switched on\n"
+              "POST: chip 1900-01-01 00:03:00, left as it was\n"
+              "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01 and wrote century 20\n");
+    std::string show = Cli({"show"}).out;
+    EXPECT_TRUE(Contains(show, "power:          on\n")) << show;
+    EXPECT_TRUE(Contains(show, "OS local time:  2000-01-01 00:03:00.000 Saturday")) << show;
+    EXPECT_TRUE(Contains(show, "  date 2000-01-01  time 00:03:00")) << show;
+    EXPECT_TRUE(Contains(show, "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01")) << show;
+}
+
+TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
+{
+    TestPc pc;
+    pc::PowerOff();
+    for (const char *program : {"tolvane", "faltrem.exe"}) {
+        SCOPED_TRACE(program);
+        CliRun run = RunWithoutTerminal(program);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, std::string(program) +
+                               ": the simulated PC is switched off; switch it on with 'tolvane-pc power on'\n");
+    }
+    EXPECT_TRUE(pc::ListRunningPrograms().empty());
+}
+
+TEST(HostPrograms, TolvaneStartedWithoutATerminalSaysSoAndEndsAtOnce)
+{
+    TestPc pc("2026-06-15 10:00:00");
+    CliRun run = RunWithoutTerminal("tolvane");
+    EXPECT_EQ(run.status, 2) << "still running after 10 s: " << run.err;
+    EXPECT_EQ(run.err, "tolvane: needs a terminal to show its windows\n");
+    EXPECT_TRUE(pc::ListRunningPrograms().empty());
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2026) << "the clock was touched";
 }
 
 }  // namespace

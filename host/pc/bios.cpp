@@ -10,23 +10,9 @@ namespace pc::detail {
 namespace {
 
 // Long enough for any real update (244 + 1984 us), short enough that a stuck
-// chip costs a caller only 10 ms before the BIOS gives up with carry set.
+// chip costs a caller only 10 ms of bus time before the BIOS gives up with
+// carry set.
 constexpr std::int64_t kUipWaitNs = 10'000'000;
-
-std::uint8_t ReadRegister(SharedState &state, int index)
-{
-    BusWrite(state, 0x70, static_cast<std::uint8_t>(index));
-    return BusRead(state, 0x71);
-}
-
-bool WaitForUpdateEnd(SharedState &state)
-{
-    std::int64_t deadline = NowOn(state) + kUipWaitNs;
-    while (ReadRegister(state, rtc::kStatusA) & rtc::kAUpdateInProgress)
-        if (NowOn(state) >= deadline)
-            return false;
-    return true;
-}
 
 void Fail(BiosRegs &regs)
 {
@@ -38,28 +24,28 @@ void Fail(BiosRegs &regs)
 void BiosTimeService(SharedState &state, BiosRegs &regs)
 {
     // The BIOS keeps interrupts off for the whole call.
-    StateLock lock(state);
+    InterruptsOff cli(state);
     BiosMode mode = state.settings.bios;
     switch (regs.h.ah) {
     case 0x02: // read RTC time: CH hour, CL minute, DH second, DL daylight saving
-        if (mode == BiosMode::TimeFails || !WaitForUpdateEnd(state))
+        if (mode == BiosMode::TimeFails || !WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
-        regs.h.ch = ReadRegister(state, rtc::kHours);
-        regs.h.cl = ReadRegister(state, rtc::kMinutes);
-        regs.h.dh = ReadRegister(state, rtc::kSeconds);
-        regs.h.dl = ReadRegister(state, rtc::kStatusB) & rtc::kBDaylightSaving;
+        regs.h.ch = CmosRead(state, rtc::kHours);
+        regs.h.cl = CmosRead(state, rtc::kMinutes);
+        regs.h.dh = CmosRead(state, rtc::kSeconds);
+        regs.h.dl = CmosRead(state, rtc::kStatusB) & rtc::kBDaylightSaving;
         regs.x.cflag = 0;
         return;
     case 0x04: // read RTC date: CH century, CL year, DH month, DL day
-        if (mode == BiosMode::DateFails || !WaitForUpdateEnd(state))
+        if (mode == BiosMode::DateFails || !WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
-        regs.h.cl = ReadRegister(state, rtc::kYear);
-        regs.h.dh = ReadRegister(state, rtc::kMonth);
-        regs.h.dl = ReadRegister(state, rtc::kDay);
+        regs.h.cl = CmosRead(state, rtc::kYear);
+        regs.h.dh = CmosRead(state, rtc::kMonth);
+        regs.h.dl = CmosRead(state, rtc::kDay);
         if (mode == BiosMode::Windowing)
             regs.h.ch = regs.h.cl < 0x80 ? 0x20 : 0x19;
         else
-            regs.h.ch = ReadRegister(state, rtc::kCentury);
+            regs.h.ch = CmosRead(state, rtc::kCentury);
         regs.x.cflag = 0;
         return;
     default:

@@ -13,6 +13,12 @@ struct SharedState;
 std::uint8_t BusRead(SharedState &state, std::uint16_t port);
 void BusWrite(SharedState &state, std::uint16_t port, std::uint8_t value);
 
+// A CMOS register through the index and data ports.
+std::uint8_t CmosRead(SharedState &state, int index);
+void CmosWrite(SharedState &state, int index, std::uint8_t value);
+// Polls UIP until it clears or `boundNs` of bus time has passed; false then.
+bool WaitForUpdateEnd(SharedState &state, std::int64_t boundNs);
+
 // INT 1Ah: functions 02h and 04h read the RTC; anything else returns carry set.
 void BiosTimeService(SharedState &state, BiosRegs &regs);
 

@@ -27,7 +27,14 @@ namespace {
 std::atomic<SharedState *> gAttached{nullptr};
 std::mutex gAttachedDirectoryMutex;
 std::string gAttachedDirectory;
-thread_local SharedState *tInterruptsHeld = nullptr;
+// The stretch this thread is in while it has interrupts off: the PC, the time
+// source when it began and the bus cycles spent since.
+struct Stretch {
+    SharedState *state = nullptr;
+    std::int64_t startNs = 0;
+    std::int64_t cycles = 0;
+};
+thread_local Stretch tStretch;
 
 const char *const kStateFile = "state";
 
@@ -97,6 +104,7 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
     state.osOffsetTicks = 0;
     state.bootNs = now;
     state.bootCount = 1;
+    state.poweredOn = 1;
 
     InitCmosRam(state.rtc.regs);
     InitRtc(state, now);
@@ -136,7 +144,7 @@ SharedState *Attached()
     return gAttached.load(std::memory_order_acquire);
 }
 
-StateLock::StateLock(SharedState &state) : state_(&state), owns_(tInterruptsHeld != &state)
+StateLock::StateLock(SharedState &state) : state_(&state), owns_(tStretch.state != &state)
 {
     if (owns_)
         LockMutex(state);
@@ -151,19 +159,46 @@ StateLock::~StateLock()
 void HoldInterrupts(SharedState &state)
 {
     // Like CLI, disabling twice is the same as once.
-    if (tInterruptsHeld == &state)
+    if (tStretch.state == &state)
         return;
     ReleaseInterrupts();
     LockMutex(state);
-    tInterruptsHeld = &state;
+    tStretch = {&state, NowOn(state), 0};
 }
 
 void ReleaseInterrupts()
 {
-    if (tInterruptsHeld) {
-        pthread_mutex_unlock(&tInterruptsHeld->mutex);
-        tInterruptsHeld = nullptr;
+    if (tStretch.state) {
+        pthread_mutex_unlock(&tStretch.state->mutex);
+        tStretch = {};
     }
+}
+
+InterruptsOff::InterruptsOff(SharedState &state) : owns_(tStretch.state != &state)
+{
+    if (owns_)
+        HoldInterrupts(state);
+}
+
+InterruptsOff::~InterruptsOff()
+{
+    if (owns_)
+        ReleaseInterrupts();
+}
+
+std::int64_t BusTime(const SharedState &state)
+{
+    if (tStretch.state == &state)
+        return tStretch.startNs + tStretch.cycles * rtc::kBusCycleNs;
+    return NowOn(state);
+}
+
+bool SpendStretchCycle(const SharedState &state)
+{
+    if (tStretch.state != &state)
+        return false;
+    ++tStretch.cycles;
+    return true;
 }
 
 }  // namespace detail

@@ -10,11 +10,15 @@ namespace pc::detail {
 
 namespace {
 
-// A virtual clock pays for each cycle. On the host clock a cycle is only paid
-// for inside the RTC's update window, so that a poll bounded by a count of
-// cycles waits as long as it would on an ISA bus, while a plain read stays fast.
+// Inside a stretch with interrupts off a cycle moves only the stretch's clock.
+// Outside, a virtual clock pays for each cycle; on the host clock a cycle is
+// only paid for inside the RTC's update window, so that a poll bounded by a
+// count of cycles waits as long as it would on an ISA bus, while a plain read
+// stays fast.
 void SpendBusCycle(SharedState &state, std::int64_t now)
 {
+    if (SpendStretchCycle(state))
+        return;
     if (state.virtualTime.load(std::memory_order_relaxed)) {
         AdvanceVirtual(state, rtc::kBusCycleNs, false);
         return;
@@ -28,7 +32,7 @@ void SpendBusCycle(SharedState &state, std::int64_t now)
 
 std::uint8_t BusRead(SharedState &state, std::uint16_t port)
 {
-    std::int64_t now = NowOn(state);
+    std::int64_t now = BusTime(state);
     std::uint8_t value = RtcPortRead(state, port, now);
     SpendBusCycle(state, now);
     return value;
@@ -36,9 +40,30 @@ std::uint8_t BusRead(SharedState &state, std::uint16_t port)
 
 void BusWrite(SharedState &state, std::uint16_t port, std::uint8_t value)
 {
-    std::int64_t now = NowOn(state);
+    std::int64_t now = BusTime(state);
     RtcPortWrite(state, port, value, now);
     SpendBusCycle(state, now);
+}
+
+std::uint8_t CmosRead(SharedState &state, int index)
+{
+    BusWrite(state, 0x70, static_cast<std::uint8_t>(index));
+    return BusRead(state, 0x71);
+}
+
+void CmosWrite(SharedState &state, int index, std::uint8_t value)
+{
+    BusWrite(state, 0x70, static_cast<std::uint8_t>(index));
+    BusWrite(state, 0x71, value);
+}
+
+bool WaitForUpdateEnd(SharedState &state, std::int64_t boundNs)
+{
+    std::int64_t deadline = BusTime(state) + boundNs;
+    while (CmosRead(state, rtc::kStatusA) & rtc::kAUpdateInProgress)
+        if (BusTime(state) >= deadline)
+            return false;
+    return true;
 }
 
 }  // namespace pc::detail

@@ -180,6 +180,46 @@ void CatchUp(detail::SharedState &state, std::int64_t now)
         chip.regs[kStatusC] |= kCInterruptRequest;
 }
 
+// The periodic rate selected by RS3..RS0 as a divisor of the time base: none,
+// 256 Hz, 128 Hz, then 8192 Hz halving at each step down to 2 Hz.
+std::int64_t PeriodicDivisor(const std::uint8_t *regs)
+{
+    int rate = regs[kStatusA] & kARateMask;
+    if (rate == 0)
+        return 0;
+    return rate <= 2 ? std::int64_t{64} << rate : std::int64_t{1} << (rate - 1);
+}
+
+// Periodic ticks from `origin` to `at`, rounded down. Every rate divides one
+// second, so any update start serves as the origin.
+std::int64_t PeriodicTicks(std::int64_t origin, std::int64_t at, std::int64_t divisor)
+{
+    __int128 scaled = static_cast<__int128>(at - origin) * kTimeBaseHz;
+    __int128 period = static_cast<__int128>(divisor) * kSecondNs;
+    __int128 ticks = scaled / period;
+    if (scaled % period != 0 && scaled < 0)
+        --ticks;
+    return static_cast<std::int64_t>(ticks);
+}
+
+// PF is set by each periodic tick since register C was last looked at, IRQF
+// with it when PIE enables the interrupt.
+void CatchUpPeriodic(detail::SharedState &state, std::int64_t now)
+{
+    detail::Rtc &chip = state.rtc;
+    if (now <= chip.periodicSeenNs)
+        return;
+    std::int64_t divisor = PeriodicDivisor(chip.regs);
+    if (Running(chip.regs) && divisor != 0 &&
+        PeriodicTicks(chip.lastUpdateNs, now, divisor) !=
+            PeriodicTicks(chip.lastUpdateNs, chip.periodicSeenNs, divisor)) {
+        chip.regs[kStatusC] |= kCPeriodic;
+        if (chip.regs[kStatusB] & kBPeriodicInterrupt)
+            chip.regs[kStatusC] |= kCInterruptRequest;
+    }
+    chip.periodicSeenNs = now;
+}
+
 bool UpdateInProgress(const detail::SharedState &state, std::int64_t now)
 {
     if (state.settings.stuckChip)
@@ -289,6 +329,7 @@ void InitRtc(SharedState &state, std::int64_t now)
     regs[kStatusC] = 0;
     regs[kStatusD] = kDValidRam;
     state.rtc.lastUpdateNs = LastUpdateOnPhase(now, kDefaultPhaseNs);
+    state.rtc.periodicSeenNs = now;
     // The chip shows the second whose start is nearest its last update.
     std::int64_t ticks = OsLocalTicksAt(state, state.rtc.lastUpdateNs) + kTicksPerSecond / 2;
     EncodeTime(state, CivilFromTicks(ticks - ticks % kTicksPerSecond));
@@ -299,6 +340,7 @@ std::uint8_t RtcPortRead(SharedState &state, std::uint16_t port, std::int64_t no
     if (port != 0x71)
         return 0xFF; // 0x70 is write-only; nothing else answers
     CatchUp(state, now);
+    CatchUpPeriodic(state, now);
     return ReadRegister(state, state.rtc.index, now);
 }
 
@@ -309,6 +351,7 @@ void RtcPortWrite(SharedState &state, std::uint16_t port, std::uint8_t value, st
         state.rtc.nmiMasked = value & 0x80;
     } else if (port == 0x71) {
         CatchUp(state, now);
+        CatchUpPeriodic(state, now);
         WriteRegister(state, state.rtc.index, value, now);
     }
 }
@@ -337,6 +380,7 @@ std::array<std::uint8_t, 128> RtcRegisters()
     detail::StateLock lock(*state);
     std::int64_t now = detail::NowOn(*state);
     CatchUp(*state, now);
+    CatchUpPeriodic(*state, now);
     for (int i = 0; i < 128; ++i)
         copy[i] = state->rtc.regs[i];
     if (UpdateInProgress(*state, now))

@@ -26,17 +26,21 @@ inline constexpr int kCentury = 0x32;
 inline constexpr std::uint8_t kAUpdateInProgress = 0x80;
 inline constexpr std::uint8_t kADividerMask = 0x70;
 inline constexpr std::uint8_t kADividerRunning = 0x20; // DV = 010: 32.768 kHz, counting
+inline constexpr std::uint8_t kARateMask = 0x0F;
 inline constexpr std::uint8_t kBSet = 0x80;
+inline constexpr std::uint8_t kBPeriodicInterrupt = 0x40;
 inline constexpr std::uint8_t kBUpdateInterrupt = 0x10;
 inline constexpr std::uint8_t kBBinary = 0x04;
 inline constexpr std::uint8_t kB24Hour = 0x02;
 inline constexpr std::uint8_t kBDaylightSaving = 0x01;
 inline constexpr std::uint8_t kCInterruptRequest = 0x80;
+inline constexpr std::uint8_t kCPeriodic = 0x40;
 inline constexpr std::uint8_t kCUpdateEnded = 0x10;
 inline constexpr std::uint8_t kDValidRam = 0x80;
 inline constexpr std::uint8_t kHourPm = 0x80;
 
 inline constexpr std::int64_t kSecondNs = 1'000'000'000;
+inline constexpr std::int64_t kTimeBaseHz = 32'768;
 // Datasheet timing with a 32.768 kHz time base: UIP rises tBUC before the
 // update cycle, which lasts tUC.
 inline constexpr std::int64_t kUipLeadNs = 244'000;

@@ -1,5 +1,5 @@
-// The table of running host programs and the restart of the simulated Windows.
-// A pid alone can be reused, so each entry also keeps the process's start time.
+// The table of running host programs and the end of their session. A pid alone
+// can be reused, so each entry also keeps the process's start time.
 #include "pc/session.h"
 
 #include <signal.h>
@@ -63,13 +63,6 @@ bool Alive(const ProcessSlot &slot)
     return stat.startTicks == 0 || stat.startTicks == slot.startTicks;
 }
 
-void PruneDead(SharedState &state)
-{
-    for (ProcessSlot &slot : state.processes)
-        if (slot.pid && !Alive(slot))
-            std::memset(&slot, 0, sizeof slot);
-}
-
 ProcessSlot *SlotOfThisProcess(SharedState &state)
 {
     for (ProcessSlot &slot : state.processes)
@@ -88,6 +81,17 @@ void UnregisterAtExit()
 
 }  // namespace
 
+namespace detail {
+
+void PruneEndedPrograms(SharedState &state)
+{
+    for (ProcessSlot &slot : state.processes)
+        if (slot.pid && !Alive(slot))
+            std::memset(&slot, 0, sizeof slot);
+}
+
+}  // namespace detail
+
 bool RegisterThisProcess(const std::string &name)
 {
     SharedState *state = detail::Attached();
@@ -95,9 +99,11 @@ bool RegisterThisProcess(const std::string &name)
         return false;
     {
         detail::StateLock lock(*state);
+        if (!state->poweredOn)
+            return false;
         ProcessSlot *slot = SlotOfThisProcess(*state);
         if (!slot) {
-            PruneDead(*state);
+            detail::PruneEndedPrograms(*state);
             for (ProcessSlot &free : state->processes)
                 if (!free.pid) {
                     slot = &free;
@@ -136,22 +142,11 @@ std::vector<RunningProgram> ListRunningPrograms()
     if (!state)
         return programs;
     detail::StateLock lock(*state);
-    PruneDead(*state);
+    detail::PruneEndedPrograms(*state);
     for (const ProcessSlot &slot : state->processes)
         if (slot.pid)
             programs.push_back({slot.pid, slot.threadId, slot.name, slot.bootCount});
     return programs;
-}
-
-void RestartWindows()
-{
-    SharedState *state = detail::Attached();
-    if (!state)
-        return;
-    detail::StateLock lock(*state);
-    std::memset(state->atoms, 0, sizeof state->atoms);
-    ++state->bootCount;
-    state->bootNs = detail::NowOn(*state);
 }
 
 int SignalOf(SessionEndKind kind)

@@ -1,5 +1,5 @@
 // The simulated Windows session: which host programs run on the PC, and the
-// restart that clears what lives only as long as Windows does (the atoms).
+// end of their session.
 #pragma once
 
 #include <cstdint>
@@ -16,17 +16,15 @@ struct RunningProgram {
 };
 
 // Enters this process in the PC's table of running host programs (its main
-// thread id is its pid) and removes it again at exit. False when the table is
-// full even after the dead were pruned. Registering again renames the entry.
+// thread id is its pid) and removes it again at exit. False when the PC is
+// off, or the table is full even after the dead were pruned. Registering
+// again renames the entry.
 bool RegisterThisProcess(const std::string &name);
 void UnregisterThisProcess();
 
 // The running host programs; entries of processes that have died are dropped.
 std::vector<RunningProgram> ListRunningPrograms();
 
-// Restarts the simulated Windows: the global atoms go, the boot count rises and
-// the tick count starts again.
-void RestartWindows();
 std::uint32_t BootCount();
 
 // The end of the user's session as it reaches a host program: a signal, which
@@ -41,5 +39,11 @@ int SignalOf(SessionEndKind kind);
 // Tells every running host program of the PC except this process. Returns how
 // many were told.
 int DeliverSessionEnd(SessionEndKind kind);
+
+namespace detail {
+struct SharedState;
+// Drops the entries of programs that have ended; the caller holds the lock.
+void PruneEndedPrograms(SharedState &state);
+}  // namespace detail
 
 }  // namespace pc

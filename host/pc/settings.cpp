@@ -18,6 +18,7 @@ using detail::SharedState;
 namespace {
 
 const char *const kBiosModes[] = {"plain", "windowing", "date-fails", "time-fails"};
+const char *const kPostModes[] = {"plain", "carry-century", "year-range"};
 
 std::string YesNo(bool value)
 {
@@ -80,6 +81,7 @@ void SwitchTimeSource(SharedState &state, bool toVirtual)
         std::int64_t shift = after - before;
         state.osOffsetTicks -= shift / 100;
         state.rtc.lastUpdateNs += shift;
+        state.rtc.periodicSeenNs += shift;
         state.bootNs += shift;
         state.virtualTime.store(0);
     }
@@ -131,6 +133,18 @@ const std::vector<Setting> &Table()
                  if (v == kBiosModes[i])
                      return Locked(s, [&](detail::Settings &set) {
                          return set.bios = static_cast<BiosMode>(i), true;
+                     });
+             return false;
+         }},
+        {"post", "plain|carry-century|year-range (what the BIOS does to the chip at power-on)",
+         [](const SharedState &s) {
+             return std::string(kPostModes[static_cast<int>(s.settings.post)]);
+         },
+         [](SharedState &s, const std::string &v) {
+             for (int i = 0; i < 3; ++i)
+                 if (v == kPostModes[i])
+                     return Locked(s, [&](detail::Settings &set) {
+                         return set.post = static_cast<detail::PostMode>(i), true;
                      });
              return false;
          }},
@@ -195,10 +209,13 @@ const std::vector<Setting> &Table()
          }},
         {"os-time", "YYYY-MM-DD HH:MM:SS (local; written through to the RTC)",
          [](const SharedState &) { return FormatCivil(OsLocalNow()); },
-         [](SharedState &, const std::string &v) {
+         [](SharedState &s, const std::string &v) {
              auto time = ParseCivil(v);
              if (!time || !IsValidSystemTime(*time))
                  return false;
+             if (!s.poweredOn)
+                 throw PcError("the PC is off, so its Windows has no clock to set; set rtc-time, "
+                               "or switch it on with 'tolvane-pc power on'");
              return SetOsLocalTime(*time, true) == SetTimeResult::Ok;
          }},
         {"rtc-time", "YYYY-MM-DD HH:MM:SS (the RTC alone, century included)",

@@ -15,6 +15,7 @@ struct Profile {
     const char *description;
     bool centuryAware;
     detail::BiosMode bios;
+    detail::PostMode post;
     detail::Platform platform;
     bool network;
     bool stuckChip;
@@ -27,6 +28,7 @@ void ApplyProfile(detail::Settings &settings, const Profile &profile);
 // What GetVersionExA reports.
 struct PlatformInfo {
     const char *name;
+    const char *product; // "Windows 98"
     const char *description;
     std::uint32_t platformId;
     std::uint32_t major;
@@ -35,6 +37,7 @@ struct PlatformInfo {
     const char *csdVersion;
 };
 PlatformInfo CurrentPlatform();
+PlatformInfo PlatformOf(detail::Platform platform);
 bool NetworkInstalled();
 const PlatformInfo *FindPlatform(const std::string &name, detail::Platform &platform);
 std::vector<std::string> PlatformNames();

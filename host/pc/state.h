@@ -7,12 +7,14 @@
 #include <atomic>
 #include <cstdint>
 
+#include "pc/calendar.h"
+
 namespace pc::detail {
 
 // Changing anything below means a new layout version: an old state file is then
 // refused instead of being misread.
 inline constexpr char kMagic[8] = {'T', 'O', 'L', 'V', 'P', 'C', '\r', '\n'};
-inline constexpr std::uint32_t kLayoutVersion = 1;
+inline constexpr std::uint32_t kLayoutVersion = 2;
 
 inline constexpr int kAtomSlots = 512;
 inline constexpr int kMaxAtomName = 255;
@@ -21,12 +23,15 @@ inline constexpr int kProcessName = 64;
 inline constexpr int kProfileName = 32;
 
 enum class BiosMode : std::uint32_t { Plain, Windowing, DateFails, TimeFails };
+// What the BIOS does to the chip's date at its power-on self test.
+enum class PostMode : std::uint32_t { Plain, CarryCentury, YearRange };
 enum class Platform : std::uint32_t { Win95, Win98, Win98SE, NT4 };
 
 struct Settings {
     char profile[kProfileName];    // the profile the PC was made from
     std::uint32_t centuryAware;    // the RTC carries the year's wrap into 0x32
     BiosMode bios;
+    PostMode post;
     Platform platform;
     std::uint32_t network;         // network software installed
     std::uint32_t stuckChip;       // UIP never clears
@@ -42,6 +47,36 @@ struct Rtc {
     // Start of the last update cycle accounted for, on the time source; the next
     // one starts a second later. This is the chip's own phase.
     std::int64_t lastUpdateNs;
+    // Periodic ticks up to here are in register C's PF bit already.
+    std::int64_t periodicSeenNs;
+};
+
+// The seven date and time bytes as a clock gave them, before any decoding.
+struct RawDate {
+    std::uint8_t century, year, month, day, hour, minute, second;
+    std::uint8_t pad;
+};
+
+enum class PostAction : std::uint32_t { LeftAlone, CarriedCentury, ResetOutOfRange };
+enum class BootAction : std::uint32_t {
+    Took,              // the date as the BIOS or the chip gave it
+    SetForwardTo2000,  // Windows 98: 1900 taken as 2000, century 20 written back
+    TookAsDosStart,    // Windows 9x: a year DOS cannot hold, taken as 1980-01-04
+    MappedForward,     // Windows NT: 1900-1919 read as 2000-2019
+    BiosFailed,        // INT 1Ah set carry: the OS starts at DOS's 1980-01-01
+    NotADate,          // bytes that are no date: likewise
+};
+
+// What the last boot did to the date, for `tolvane-pc show`.
+struct BootRecord {
+    std::uint32_t booted; // 0 until the PC's first boot after it was made
+    PostAction post;
+    BootAction boot;
+    Platform platform;
+    RawDate chipAtPost;  // as POST found the chip
+    RawDate chipAtBoot;  // as the OS found it, after POST
+    RawDate handed;      // as the OS was given it (by the BIOS on Windows 9x)
+    CivilTime loaded;    // local time the OS clock started at
 };
 
 struct AtomSlot {
@@ -79,7 +114,8 @@ struct SharedState {
     std::int64_t osOffsetTicks;
     std::int64_t bootNs; // time source at the last start of the simulated Windows
     std::uint32_t bootCount;
-    std::uint32_t pad1;
+    std::uint32_t poweredOn; // off: only the chip runs, on its battery
+    BootRecord lastBoot;
 
     AtomSlot atoms[kAtomSlots];
     ProcessSlot processes[kProcessSlots];
@@ -103,7 +139,7 @@ std::int64_t NowOn(const SharedState &state);
 void AdvanceVirtual(SharedState &state, std::int64_t nanoseconds, bool wake);
 
 // Holds the state's mutex for a scope. A thread that has disabled interrupts
-// already holds it (see pcio_host.cpp) and passes through.
+// already holds it and passes through.
 class StateLock {
 public:
     explicit StateLock(SharedState &state);
@@ -117,8 +153,31 @@ private:
 };
 
 // Interrupts disabled: the thread keeps the state's mutex until it enables them,
-// so no other program's port access can come between, as on one CPU.
+// so no other program's port access can come between, as on one CPU. Nor can
+// time: a run of instructions with interrupts off is not preempted, so the
+// chip sees only the thread's own bus cycles pass (the stretch's clock), and
+// the time source is not moved by them.
 void HoldInterrupts(SharedState &state);
 void ReleaseInterrupts();
+
+// Interrupts off for a scope, as the BIOS keeps them for a call; a thread that
+// has them off already stays as it is.
+class InterruptsOff {
+public:
+    explicit InterruptsOff(SharedState &state);
+    ~InterruptsOff();
+    InterruptsOff(const InterruptsOff &) = delete;
+    InterruptsOff &operator=(const InterruptsOff &) = delete;
+
+private:
+    bool owns_;
+};
+
+// The time a bus access of this thread happens at: the stretch's clock while
+// the thread has interrupts off on `state`, else the time source.
+std::int64_t BusTime(const SharedState &state);
+// One bus cycle of this thread. True when it was spent inside a stretch, where
+// it moves only the stretch's clock.
+bool SpendStretchCycle(const SharedState &state);
 
 }  // namespace pc::detail

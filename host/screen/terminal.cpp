@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 
 #include "pc/session.h"
 #include "pc/timesource.h"
@@ -117,10 +115,7 @@ void Terminal::Idle()
         int cols, rows;
         NeededSize(cols, rows);
         if (cols == 0) return;  // nothing shown yet
-        if (!display_.Start()) {
-            std::fprintf(stderr, "%s: needs a terminal to show its windows\n", program_invocation_short_name);
-            std::exit(2);
-        }
+        if (!display_.Start()) throw TerminalMissing{};
         resized_ = true;
     }
     if (resized_) {

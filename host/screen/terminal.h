@@ -14,6 +14,11 @@
 
 namespace screen {
 
+// Thrown on the program's thread when its first window is to be shown and
+// there is no terminal to show it on. Unwinding frees the locks the loop
+// holds, so main() can say so and end at once.
+struct TerminalMissing {};
+
 class Terminal : public win32::FrontEnd {
 public:
     // Installs the front end for the calling thread's queue. The terminal

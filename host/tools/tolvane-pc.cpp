@@ -15,6 +15,7 @@
 #include "pc/calendar.h"
 #include "pc/machine.h"
 #include "pc/osclock.h"
+#include "pc/power.h"
 #include "pc/rtc.h"
 #include "pc/session.h"
 #include "pc/settings.h"
@@ -45,7 +46,12 @@ const char *const kHelp =
     "  advance DURATION   move a virtual clock on (e.g. 5, 1.5s, 250ms, 10m, 2h, 400d)\n"
     "  restart [--force]  restart the simulated Windows: the running host programs get\n"
     "                     their end of session (--force: they cannot refuse) and end,\n"
-    "                     then the global atoms are cleared; a refusal calls it off\n"
+    "                     then the PC boots again; a refusal calls it off\n"
+    "  power off [--force]\n"
+    "                     shut down as restart does, then switch the PC off: only\n"
+    "                     the clock chip runs, on its battery\n"
+    "  power on           switch the PC on: the BIOS's power-on self test, then the\n"
+    "                     boot, which loads Windows' clock from the chip\n"
     "  end-session [--cancel | --force]\n"
     "                     end the user's session for every running host program;\n"
     "                     --cancel: an end that was called off, they go on;\n"
@@ -184,12 +190,21 @@ void ShowClock(const char *label, const pc::CivilTime &time)
 int Show(const std::string &directory)
 {
     pc::Attach(directory);
+    bool on = pc::PoweredOn();
     std::printf("PC directory:   %s\n", directory.c_str());
     std::printf("time source:    %s\n", pc::IsVirtualTime() ? "virtual clock" : "host clock");
-    ShowClock("OS local time:", pc::OsLocalNow());
-    ShowClock("OS UTC:", pc::OsUtcNow());
-    std::printf("tick count:     %u ms since Windows started (boot count %u)\n", pc::OsTickCount(),
-                pc::BootCount());
+    std::printf("power:          %s\n", on ? "on" : "off; only the clock chip runs, on its battery");
+    if (on) {
+        ShowClock("OS local time:", pc::OsLocalNow());
+        ShowClock("OS UTC:", pc::OsUtcNow());
+        std::printf("tick count:     %u ms since Windows started (boot count %u)\n", pc::OsTickCount(),
+                    pc::BootCount());
+    } else {
+        std::printf("OS local time:  none while the PC is off\n");
+        std::printf("boot count:     %u\n", pc::BootCount());
+    }
+    for (const std::string &line : pc::LastBootReport())
+        std::printf("%s\n", line.c_str());
     pc::PlatformInfo platform = pc::CurrentPlatform();
     std::printf("platform:       %s, platform id %u, version %u.%u, build number 0x%08X, CSD \"%s\"\n",
                 platform.description, platform.platformId, platform.major, platform.minor,
@@ -294,20 +309,21 @@ int EndSession(const std::string &directory, const std::vector<std::string> &arg
 
 // Longer than a program may take over its end of session before it is ended
 // anyway, so only a program that refused is still there afterwards.
-constexpr auto kRestartWait = std::chrono::seconds(12);
+constexpr auto kShutdownWait = std::chrono::seconds(12);
 
-// As from the Start menu: the session ends first, and the restart happens
-// only once every program has ended; one that refuses calls it off.
-int Restart(const std::string &directory, const std::vector<std::string> &args)
+void RequirePowerOn()
 {
-    bool forced = false;
-    if (args.size() == 1 && args[0] == "--force")
-        forced = true;
-    else if (!args.empty())
-        throw Usage("restart takes only --force; see tolvane-pc --help");
-    pc::Attach(directory);
+    if (!pc::PoweredOn())
+        throw pc::PcError("the PC is off; switch it on with 'tolvane-pc power on'");
+}
+
+// As from the Start menu: the session ends first, and `what` goes on only once
+// every program has ended; one that refuses calls it off. Returns how many
+// programs were told.
+int EndProgramsFirst(bool forced, const std::string &what)
+{
     int told = pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
-    const auto deadline = std::chrono::steady_clock::now() + kRestartWait;
+    const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     std::vector<pc::RunningProgram> left;
     while (!(left = pc::ListRunningPrograms()).empty() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -315,10 +331,60 @@ int Restart(const std::string &directory, const std::vector<std::string> &args)
         std::string names;
         for (const pc::RunningProgram &program : left)
             names += (names.empty() ? "" : ", ") + program.name + " (pid " + std::to_string(program.pid) + ")";
-        throw pc::PcError("restart called off: still running after the end of the session: " + names);
+        throw pc::PcError(what + " called off: still running after the end of the session: " + names);
     }
+    return told;
+}
+
+bool ForceOnly(const std::vector<std::string> &args, const std::string &command)
+{
+    if (args.size() == 1 && args[0] == "--force")
+        return true;
+    if (!args.empty())
+        throw Usage(command + " takes only --force; see tolvane-pc --help");
+    return false;
+}
+
+const char *Programs(int count)
+{
+    return count == 1 ? "program" : "programs";
+}
+
+int Restart(const std::string &directory, const std::vector<std::string> &args)
+{
+    bool forced = ForceOnly(args, "restart");
+    pc::Attach(directory);
+    RequirePowerOn();
+    int told = EndProgramsFirst(forced, "restart");
     pc::RestartWindows();
-    std::printf("Windows restarted; %d running host program%s ended first\n", told, told == 1 ? "" : "s");
+    std::printf("Windows restarted; %d running host %s ended first\n", told, Programs(told));
+    return 0;
+}
+
+int Power(const std::string &directory, const std::vector<std::string> &args)
+{
+    if (args.empty() || (args[0] != "on" && args[0] != "off"))
+        throw Usage("power takes on or off; see tolvane-pc --help");
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "on") {
+        if (!rest.empty())
+            throw Usage("power on takes nothing more; see tolvane-pc --help");
+        pc::Attach(directory);
+        if (pc::PoweredOn())
+            throw pc::PcError("the PC is on already; 'tolvane-pc restart' boots it again");
+        pc::PowerOn();
+        std::printf("PC switched on\n");
+        for (const std::string &line : pc::LastBootReport())
+            std::printf("%s\n", line.c_str());
+        return 0;
+    }
+    bool forced = ForceOnly(rest, "power off");
+    pc::Attach(directory);
+    if (!pc::PoweredOn())
+        throw pc::PcError("the PC is off already; 'tolvane-pc power on' switches it on");
+    int told = EndProgramsFirst(forced, "power off");
+    pc::PowerOff();
+    std::printf("PC switched off; %d running host %s ended first\n", told, Programs(told));
     return 0;
 }
 
@@ -371,11 +437,14 @@ int Run(int argc, char **argv)
     if (command == "sync") {
         noArguments();
         pc::Attach(dir);
+        RequirePowerOn();
         pc::SyncOsClock();
         return 0;
     }
     if (command == "restart")
         return Restart(dir, rest);
+    if (command == "power")
+        return Power(dir, rest);
     if (command == "end-session")
         return EndSession(dir, rest);
     throw Usage("unknown command '" + command + "'; see tolvane-pc --help");

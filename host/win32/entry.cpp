@@ -9,6 +9,7 @@
 #include <string>
 
 #include "pc/machine.h"
+#include "pc/power.h"
 #include "pc/session.h"
 #include "screen/terminal.h"
 #include "win32/session_end.h"
@@ -24,12 +25,21 @@ constexpr std::int64_t kWaitToKillMs = 10'000;
 
 int main(int argc, char **argv)
 {
+    const char *slash = std::strrchr(argv[0], '/');
+    const char *name = slash ? slash + 1 : argv[0];
+    // Each way to end before the program's windows exist: one line, status 2.
+    auto refuse = [name](const std::string &why) {
+        std::fprintf(stderr, "%s: %s\n", name, why.c_str());
+        return 2;
+    };
+    const char *const kPcOff = "the simulated PC is switched off; switch it on with 'tolvane-pc power on'";
+
     try {
         pc::AttachDefault(true);
     } catch (const pc::PcError &error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 2;
+        return refuse(error.what());
     }
+    if (!pc::PoweredOn()) return refuse(kPcOff);
 
     // The command line after the program's name, as Windows hands it over.
     std::string commandLine;
@@ -42,8 +52,11 @@ int main(int argc, char **argv)
     // this program to whoever sends them.
     screen::Terminal terminal;
     terminal.Open();
-    const char *slash = std::strrchr(argv[0], '/');
-    pc::RegisterThisProcess(slash ? slash + 1 : argv[0]);
+    // The PC may have gone off since the look above; the table refuses then.
+    if (!pc::RegisterThisProcess(name) && !pc::PoweredOn()) {
+        terminal.Close();
+        return refuse(kPcOff);
+    }
     win32::OpenMainThreadMailbox();
     win32::SetHungEndHandler(kWaitToKillMs, [&terminal] {
         // The program's thread is stuck in its end, so nothing else draws.
@@ -56,6 +69,9 @@ int main(int argc, char **argv)
         result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
     } catch (const win32::ProgramEnded &) {
         result = 0;
+    } catch (const screen::TerminalMissing &) {
+        terminal.Close();
+        return refuse("needs a terminal to show its windows");
     }
     terminal.Close();
     return result;

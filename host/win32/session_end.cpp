@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "pc/power.h"
 #include "pc/session.h"
 #include "win32/window.h"
 
