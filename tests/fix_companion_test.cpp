@@ -53,10 +53,14 @@ void ExpectInstalled(const drive::Session &s)
 }
 
 // The UnInstall wait blocks the program while the companion ends in real
-// time; the drive returns from the press before that.
+// time; the drive returns from the press before that. The command is over
+// once Close, disabled for it, is enabled again after the texts have changed.
 bool UnInstalled(const drive::Session &s)
 {
-    return Eventually([&] { return s.Text(IDC_INSTALL_FIX) == "Install Fix"; });
+    return Eventually([&] {
+        return s.Text(IDC_INSTALL_FIX) == "Install Fix" && s.TopCaption() == kMainCaption &&
+               s.Enabled(IDC_CLOSE);
+    });
 }
 
 TEST_F(FixCompanion, InstallStartsItAndUnInstallStopsIt)

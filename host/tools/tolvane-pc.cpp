@@ -309,7 +309,7 @@ int EndSession(const std::string &directory, const std::vector<std::string> &arg
 
 // Longer than a program may take over its end of session before it is ended
 // anyway, so only a program that refused is still there afterwards.
-constexpr auto kShutdownWait = std::chrono::seconds(12);
+constexpr auto kShutdownWait = std::chrono::seconds(22);
 
 void RequirePowerOn()
 {

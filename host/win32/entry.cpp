@@ -17,9 +17,10 @@
 
 namespace {
 
-// How long a program may take over its end of session, as Windows waits for
-// an application before it ends it anyway.
-constexpr std::int64_t kWaitToKillMs = 10'000;
+// How long a program may take over its end of session before it is ended
+// anyway: Windows' own default wait, and more than the 17 s Tolvane may spend
+// stopping a fix companion that does not answer.
+constexpr std::int64_t kWaitToKillMs = 20'000;
 
 }  // namespace
 
