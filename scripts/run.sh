@@ -1,10 +1,37 @@
 #!/usr/bin/env bash
-# Builds Tolvane for the host and starts it in this terminal on the simulated PC
-# ($TOLVANE_PC, else the per-user default, created as a Year 2000 ready PC).
+# Starts Tolvane in this terminal on the simulated PC ($TOLVANE_PC, else the
+# per-user default, created as a Year 2000 ready PC). The first run installs
+# the missing packages and builds, saying so as it goes; once everything is in
+# place it prints nothing and starts at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh run
-[ -f build/host/CMakeCache.txt ] || cmake --preset host >/dev/null
-cmake --build build/host --target tolvane tolvane-pc faltrem -j2 >/dev/null || {
-  echo "Build failed; see: cmake --build build/host" >&2; exit 1; }
-exec build/host/tolvane "$@"
+source scripts/progress.sh
+build=build/host
+targets=(tolvane tolvane-pc faltrem)
+
+# Nothing to build: configured, and ninja's dry run finds nothing to do (it
+# also sees a CMakeLists.txt changed since).
+built() {
+  [ -f "$build/build.ninja" ] && [ "$(cd "$build" && ninja -n "${targets[@]}" 2>&1)" = "ninja: no work to do." ]
+}
+
+missing=$(bash scripts/deps.sh --missing run)
+if [ -n "$missing" ] || ! built; then
+  if [ -n "$missing" ] || [ ! -f "$build/build.ninja" ]; then
+    echo "Tolvane: first run, installing what is missing and building (about a minute)..."
+    bash scripts/deps.sh run || { echo "Tolvane: could not install the packages it needs (see above)." >&2; exit 2; }
+  else
+    echo "Tolvane: building what changed..."
+  fi
+  if [ ! -f "$build/build.ninja" ]; then
+    log=$(mktemp /tmp/tolvane-configure.XXXXXX.log)
+    if ! cmake --preset host 2>&1 | show_progress "$log"; then
+      show_failure "$log" "Tolvane: configuring the build failed (cmake --preset host)."
+      exit 1
+    fi
+    rm -f "$log"
+  fi
+  cmake --build "$build" --target "${targets[@]}" -j2 ||
+    { echo "Tolvane: the build failed (the errors are above; again: cmake --build $build)." >&2; exit 1; }
+fi
+exec "$build/tolvane" "$@"
