@@ -9,17 +9,29 @@ source scripts/progress.sh
 build=build/host
 targets=(tolvane tolvane-pc faltrem)
 
-# Nothing to build: configured, and ninja's dry run finds nothing to do (it
-# also sees a CMakeLists.txt changed since).
+# Nothing to build. The build's description is brought up to date for real
+# first (CMake runs again if a CMakeLists.txt or the set of sources changed);
+# then ninja's dry run, on a copy of that description, as on the description
+# itself a dry run would take the check of the source folders for a change.
 built() {
-  [ -f "$build/build.ninja" ] && [ "$(cd "$build" && ninja -n "${targets[@]}" 2>&1)" = "ninja: no work to do." ]
+  [ -f "$build/build.ninja" ] || return 1
+  local out
+  if ! out=$(cd "$build" && ninja build.ninja 2>&1); then
+    printf '%s\n' "$out" >&2
+    echo "Tolvane: configuring the build failed (above)." >&2
+    exit 1
+  fi
+  [[ $out != *"Re-running CMake"* ]] &&
+    [ "$(cd "$build" && ninja -f <(cat build.ninja) -n "${targets[@]}" 2>&1)" = "ninja: no work to do." ]
 }
 
 missing=$(bash scripts/deps.sh --missing run)
 if [ -n "$missing" ] || ! built; then
-  if [ -n "$missing" ] || [ ! -f "$build/build.ninja" ]; then
-    echo "Tolvane: first run, installing what is missing and building (about a minute)..."
+  if [ -n "$missing" ]; then
+    echo "Tolvane: first run, installing $(wc -w <<<"$missing") packages and building (a few minutes)..."
     bash scripts/deps.sh run || { echo "Tolvane: could not install the packages it needs (see above)." >&2; exit 2; }
+  elif [ ! -f "$build/build.ninja" ]; then
+    echo "Tolvane: first run, building (about half a minute)..."
   else
     echo "Tolvane: building what changed..."
   fi
