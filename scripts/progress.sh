@@ -3,7 +3,8 @@
 
 # Reads a command's output and appends it to the log file $1. On a terminal
 # each line replaces the one before, cut to the terminal's width, and the last
-# one stays; elsewhere (a pipe, CI) every line is printed as it comes.
+# one is cleared at the end; elsewhere (a pipe, CI) every line is printed as
+# it comes.
 show_progress() {
   local log=$1 line width
   if [ ! -t 1 ]; then
@@ -16,7 +17,7 @@ show_progress() {
     line=${line//$'\r'/}
     [ -n "$line" ] && printf '\r\033[K%s' "${line:0:width-1}"
   done
-  printf '\n'
+  printf '\r\033[K'
 }
 
 # After a failed step: on a terminal, which showed one line of it, the end of
