@@ -32,7 +32,7 @@ if [ -n "$missing" ] || ! built; then
     echo "Tolvane: first run, installing $count package$([ "$count" -eq 1 ] || echo s) and building (a few minutes)..."
     bash scripts/deps.sh run || { echo "Tolvane: could not install the packages it needs (see above)." >&2; exit 2; }
   elif [ ! -f "$build/build.ninja" ]; then
-    echo "Tolvane: first run, building (about half a minute)..."
+    echo "Tolvane: first run, building (about a minute)..."
   else
     echo "Tolvane: building what changed..."
   fi
