@@ -4,6 +4,7 @@
 # Usage: scripts/deps.sh run|test|wine|pictures
 #        scripts/deps.sh --missing run|test|pictures   (lists them, installs nothing)
 set -euo pipefail
+# shellcheck source=scripts/progress.sh
 source "$(dirname "$0")/progress.sh"
 
 run_packages=(cmake ninja-build g++ pkg-config libncurses-dev

@@ -35,8 +35,8 @@ screen() { in_tmux capture-pane -p -t "$session"; }
 # Waits up to 10 s for the screen to show `pattern` `count` times (once by
 # default); ends the script with what it shows if it never does.
 wait_for() {
-  local pattern=$1 count=${2:-1} i
-  for i in $(seq 200); do
+  local pattern=$1 count=${2:-1}
+  for _ in $(seq 200); do
     [ "$(screen | grep -Ec -- "$pattern")" -ge "$count" ] && return
     sleep 0.05
   done
@@ -57,7 +57,7 @@ wait_for 'Continue with Test'
 in_tmux send-keys -t "$session" Enter  # OK
 # The program sets the clock once OK is pressed; the virtual clock stands
 # still meanwhile, so midnight comes only after that.
-for i in $(seq 200); do
+for _ in $(seq 200); do
   pc show | grep -q 'OS local time: *1999-12-31 23:59:55' && break
   sleep 0.05
 done
@@ -69,7 +69,7 @@ echo "pictures: $out/tolvane-terminal.png"
 
 # Ctrl+C is the close command: the program puts the date back and ends.
 in_tmux send-keys -t "$session" C-c
-for i in $(seq 100); do
+for _ in $(seq 100); do
   in_tmux has-session -t "$session" 2>/dev/null || break
   sleep 0.05
 done

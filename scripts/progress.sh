@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that install and build: shows a long step's output
 # as it comes without filling the screen, and keeps all of it in a log.
 
