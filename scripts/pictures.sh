@@ -24,9 +24,8 @@ mkdir -p "$out"
 # ---- The terminal ----
 
 tmp=$(mktemp -d /tmp/tolvane-pictures.XXXXXX)
-socket=tolvane-pictures-$$
 session=pictures
-in_tmux() { tmux -L "$socket" -f /dev/null "$@"; }
+in_tmux() { tmux -S "$tmp/tmux.socket" -f /dev/null "$@"; }
 trap 'in_tmux kill-server 2>/dev/null || true; rm -rf "$tmp"' EXIT
 export TOLVANE_PC=$tmp/pc
 pc() { build/host/tolvane-pc "$@"; }
