@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need, only those that
 # are missing, so a machine that has them all does nothing slow.
-# Usage: scripts/deps.sh run|test|wine
+# Usage: scripts/deps.sh run|test|wine|pictures
+#        scripts/deps.sh --missing run|test|pictures   (lists them, installs nothing)
 set -euo pipefail
+# shellcheck source=scripts/progress.sh
+source "$(dirname "$0")/progress.sh"
 
 run_packages=(cmake ninja-build g++ pkg-config libncurses-dev
               g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
@@ -12,6 +15,8 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux)
 # The Windows programs under Wine (scripts/wine-test.sh): 32-bit Wine, its
 # 64-bit wineserver, and a virtual X display.
 wine_packages=(wine wine32:i386 wine64 xvfb)
+# The README's picture of the terminal (scripts/pictures.sh).
+picture_packages=(tmux python3-pil fonts-dejavu-core)
 
 export DEBIAN_FRONTEND=noninteractive
 apt_updated=0
@@ -23,21 +28,39 @@ as_root() {
   sudo "$@"
 }
 
+# apt-get with its progress shown as it goes; a failure says so and ends the
+# script with status 2.
+apt_get() {
+  local log
+  log=$(mktemp /tmp/tolvane-apt.XXXXXX.log)
+  if ! as_root apt-get -q "$@" 2>&1 | show_progress "$log"; then
+    show_failure "$log" "Installing packages failed: apt-get $*"
+    exit 2
+  fi
+  rm -f "$log"
+}
+
 apt_update() {
   [ "$apt_updated" -eq 1 ] && return
-  as_root apt-get update -qq
+  apt_get update
   apt_updated=1
 }
 
-install_missing() {
-  local missing=() p
+# Those of the named packages that are not installed, one a line.
+missing_of() {
+  local p
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
   done
+}
+
+install_missing() {
+  local missing
+  mapfile -t missing < <(missing_of "$@")
   [ ${#missing[@]} -eq 0 ] && return
   echo "Installing missing packages: ${missing[*]}"
   apt_update
-  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt_get install -y --no-install-recommends "${missing[@]}"
 }
 
 # The URI this machine already uses for the Debian release it runs.
@@ -80,12 +103,21 @@ install_qemu_if_needed() {
     target=(-t "$codename-backports")
   fi
   echo "Installing qemu-user ${target[*]}"
-  as_root apt-get install -y -qq --no-install-recommends "${target[@]}" qemu-user
+  apt_get install -y --no-install-recommends "${target[@]}" qemu-user
+}
+
+# Sets `packages` to those of a mode that has no steps beyond installing them.
+packages_of() {
+  case "$1" in
+    run) packages=("${run_packages[@]}") ;;
+    test) packages=("${run_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}") ;;
+    pictures) packages=("${run_packages[@]}" "${picture_packages[@]}") ;;
+    *) echo "usage: $0 [--missing] run|test|pictures, or $0 wine" >&2; exit 2 ;;
+  esac
 }
 
 case "${1:-test}" in
-  run) install_missing "${run_packages[@]}" ;;
-  test) install_missing "${run_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}" ;;
+  --missing) packages_of "${2:-}"; missing_of "${packages[@]}" ;;
   wine)
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       as_root dpkg --add-architecture i386
@@ -94,5 +126,5 @@ case "${1:-test}" in
     install_missing "${run_packages[@]}" "${dist_packages[@]}" "${wine_packages[@]}"
     install_qemu_if_needed
     ;;
-  *) echo "usage: $0 run|test|wine" >&2; exit 2 ;;
+  *) packages_of "$1"; install_missing "${packages[@]}" ;;
 esac

@@ -1,10 +1,50 @@
 #!/usr/bin/env bash
-# Builds Tolvane for the host and starts it in this terminal on the simulated PC
-# ($TOLVANE_PC, else the per-user default, created as a Year 2000 ready PC).
+# Starts Tolvane in this terminal on the simulated PC ($TOLVANE_PC, else the
+# per-user default, created as a Year 2000 ready PC). The first run installs
+# the missing packages and builds, saying so as it goes; once everything is in
+# place it prints nothing and starts at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh run
-[ -f build/host/CMakeCache.txt ] || cmake --preset host >/dev/null
-cmake --build build/host --target tolvane tolvane-pc faltrem -j2 >/dev/null || {
-  echo "Build failed; see: cmake --build build/host" >&2; exit 1; }
-exec build/host/tolvane "$@"
+source scripts/progress.sh
+build=build/host
+targets=(tolvane tolvane-pc faltrem)
+
+# Nothing to build. The build's description is brought up to date for real
+# first (CMake runs again if a CMakeLists.txt or the set of sources changed);
+# then ninja's dry run, on a copy of that description, as on the description
+# itself a dry run would take the check of the source folders for a change.
+built() {
+  [ -f "$build/build.ninja" ] || return 1
+  local out
+  if ! out=$(cd "$build" && ninja build.ninja 2>&1); then
+    printf '%s\n' "$out" >&2
+    echo "Tolvane: configuring the build failed (above)." >&2
+    exit 1
+  fi
+  [[ $out != *"Re-running CMake"* ]] &&
+    [ "$(cd "$build" && ninja -f <(cat build.ninja) -n "${targets[@]}" 2>&1)" = "ninja: no work to do." ]
+}
+
+missing=$(bash scripts/deps.sh --missing run)
+if [ -n "$missing" ] || ! built; then
+  if [ -n "$missing" ]; then
+    count=$(wc -w <<<"$missing")
+    echo "Tolvane: first run, installing $count package$([ "$count" -eq 1 ] || echo s) and building (a few minutes)..."
+    bash scripts/deps.sh run || { echo "Tolvane: could not install the packages it needs (see above)." >&2; exit 2; }
+  elif [ ! -f "$build/build.ninja" ]; then
+    echo "Tolvane: first run, building (about a minute)..."
+  else
+    echo "Tolvane: building what changed..."
+  fi
+  if [ ! -f "$build/build.ninja" ]; then
+    log=$(mktemp /tmp/tolvane-configure.XXXXXX.log)
+    if ! cmake --preset host 2>&1 | show_progress "$log"; then
+      show_failure "$log" "Tolvane: configuring the build failed (cmake --preset host)."
+      exit 1
+    fi
+    rm -f "$log"
+  fi
+  cmake --build "$build" --target "${targets[@]}" -j2 ||
+    { echo "Tolvane: the build failed (the errors are above; again: cmake --build $build)." >&2; exit 1; }
+fi
+exec "$build/tolvane" "$@"
