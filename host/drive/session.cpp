@@ -18,6 +18,7 @@
 #include <memory>
 #include <thread>
 
+#include "pc/calendar.h"
 #include "pc/machine.h"
 #include "pc/timesource.h"
 #include "screen/cells.h"
@@ -43,25 +44,13 @@ constexpr auto kSettle = std::chrono::milliseconds(150);
 constexpr std::int64_t kSettleCpuNs = 2'000'000;
 constexpr std::int64_t kMaxStepNs = 10'000'000;
 
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return static_cast<std::int64_t>(era) * 146097 + doe - 719468;
-}
-
 std::int64_t LocalTimeToUtcNs(const std::string &text, int utcOffsetMinutes)
 {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
-    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &mo, &d, &h, &mi, &s, &ms) < 6)
-        throw DriveError("PcSetup.localTime must read YYYY-MM-DD HH:MM:SS.mmm, not '" + text + "'");
-    std::int64_t seconds = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
-    seconds -= static_cast<std::int64_t>(utcOffsetMinutes) * 60;  // local = UTC + bias
-    return seconds * 1'000'000'000 + static_cast<std::int64_t>(ms) * 1'000'000;
+    std::optional<pc::CivilTime> local = pc::ParseCivil(text);
+    if (!local)
+        throw DriveError("PcSetup.localTime must read YYYY-MM-DD HH:MM:SS.mmm, a real date and time, not '" + text +
+                         "'");
+    return pc::UnixNsFromLocal(*local, utcOffsetMinutes);
 }
 
 std::int64_t CpuNs(clockid_t clock)

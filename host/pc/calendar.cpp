@@ -3,6 +3,7 @@
 #include "pc/calendar.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace pc {
 
@@ -77,9 +78,16 @@ std::optional<CivilTime> ParseCivil(const std::string &text)
     int consumed = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &t.year, &t.month, &t.day,
                     &separator, &t.hour, &t.minute, &t.second, &consumed) != 7 ||
-        static_cast<std::size_t>(consumed) != text.size() ||
         (separator != ' ' && separator != 'T'))
         return std::nullopt;
+    // Milliseconds, if any, as FormatCivil writes them: a point and three digits.
+    const std::string fraction = text.substr(static_cast<std::size_t>(consumed));
+    if (!fraction.empty()) {
+        if (fraction.size() != 4 || fraction[0] != '.' ||
+            fraction.find_first_not_of("0123456789", 1) != std::string::npos)
+            return std::nullopt;
+        t.millisecond = std::atoi(fraction.c_str() + 1);
+    }
     if (t.year < 1601 || t.month < 1 || t.month > 12 || t.day < 1 ||
         t.day > DaysInMonth(t.year, t.month) || t.hour > 23 || t.minute > 59 || t.second > 59 ||
         t.hour < 0 || t.minute < 0 || t.second < 0)

@@ -52,7 +52,8 @@ inline std::int64_t UnixNsFromLocal(const CivilTime &local, int utcOffsetMinutes
     return UnixNsFromTicks(TicksFromCivil(local)) - std::int64_t{utcOffsetMinutes} * 60'000'000'000;
 }
 
-// "YYYY-MM-DD HH:MM:SS" (or with 'T'); nullopt unless it names a real instant.
+// "YYYY-MM-DD HH:MM:SS" (or with 'T'), with ".mmm" milliseconds or without;
+// nullopt unless it names a real instant.
 std::optional<CivilTime> ParseCivil(const std::string &text);
 std::string FormatCivil(const CivilTime &time, bool withMilliseconds = false);
 
