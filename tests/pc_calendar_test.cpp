@@ -1,7 +1,8 @@
 // The text forms of times that the tools, the settings and the automation
-// read: civil date-times with or without milliseconds.
+// read: civil date-times with or without milliseconds, and time zone biases.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "pc/calendar.h"
@@ -35,6 +36,30 @@ TEST(PcCalendar, ParsesCivilTimesWithOrWithoutMilliseconds)
         ASSERT_TRUE(t) << c.text;
         EXPECT_EQ(pc::FormatCivil(*t, true), c.formatted) << c.text;
     }
+}
+
+TEST(PcCalendar, UtcOffsetsAreHoursAndMinutesOrMinutesWithinFourteenHours)
+{
+    struct Case {
+        const char *text;
+        int minutes;  // INT_MIN: refused
+    } cases[] = {
+        {"+00:00", 0},     {"+01:00", 60},       {"-05:30", -330},    {"+14:00", 840},
+        {"-14:00", -840},  {"90", 90},           {"-600", -600},      {"+14:01", INT_MIN},
+        {"+14:30", INT_MIN}, {"841", INT_MIN},   {"+01:60", INT_MIN}, {"01:00", INT_MIN},
+        {"+1", 1},         {"", INT_MIN},        {"60m", INT_MIN},    {"99999999999", INT_MIN},
+    };
+    for (const Case &c : cases) {
+        std::optional<int> minutes = pc::ParseUtcOffset(c.text);
+        if (c.minutes == INT_MIN) {
+            EXPECT_FALSE(minutes) << c.text;
+            continue;
+        }
+        ASSERT_TRUE(minutes) << c.text;
+        EXPECT_EQ(*minutes, c.minutes) << c.text;
+    }
+    EXPECT_EQ(pc::FormatUtcOffset(-330), "-05:30");
+    EXPECT_EQ(pc::FormatUtcOffset(840), "+14:00");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // after years does no more work than one that moved a second.
 #include "pc/calendar.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -105,6 +106,35 @@ std::string FormatCivil(const CivilTime &time, bool withMilliseconds)
     else
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
                       time.day, time.hour, time.minute, time.second);
+    return text;
+}
+
+std::optional<int> ParseUtcOffset(const std::string &text)
+{
+    int hours = 0, mins = 0, consumed = 0, minutes = 0;
+    char sign = 0;
+    if (std::sscanf(text.c_str(), "%c%2d:%2d%n", &sign, &hours, &mins, &consumed) == 3 &&
+        static_cast<std::size_t>(consumed) == text.size() && (sign == '+' || sign == '-') &&
+        mins < 60 && hours >= 0 && mins >= 0) {
+        minutes = (hours * 60 + mins) * (sign == '-' ? -1 : 1);
+    } else {
+        char *end = nullptr;
+        long parsed = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX)
+            return std::nullopt;
+        minutes = static_cast<int>(parsed);
+    }
+    if (minutes < -14 * 60 || minutes > 14 * 60)
+        return std::nullopt;
+    return minutes;
+}
+
+std::string FormatUtcOffset(int minutes)
+{
+    char text[16];
+    int magnitude = minutes < 0 ? -minutes : minutes;
+    std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
     return text;
 }
 

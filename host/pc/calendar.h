@@ -57,4 +57,9 @@ inline std::int64_t UnixNsFromLocal(const CivilTime &local, int utcOffsetMinutes
 std::optional<CivilTime> ParseCivil(const std::string &text);
 std::string FormatCivil(const CivilTime &time, bool withMilliseconds = false);
 
+// A time zone's bias (local = UTC + bias): "+HH:MM", "-HH:MM" or whole minutes,
+// within the world's time zones (14 hours either way); nullopt otherwise.
+std::optional<int> ParseUtcOffset(const std::string &text);
+std::string FormatUtcOffset(int minutes);
+
 }  // namespace pc

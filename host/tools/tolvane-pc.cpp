@@ -91,15 +91,11 @@ int Create(const std::string &directory, const std::vector<std::string> &args)
             if (!start)
                 throw Usage("--start takes 'YYYY-MM-DD HH:MM:SS', a real date and time");
         } else if (arg == "--utc-offset") {
-            const std::string &text = value();
-            int hours = 0, minutes = 0, used = 0;
-            char sign = 0;
-            if (std::sscanf(text.c_str(), "%c%2d:%2d%n", &sign, &hours, &minutes, &used) != 3 ||
-                static_cast<std::size_t>(used) != text.size() || (sign != '+' && sign != '-') ||
-                hours > 14 || minutes > 59)
-                throw Usage("--utc-offset takes +HH:MM or -HH:MM");
+            std::optional<int> minutes = pc::ParseUtcOffset(value());
+            if (!minutes)
+                throw Usage("--utc-offset takes +HH:MM, -HH:MM or minutes, within 14 hours of UTC");
             options.hasUtcOffsetMinutes = true;
-            options.utcOffsetMinutes = (hours * 60 + minutes) * (sign == '-' ? -1 : 1);
+            options.utcOffsetMinutes = *minutes;
         } else {
             throw Usage("create does not take '" + arg + "'; see tolvane-pc --help");
         }
