@@ -201,12 +201,7 @@ bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, 
         } else if (NextTimerDueLocked(queue) <= now) {
             for (const Timer &t : queue.timers) {
                 if (t.dueNs > now || !MatchesWindow(t.hwnd, filter)) continue;
-                out = MSG{};
-                out.hwnd = t.hwnd;
-                out.message = WM_TIMER;
-                out.wParam = t.id;
-                out.lParam = reinterpret_cast<LPARAM>(t.proc);
-                out.time = MessageTime();
+                out = TimerMessage(t, now);
                 return true;
             }
         }

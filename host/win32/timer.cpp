@@ -33,13 +33,19 @@ bool TakeDueTimerLocked(Queue &queue, std::int64_t nowNs, MSG &out)
     // busy collapse into this one message.
     std::int64_t missed = (nowNs - first->dueNs) / first->periodNs;
     first->dueNs += (missed + 1) * first->periodNs;
-    out = MSG{};
-    out.hwnd = first->hwnd;
-    out.message = WM_TIMER;
-    out.wParam = first->id;
-    out.lParam = reinterpret_cast<LPARAM>(first->proc);
-    out.time = static_cast<DWORD>(nowNs / kMs);
+    out = TimerMessage(*first, nowNs);
     return true;
+}
+
+MSG TimerMessage(const Timer &timer, std::int64_t nowNs)
+{
+    MSG msg{};
+    msg.hwnd = timer.hwnd;
+    msg.message = WM_TIMER;
+    msg.wParam = timer.id;
+    msg.lParam = reinterpret_cast<LPARAM>(timer.proc);
+    msg.time = static_cast<DWORD>(nowNs / kMs);
+    return msg;
 }
 
 void KillWindowTimersLocked(Queue &queue, HWND hwnd)

@@ -10,6 +10,7 @@
 namespace win32 {
 
 struct Queue;
+struct Timer;
 
 // ---- With the lock held ----
 // When the earliest timer is due on the PC's clock; INT64_MAX if none.
@@ -18,5 +19,7 @@ std::int64_t NextTimerDueLocked(const Queue &queue);
 // expiry after `nowNs`. False if none is due.
 bool TakeDueTimerLocked(Queue &queue, std::int64_t nowNs, MSG &out);
 void KillWindowTimersLocked(Queue &queue, HWND hwnd);
+// The WM_TIMER message of `timer`, stamped `nowNs`.
+MSG TimerMessage(const Timer &timer, std::int64_t nowNs);
 
 }  // namespace win32
