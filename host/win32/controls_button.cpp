@@ -24,7 +24,7 @@ void Click(HWND hwnd)
         case BS_AUTO3STATE: w->check = (w->check + 1) % 3; break;
         case BS_AUTORADIOBUTTON: {
             // Checking one radio button of a group clears the others.
-            Window *parent = Find(w->parent);
+            Window *parent = ParentOf(w);
             for (HWND h : parent ? parent->children : std::vector<HWND>{}) {
                 Window *other = Find(h);
                 if (other && other->kind == ControlKind::kRadioButton) other->check = BST_UNCHECKED;

@@ -11,13 +11,6 @@ namespace {
 
 bool Focusable(Window *c) { return c && c->Visible() && c->Enabled(); }
 
-bool IsDescendant(Window *w, HWND ancestor)
-{
-    for (; w; w = w->IsChild() ? Find(w->parent) : nullptr)
-        if (w->handle == ancestor) return true;
-    return false;
-}
-
 // Index of `control` among the dialog's children, or -1.
 int IndexOf(Window *dialog, HWND control)
 {
@@ -91,7 +84,7 @@ extern "C" BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg)
     {
         UserLock lock = LockUser();
         Window *dialog = Find(hDlg);
-        if (!dialog || !IsDescendant(Find(lpMsg->hwnd), hDlg)) return FALSE;
+        if (!dialog || !IsInside(Find(lpMsg->hwnd), hDlg)) return FALSE;
     }
     if (lpMsg->message == WM_KEYDOWN) {
         LRESULT code = SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, lpMsg->wParam, reinterpret_cast<LPARAM>(lpMsg));

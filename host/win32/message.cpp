@@ -58,9 +58,7 @@ bool MatchesWindow(HWND message, HWND filter)
 {
     if (!filter) return true;
     if (filter == reinterpret_cast<HWND>(-1)) return message == nullptr;
-    for (Window *w = Find(message); w; w = w->IsChild() ? Find(w->parent) : nullptr)
-        if (w->handle == filter) return true;
-    return false;
+    return IsInside(Find(message), filter);
 }
 
 void RunSentMessages(Queue &queue, UserLock &lock)

@@ -26,9 +26,21 @@ Window *Find(HWND hwnd)
     return it == windows.end() ? nullptr : it->second.get();
 }
 
+Window *ParentOf(const Window *w)
+{
+    return w->IsChild() ? Find(w->parent) : nullptr;
+}
+
+bool IsInside(const Window *w, HWND ancestor)
+{
+    for (; w; w = ParentOf(w))
+        if (w->handle == ancestor) return true;
+    return false;
+}
+
 Window *TopLevelOf(Window *w)
 {
-    while (w && w->IsChild()) w = Find(w->parent);
+    while (w && w->IsChild()) w = ParentOf(w);
     return w;
 }
 
@@ -44,7 +56,7 @@ Window *ActiveWindow()
 
 bool TakesInput(Window *w)
 {
-    for (; w; w = w->IsChild() ? Find(w->parent) : nullptr)
+    for (; w; w = ParentOf(w))
         if (!w->Visible() || !w->Enabled()) return false;
     return true;
 }
@@ -171,7 +183,7 @@ void DestroyWindowTree(HWND hwnd)
         Window *w = Find(h);
         if (!w) continue;
         if (w->queue) KillWindowTimersLocked(*w->queue, h);
-        if (Window *parent = Find(w->parent)) std::erase(parent->children, h);
+        if (Window *parent = ParentOf(w)) std::erase(parent->children, h);
         std::erase(s.zOrder, h);
         for (auto &[other, win] : s.windows)
             if (win->focus == h) win->focus = nullptr;
@@ -224,7 +236,7 @@ extern "C" BOOL WINAPI IsWindowVisible(HWND hWnd)
 {
     UserLock lock = LockUser();
     Window *w = FindOrFail(hWnd);
-    for (; w; w = w->IsChild() ? Find(w->parent) : nullptr)
+    for (; w; w = ParentOf(w))
         if (!w->Visible()) return FALSE;
     return hWnd && Find(hWnd) != nullptr;
 }

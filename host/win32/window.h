@@ -95,6 +95,10 @@ inline UserLock LockUser() { return UserLock(State().mutex); }
 // ---- With the lock held ----
 Window *Find(HWND hwnd);
 inline void Touch() { ++State().generation; }
+// A child's parent; nullptr for a top-level window.
+Window *ParentOf(const Window *w);
+// Whether `w` is `ancestor` or lies inside it.
+bool IsInside(const Window *w, HWND ancestor);
 Window *TopLevelOf(Window *w);
 // The top-level window that takes the keyboard: the topmost one that is visible
 // and enabled.
