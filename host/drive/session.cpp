@@ -30,6 +30,7 @@
 #include "win32/module.h"
 #include "win32/msgbox.h"
 #include "win32/process.h"
+#include "win32/screen_size.h"
 #include "win32/session_end.h"
 #include "win32/timer.h"
 #include "win32/window.h"
@@ -200,8 +201,7 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     {
         // and a terminal of the session's size, whatever the last one left.
         win32::UserLock lock = win32::LockUser();
-        win32::State().screenCols = impl_->cols;
-        win32::State().screenRows = impl_->rows;
+        win32::SetScreenSizeLocked(impl_->cols, impl_->rows);
     }
     win32::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
 }
@@ -412,10 +412,7 @@ void Session::Resize(int columns, int rows)
     win32::UserLock lock = win32::LockUser();
     impl_->cols = columns;
     impl_->rows = rows;
-    win32::State().screenCols = columns;
-    win32::State().screenRows = rows;
-    win32::FitHelpWindowToScreenLocked();
-    win32::Touch();
+    win32::SetScreenSizeLocked(columns, rows);
 }
 
 std::vector<std::string> Session::Captions() const

@@ -14,8 +14,8 @@
 #include "pc/session.h"
 #include "pc/timesource.h"
 #include "screen/render.h"
-#include "win32/help.h"
 #include "win32/message.h"
+#include "win32/screen_size.h"
 #include "win32/session_end.h"
 #include "win32/window.h"
 
@@ -102,9 +102,7 @@ void Terminal::FollowSize()
     if (cols != frame_.Cols() || rows != frame_.Rows()) {
         display_.Resize(cols, rows);
         frame_.Resize(cols, rows);
-        win32::State().screenCols = cols;
-        win32::State().screenRows = rows;
-        win32::FitHelpWindowToScreenLocked();
+        win32::SetScreenSizeLocked(cols, rows);
     }
     resized_ = false;
 }
