@@ -72,12 +72,10 @@ target_link_libraries(tolvane PRIVATE tolvane_entry tolvane_program)
 
 # A Windows program name finds the host executable of the same file name, so
 # the companion is built as faltrem.exe.
-if(COMPANION_SOURCES)
-  add_executable(faltrem ${COMPANION_SOURCES} $<TARGET_OBJECTS:faltrem_resources>)
-  target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
-  target_link_libraries(faltrem PRIVATE tolvane_entry)
-  set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
-endif()
+add_executable(faltrem ${COMPANION_SOURCES} $<TARGET_OBJECTS:faltrem_resources>)
+target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
+target_link_libraries(faltrem PRIVATE tolvane_entry)
+set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
 
 # The help compiler, and the help file it makes for the host's help engine.
 add_library(tolvane_hlpc STATIC ${HLPC_SOURCES})
@@ -94,10 +92,8 @@ enable_testing()
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 
-if(HOST_DRIVE_SOURCES)
-  add_library(tolvane_drive STATIC ${HOST_DRIVE_SOURCES})
-  target_link_libraries(tolvane_drive PUBLIC tolvane_program)
-endif()
+add_library(tolvane_drive STATIC ${HOST_DRIVE_SOURCES})
+target_link_libraries(tolvane_drive PUBLIC tolvane_program)
 
 # Companions that never end on WM_QUIT, each under the companion's file name
 # in a directory of its own: one holds the atom, one hangs before taking it.
@@ -112,24 +108,13 @@ endforeach()
 file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
 add_executable(tolvane_tests ${TEST_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
 target_include_directories(tolvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(tolvane_tests PRIVATE tolvane_program tolvane_hlpc GTest::gtest_main GTest::gmock)
-if(TARGET tolvane_drive)
-  target_link_libraries(tolvane_tests PRIVATE tolvane_drive)
-endif()
+target_link_libraries(tolvane_tests PRIVATE tolvane_program tolvane_drive tolvane_hlpc GTest::gtest_main GTest::gmock)
 target_compile_definitions(tolvane_tests PRIVATE
   TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}" TOLVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem hung_faltrem help_file)
-if(TARGET faltrem)
-  add_dependencies(tolvane_tests faltrem)
-endif()
+add_dependencies(tolvane_tests tolvane tolvane-pc faltrem stubborn_faltrem hung_faltrem help_file)
 include(GoogleTest)
 gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120)
 
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
-if(BENCH_SOURCES)
-  add_executable(tolvane_bench ${BENCH_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
-  target_link_libraries(tolvane_bench PRIVATE tolvane_program benchmark::benchmark)
-  if(TARGET tolvane_drive)
-    target_link_libraries(tolvane_bench PRIVATE tolvane_drive)
-  endif()
-endif()
+add_executable(tolvane_bench ${BENCH_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
+target_link_libraries(tolvane_bench PRIVATE tolvane_program tolvane_drive benchmark::benchmark)

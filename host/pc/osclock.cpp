@@ -57,13 +57,6 @@ CivilTime OsLocalNow()
     return CivilFromTicks(detail::OsLocalTicksAt(*state, detail::NowOn(*state)));
 }
 
-int UtcOffsetMinutes()
-{
-    const detail::SharedState *state = detail::Attached();
-    return state ? state->settings.utcOffsetMinutes
-                 : detail::HostUtcOffsetMinutes(detail::HostNowNs());
-}
-
 bool IsValidSystemTime(const CivilTime &t)
 {
     return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&

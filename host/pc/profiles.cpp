@@ -111,12 +111,4 @@ const PlatformInfo *FindPlatform(const std::string &name, Platform &platform)
     return nullptr;
 }
 
-std::vector<std::string> PlatformNames()
-{
-    std::vector<std::string> names;
-    for (const PlatformEntry &entry : kPlatforms)
-        names.push_back(entry.info.name);
-    return names;
-}
-
 }  // namespace pc

@@ -40,7 +40,6 @@ PlatformInfo CurrentPlatform();
 PlatformInfo PlatformOf(detail::Platform platform);
 bool NetworkInstalled();
 const PlatformInfo *FindPlatform(const std::string &name, detail::Platform &platform);
-std::vector<std::string> PlatformNames();
 
 // One setting as `tolvane-pc show` prints it and `tolvane-pc set` takes it.
 struct SettingLine {

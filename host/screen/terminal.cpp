@@ -160,8 +160,8 @@ void Terminal::Beep() { display_.Bell(); }
 void Terminal::HandleSignalByte(char event)
 {
     switch (event) {
-    case 'W': Apply(Action::kResize, 0, 0); break;
-    case 'C': Apply(Action::kClose, 0, 0); break;
+    case 'W': Apply(Action::kResize); break;
+    case 'C': Apply(Action::kClose); break;
     // The end of the session, delivered by the loop; when it ends the program,
     // main() gives the terminal back.
     case 'T': win32::RequestSessionEnd(win32::SessionEnd::kEnding); break;
@@ -195,10 +195,10 @@ void Terminal::HandleInput(const RawInput &in)
         if (hit.hwnd) win32::PostInputLocked(*win32::CurrentQueue(), {win32::InputEvent::kWheel, in.notches, false, hit.hwnd});
         return;
     }
-    Apply(action, in.x, in.y);
+    Apply(action);
 }
 
-void Terminal::Apply(Action action, int, int)
+void Terminal::Apply(Action action)
 {
     auto queue = win32::CurrentQueue();
     win32::UserLock lock = win32::LockUser();

@@ -39,7 +39,7 @@ public:
 private:
     void HandleSignalByte(char event);
     void HandleInput(const RawInput &in);
-    void Apply(Action action, int x, int y);
+    void Apply(Action action);
     void FollowSize();
 
     Display display_;

@@ -10,13 +10,6 @@
 
 namespace win32 {
 
-bool IsPushButton(DWORD style)
-{
-    DWORD type = style & BS_TYPEMASK;
-    return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == 0x8 /* BS_USERBUTTON */ ||
-           type == 0xB /* BS_OWNERDRAW */;
-}
-
 ControlKind KindOf(std::string_view className, DWORD style)
 {
     std::string name(className);

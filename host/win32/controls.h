@@ -21,7 +21,6 @@ enum class ControlKind {
 };
 
 ControlKind KindOf(std::string_view className, DWORD style);
-bool IsPushButton(DWORD style);
 
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -383,12 +383,4 @@ extern "C" UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton)
     return static_cast<UINT>(SendDlgItemMessageA(hDlg, nIDButton, BM_GETCHECK, 0, 0));
 }
 
-extern "C" BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
-{
-    HWND control = GetDlgItem(hDlg, nIDButton);
-    if (!control) return FALSE;
-    SendMessageA(control, BM_SETCHECK, uCheck, 0);
-    return TRUE;
-}
-
 extern "C" void WINAPI InitCommonControls(void) {}

@@ -48,7 +48,6 @@ public:
         items_[head_] = item;
         ++count_;
     }
-    void Clear() { head_ = count_ = 0; }
 
 private:
     void Grow()

@@ -174,12 +174,6 @@ const char *MessageBoxIconMarker(UINT type)
     }
 }
 
-std::vector<MessageBoxEntry> MessageBoxHistory()
-{
-    UserLock lock = LockUser();
-    return History().boxes;
-}
-
 const std::vector<MessageBoxEntry> &MessageBoxHistoryLocked() { return History().boxes; }
 
 int BeepCount()

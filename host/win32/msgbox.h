@@ -17,9 +17,7 @@ struct MessageBoxEntry {
     HWND hwnd = nullptr;
 };
 
-// Copies of the record, taken under the user lock.
-std::vector<MessageBoxEntry> MessageBoxHistory();
-// The record itself, with the lock held.
+// The record, with the lock held.
 const std::vector<MessageBoxEntry> &MessageBoxHistoryLocked();
 int BeepCount();
 // A new program in this process starts with an empty record.

@@ -338,13 +338,6 @@ extern "C" HWND WINAPI SetFocus(HWND hWnd)
     return previous;
 }
 
-extern "C" HWND WINAPI GetActiveWindow(void)
-{
-    UserLock lock = LockUser();
-    Window *w = ActiveWindow();
-    return w ? w->handle : nullptr;
-}
-
 extern "C" BOOL WINAPI DestroyWindow(HWND hWnd)
 {
     if (!IsWindow(hWnd)) {
