@@ -9,7 +9,7 @@
 
 #include "win32/controls.h"
 #include "win32/resources.h"
-#include "win32/window.h"
+#include "win32/user_state.h"
 
 namespace win32 {
 

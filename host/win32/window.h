@@ -1,18 +1,17 @@
-// Window objects and the state of the user services: the handle table, the
-// classes, the z-order of top-level windows, and the one lock that guards them.
-// Every public call takes the lock; window procedures always run without it.
+// Window objects: what every window has (class, procedure, text, style, id,
+// parent or owner, children, place on the screen), found by handle in the
+// user state's table.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "win32/controls.h"
+#include "win32/user_state.h"
 #include "win32/window_geometry.h"
 
 namespace win32 {
@@ -79,22 +78,8 @@ struct Window {
     bool Enabled() const { return (style & WS_DISABLED) == 0; }
 };
 
-struct UserState {
-    std::mutex mutex;
-    std::unordered_map<HWND, std::unique_ptr<Window>> windows;
-    std::vector<HWND> zOrder;  // top-level windows, bottom to top
-    uintptr_t nextHandle = 0x10000;
-    uint64_t generation = 0;   // bumped by every visible change, for redraws
-    int screenCols = 80, screenRows = 24;
-};
-
-UserState &State();
-using UserLock = std::unique_lock<std::mutex>;
-inline UserLock LockUser() { return UserLock(State().mutex); }
-
 // ---- With the lock held ----
 Window *Find(HWND hwnd);
-inline void Touch() { ++State().generation; }
 // A child's parent; nullptr for a top-level window.
 Window *ParentOf(const Window *w);
 // Whether `w` is `ancestor` or lies inside it.
