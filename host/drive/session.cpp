@@ -32,7 +32,6 @@
 #include "win32/process.h"
 #include "win32/screen_size.h"
 #include "win32/session_end.h"
-#include "win32/timer.h"
 #include "win32/window.h"
 
 namespace drive {
@@ -343,7 +342,7 @@ void Session::Advance(int milliseconds)
         std::int64_t step = std::min(remaining, kMaxStepNs);
         win32::UserLock lock = win32::LockUser();
         if (!impl_->finished) {
-            std::int64_t due = win32::NextTimerDueLocked(*impl_->queue) - pc::Now();
+            std::int64_t due = impl_->queue->timers.NextDue() - pc::Now();
             if (due > 0 && due < step) step = due;
         }
         if (blocked) step = remaining;

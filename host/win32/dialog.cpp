@@ -8,6 +8,7 @@
 
 #include "screen/layout.h"
 #include "win32/class.h"
+#include "win32/destroy.h"
 #include "win32/message.h"
 #include "win32/resources.h"
 #include "win32/window.h"
@@ -67,6 +68,7 @@ HWND CreateDialogWindows(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LP
         p.exStyle = dlg.exStyle;
         p.owner = owner;
         p.units = RECT{dlg.x, dlg.y, dlg.x + dlg.cx, dlg.y + dlg.cy};
+        p.queue = CurrentQueue();
         Window *w = CreateWindowLocked(p);
         w->kind = ControlKind::kDialog;
         w->dialog = std::make_unique<DialogInfo>();
@@ -90,6 +92,7 @@ HWND CreateDialogWindows(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LP
             c.id = static_cast<int>(static_cast<WORD>(item.id));
             c.parent = hwnd;
             c.units = RECT{item.x, item.y, item.x + item.cx, item.y + item.cy};
+            c.queue = p.queue;
             Window *control = CreateWindowLocked(c);
             // The last default push button of the template is the dialog's default.
             if (control->kind == ControlKind::kPushButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {

@@ -319,6 +319,7 @@ HWND CreateHelpWindowLocked(const std::string &caption)
     p.windowClass = HelpClass();
     p.text = caption;
     p.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+    p.queue = CurrentQueue();
     Window *w = CreateWindowLocked(p);
     for (int id : {kTextId, kStatusId}) {
         CreateParams c;
@@ -326,6 +327,7 @@ HWND CreateHelpWindowLocked(const std::string &caption)
         c.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
         c.id = id;
         c.parent = w->handle;
+        c.queue = p.queue;
         CreateWindowLocked(c);
     }
     PlaceContents(w, HelpWindowCells());

@@ -10,7 +10,6 @@
 
 #include "pc/timesource.h"
 #include "win32/session_end.h"
-#include "win32/timer.h"
 
 namespace win32 {
 
@@ -195,9 +194,9 @@ bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, 
         std::int64_t now = NowNs();
         if (remove) {
             // Timer messages for windows that no longer pass the filter stay due.
-            if (!filter && TakeDueTimerLocked(queue, now, out)) return true;
-        } else if (NextTimerDueLocked(queue) <= now) {
-            for (const Timer &t : queue.timers) {
+            if (!filter && queue.timers.TakeDue(now, out)) return true;
+        } else if (queue.timers.NextDue() <= now) {
+            for (const Timer &t : queue.timers.All()) {
                 if (t.dueNs > now || !MatchesWindow(t.hwnd, filter)) continue;
                 out = TimerMessage(t, now);
                 return true;
@@ -209,7 +208,7 @@ bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, 
 
 std::int64_t WaitTimeout(const Queue &queue)
 {
-    std::int64_t due = NextTimerDueLocked(queue);
+    std::int64_t due = queue.timers.NextDue();
     if (due == std::numeric_limits<std::int64_t>::max()) return -1;
     // A front end hears of the virtual clock's moves itself.
     if (pc::IsVirtualTime()) return queue.frontEnd ? -1 : kVirtualRecheckNs;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "win32/timer.h"
 #include "win32/user_frontend.h"
 #include "win32/window.h"
 
@@ -84,14 +85,6 @@ struct SentMessage {
     bool done = false;
 };
 
-struct Timer {
-    HWND hwnd;
-    UINT_PTR id;
-    std::int64_t periodNs;
-    std::int64_t dueNs;
-    TIMERPROC proc;
-};
-
 struct Queue {
     std::thread::id thread;
     bool alive = true;
@@ -100,8 +93,7 @@ struct Queue {
     Ring<InputEvent> input;
     bool quit = false;
     int quitCode = 0;
-    std::vector<Timer> timers;
-    UINT_PTR nextThreadTimerId = 0x7FF0;
+    TimerList timers;
     bool shiftDown = false;  // GetKeyState(VK_SHIFT) while a key is handled
     SessionEnd sessionEnd = SessionEnd::kNone;  // requested, not yet delivered
     bool endingSession = false;                 // being delivered now

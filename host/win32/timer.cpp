@@ -1,6 +1,5 @@
-// SetTimer and KillTimer: one timer per (window, id), due times on the PC's
-// clock in whole milliseconds, so that on the virtual clock they fire when a
-// test moves time.
+// SetTimer and KillTimer over the calling or owning thread's timer list, so
+// that on the virtual clock timers fire when a test moves time.
 #include "win32/timer.h"
 
 #include <algorithm>
@@ -16,17 +15,56 @@ constexpr std::int64_t kMs = 1'000'000;
 
 }  // namespace
 
-std::int64_t NextTimerDueLocked(const Queue &queue)
+UINT_PTR TimerList::Set(HWND hwnd, UINT_PTR id, std::int64_t periodNs, TIMERPROC proc, std::int64_t nowNs)
+{
+    // The clock's millisecond, like the tick count Windows schedules timers on.
+    const std::int64_t start = nowNs / kMs * kMs;
+    if (!hwnd) {
+        auto used = [&](UINT_PTR candidate) {
+            return std::any_of(timers_.begin(), timers_.end(),
+                               [&](const Timer &t) { return !t.hwnd && t.id == candidate; });
+        };
+        if (id == 0 || !used(id)) {
+            do id = nextThreadTimerId_++;
+            while (id == 0 || used(id));
+        }
+    }
+    for (Timer &t : timers_) {
+        if (t.hwnd == hwnd && t.id == id) {
+            t.periodNs = periodNs;
+            t.dueNs = start + periodNs;
+            t.proc = proc;
+            return id;
+        }
+    }
+    timers_.push_back(Timer{hwnd, id, periodNs, start + periodNs, proc});
+    return id;
+}
+
+bool TimerList::Kill(HWND hwnd, UINT_PTR id)
+{
+    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer &t) { return t.hwnd == hwnd && t.id == id; });
+    if (it == timers_.end()) return false;
+    timers_.erase(it);
+    return true;
+}
+
+void TimerList::KillWindow(HWND hwnd)
+{
+    std::erase_if(timers_, [hwnd](const Timer &t) { return t.hwnd == hwnd; });
+}
+
+std::int64_t TimerList::NextDue() const
 {
     std::int64_t due = std::numeric_limits<std::int64_t>::max();
-    for (const Timer &t : queue.timers) due = std::min(due, t.dueNs);
+    for (const Timer &t : timers_) due = std::min(due, t.dueNs);
     return due;
 }
 
-bool TakeDueTimerLocked(Queue &queue, std::int64_t nowNs, MSG &out)
+bool TimerList::TakeDue(std::int64_t nowNs, MSG &out)
 {
     Timer *first = nullptr;
-    for (Timer &t : queue.timers)
+    for (Timer &t : timers_)
         if (t.dueNs <= nowNs && (!first || t.dueNs < first->dueNs)) first = &t;
     if (!first) return false;
     // The period keeps its phase; expiries that passed while the thread was
@@ -48,11 +86,6 @@ MSG TimerMessage(const Timer &timer, std::int64_t nowNs)
     return msg;
 }
 
-void KillWindowTimersLocked(Queue &queue, HWND hwnd)
-{
-    std::erase_if(queue.timers, [hwnd](const Timer &t) { return t.hwnd == hwnd; });
-}
-
 }  // namespace win32
 
 using namespace win32;
@@ -63,31 +96,9 @@ extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, 
     std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
     if (!queue) return 0;
     uElapse = std::clamp<UINT>(uElapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
-    // The clock's millisecond, like the tick count Windows schedules timers on.
-    std::int64_t start = NowNs() / kMs * kMs;
-    std::int64_t period = static_cast<std::int64_t>(uElapse) * kMs;
-    if (!hWnd) {
-        auto used = [&](UINT_PTR id) {
-            return std::any_of(queue->timers.begin(), queue->timers.end(),
-                               [&](const Timer &t) { return !t.hwnd && t.id == id; });
-        };
-        if (nIDEvent == 0 || !used(nIDEvent)) {
-            do nIDEvent = queue->nextThreadTimerId++;
-            while (nIDEvent == 0 || used(nIDEvent));
-        }
-    }
-    for (Timer &t : queue->timers) {
-        if (t.hwnd == hWnd && t.id == nIDEvent) {
-            t.periodNs = period;
-            t.dueNs = start + period;
-            t.proc = lpTimerFunc;
-            queue->Wake();
-            return hWnd ? 1 : nIDEvent;
-        }
-    }
-    queue->timers.push_back(Timer{hWnd, nIDEvent, period, start + period, lpTimerFunc});
+    UINT_PTR id = queue->timers.Set(hWnd, nIDEvent, static_cast<std::int64_t>(uElapse) * kMs, lpTimerFunc, NowNs());
     queue->Wake();
-    return hWnd ? 1 : nIDEvent;
+    return hWnd ? 1 : id;
 }
 
 extern "C" BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent)
@@ -95,13 +106,9 @@ extern "C" BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent)
     UserLock lock = LockUser();
     std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
     if (!queue) return FALSE;
-    auto &timers = queue->timers;
-    auto it = std::find_if(timers.begin(), timers.end(),
-                           [&](const Timer &t) { return t.hwnd == hWnd && t.id == uIDEvent; });
-    if (it == timers.end()) {
+    if (!queue->timers.Kill(hWnd, uIDEvent)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    timers.erase(it);
     return TRUE;
 }

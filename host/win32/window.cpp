@@ -1,5 +1,5 @@
-// Window objects: creation and destruction, the z-order and activation of
-// top-level windows, focus, enabled state and text.
+// Window objects: the table and creation, the z-order and activation of
+// top-level windows, focus, enabled state, styles and text.
 #include "win32/window.h"
 
 #include <strings.h>
@@ -8,8 +8,6 @@
 #include <cstring>
 
 #include "win32/class.h"
-#include "win32/message.h"
-#include "win32/timer.h"
 
 namespace win32 {
 
@@ -138,7 +136,7 @@ Window *CreateWindowLocked(const CreateParams &p)
     w->id = p.id;
     w->units = p.units;
     w->icon = p.windowClass->icon;
-    w->queue = CurrentQueue();
+    w->queue = p.queue;
     w->extraBytes.resize(static_cast<size_t>(std::max(0, p.windowClass->windowExtra)));
     Window *raw = w.get();
     if (p.style & WS_CHILD) {
@@ -151,45 +149,6 @@ Window *CreateWindowLocked(const CreateParams &p)
     if (!raw->IsChild()) BringToTop(raw);
     Touch();
     return raw;
-}
-
-namespace {
-
-// The window, then the windows it owns and its children, each before its own.
-void CollectTree(HWND hwnd, std::vector<HWND> &out)
-{
-    Window *w = Find(hwnd);
-    if (!w || std::find(out.begin(), out.end(), hwnd) != out.end()) return;
-    out.push_back(hwnd);
-    for (auto &[h, other] : State().windows)
-        if (!other->IsChild() && other->owner == hwnd) CollectTree(h, out);
-    for (HWND child : w->children) CollectTree(child, out);
-}
-
-}  // namespace
-
-void DestroyWindowTree(HWND hwnd)
-{
-    std::vector<HWND> doomed;
-    {
-        UserLock lock = LockUser();
-        CollectTree(hwnd, doomed);
-    }
-    for (HWND h : doomed) CallProc(h, WM_DESTROY, 0, 0);
-
-    UserLock lock = LockUser();
-    UserState &s = State();
-    for (HWND h : doomed) {
-        Window *w = Find(h);
-        if (!w) continue;
-        if (w->queue) KillWindowTimersLocked(*w->queue, h);
-        if (Window *parent = ParentOf(w)) std::erase(parent->children, h);
-        std::erase(s.zOrder, h);
-        for (auto &[other, win] : s.windows)
-            if (win->focus == h) win->focus = nullptr;
-        s.windows.erase(h);
-    }
-    Touch();
 }
 
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -336,16 +295,6 @@ extern "C" HWND WINAPI SetFocus(HWND hWnd)
     if (top->Visible() && top->Enabled() && ActiveWindow() != top) BringToTop(top);
     SetFocusLocked(top, w->IsChild() ? w : nullptr);
     return previous;
-}
-
-extern "C" BOOL WINAPI DestroyWindow(HWND hWnd)
-{
-    if (!IsWindow(hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    DestroyWindowTree(hWnd);
-    return TRUE;
 }
 
 extern "C" LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)

@@ -106,12 +106,11 @@ struct CreateParams {
     int id = 0;
     HWND parent = nullptr, owner = nullptr;
     RECT units{};
+    std::shared_ptr<Queue> queue;  // of the thread the window belongs to
 };
 Window *CreateWindowLocked(const CreateParams &params);
 
 // ---- Without the lock ----
-// Destroys the window, its children and the windows it owns; each gets WM_DESTROY.
-void DestroyWindowTree(HWND hwnd);
 // Runs a window's procedure on the calling thread.
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
