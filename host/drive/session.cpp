@@ -463,14 +463,16 @@ bool Session::EnabledIn(const std::string &caption, int id) const
 bool Session::Checked(int id) const
 {
     win32::UserLock lock = win32::LockUser();
-    return ControlOrThrow(TopmostWithControl(id), id, "any open window")->check == BST_CHECKED;
+    const win32::Window *c = ControlOrThrow(TopmostWithControl(id), id, "any open window");
+    return (win32::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE)) == BST_CHECKED;
 }
 
 std::vector<std::string> Session::Lines(int listBoxId) const
 {
     win32::UserLock lock = win32::LockUser();
     win32::Window *c = ControlOrThrow(TopmostWithControl(listBoxId), listBoxId, "any open window");
-    return std::vector<std::string>(c->list.lines.begin(), c->list.lines.begin() + static_cast<long>(c->list.count));
+    const win32::ListBoxView list = win32::ListBoxViewLocked(*c);
+    return std::vector<std::string>(list.lines.begin(), list.lines.end());
 }
 
 std::optional<MessageBoxRecord> Session::TopMessageBox() const

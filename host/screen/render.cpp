@@ -38,6 +38,16 @@ std::uint8_t Look(Window *c, bool focused)
     return attr;
 }
 
+std::uint8_t AttrOf(std::uint8_t emphasis)
+{
+    std::uint8_t attr = kNormal;
+    if (emphasis & win32::kEmphasisBold) attr |= kBold;
+    if (emphasis & win32::kEmphasisDim) attr |= kDim;
+    if (emphasis & win32::kEmphasisReverse) attr |= kReverse;
+    if (emphasis & win32::kEmphasisUnderline) attr |= kUnderline;
+    return attr;
+}
+
 void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
 {
     const CellRect &r = c->cells;
@@ -52,9 +62,10 @@ void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
         b.Text(ox + x, oy + r.y + row, line, attr, r.w);
         ++row;
     });
-    for (const win32::TextLook &look : c->looks)
-        if (look.line < r.h && look.column < r.w)
-            b.SetAttr(ox + r.x + look.column, oy + r.y + look.line, std::min(look.width, r.w - look.column), attr | look.attr);
+    for (const win32::TextMark &mark : win32::StaticMarksLocked(*c))
+        if (mark.line < r.h && mark.column < r.w)
+            b.SetAttr(ox + r.x + mark.column, oy + r.y + mark.line, std::min(mark.width, r.w - mark.column),
+                      attr | AttrOf(mark.emphasis));
 }
 
 void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
@@ -77,7 +88,8 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
     case ControlKind::kCheckBox:
     case ControlKind::kRadioButton: {
         bool radio = c->kind == ControlKind::kRadioButton;
-        char32_t mark = c->check == BST_CHECKED ? (radio ? U'*' : U'x') : c->check == BST_INDETERMINATE ? U'-' : U' ';
+        const UINT check = win32::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE);
+        char32_t mark = check == BST_CHECKED ? (radio ? U'*' : U'x') : check == BST_INDETERMINATE ? U'-' : U' ';
         std::uint8_t box = attr & ~kReverse;
         b.Put(x, y, radio ? U'(' : U'[', box);
         b.Put(x + 1, y, mark, box);
@@ -103,15 +115,16 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
         int inner = bordered ? r.w - 2 : r.w;
         int left = bordered ? x + 1 : x;
         std::uint8_t bar = (attr & ~kReverse) | (focused ? kBold : kNormal);
+        const win32::ListBoxView list = win32::ListBoxViewLocked(*c);
         for (int row = 0; row < r.h; ++row) {
             if (bordered) {
                 b.Put(x, y + row, U'│', bar);
                 b.Put(x + r.w - 1, y + row, U'│', bar);
             }
             b.Fill(left, y + row, inner, 1, U' ', attr & ~kReverse);
-            if (static_cast<size_t>(row) < c->list.count) {
-                std::uint8_t look = (attr & ~kReverse) | (row == c->list.selection ? kReverse : kNormal);
-                b.Text(left, y + row, c->list.lines[row], look, inner);
+            if (static_cast<size_t>(row) < list.lines.size()) {
+                std::uint8_t look = (attr & ~kReverse) | (row == list.selection ? kReverse : kNormal);
+                b.Text(left, y + row, list.lines[static_cast<size_t>(row)], look, inner);
             }
         }
         break;

@@ -8,6 +8,22 @@ namespace win32 {
 
 namespace {
 
+struct ButtonState : ControlState {
+    UINT check = BST_UNCHECKED;
+    bool pushed = false;
+};
+
+// With the lock held; made on first use.
+ButtonState &StateOf(Window &w)
+{
+    auto *state = dynamic_cast<ButtonState *>(w.control.get());
+    if (!state) {
+        w.control = std::make_unique<ButtonState>();
+        state = static_cast<ButtonState *>(w.control.get());
+    }
+    return *state;
+}
+
 bool Pushable(Window *w)
 {
     return w && w->kind != ControlKind::kGroupBox && TakesInput(w);
@@ -19,17 +35,18 @@ void Click(HWND hwnd)
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
         if (!Pushable(w)) return;
+        UINT &check = StateOf(*w).check;
         switch (w->style & BS_TYPEMASK) {
-        case BS_AUTOCHECKBOX: w->check = w->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED; break;
-        case BS_AUTO3STATE: w->check = (w->check + 1) % 3; break;
+        case BS_AUTOCHECKBOX: check = check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED; break;
+        case BS_AUTO3STATE: check = (check + 1) % 3; break;
         case BS_AUTORADIOBUTTON: {
             // Checking one radio button of a group clears the others.
             Window *parent = ParentOf(w);
             for (HWND h : parent ? parent->children : std::vector<HWND>{}) {
                 Window *other = Find(h);
-                if (other && other->kind == ControlKind::kRadioButton) other->check = BST_UNCHECKED;
+                if (other && other->kind == ControlKind::kRadioButton) StateOf(*other).check = BST_UNCHECKED;
             }
-            w->check = BST_CHECKED;
+            check = BST_CHECKED;
             break;
         }
         default: break;
@@ -43,7 +60,7 @@ void SetPushed(HWND hwnd, bool pushed)
 {
     UserLock lock = LockUser();
     if (Window *w = Find(hwnd)) {
-        w->pushed = pushed;
+        StateOf(*w).pushed = pushed;
         Touch();
     }
 }
@@ -52,8 +69,8 @@ bool TakePushed(HWND hwnd)
 {
     UserLock lock = LockUser();
     Window *w = Find(hwnd);
-    if (!w || !w->pushed) return false;
-    w->pushed = false;
+    if (!w || !StateOf(*w).pushed) return false;
+    StateOf(*w).pushed = false;
     Touch();
     return true;
 }
@@ -92,7 +109,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             UserLock lock = LockUser();
             Window *w = Find(hwnd);
             if (Pushable(w)) {
-                w->pushed = true;
+                StateOf(*w).pushed = true;
                 Touch();
             }
         }
@@ -112,7 +129,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case BM_GETCHECK: {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        return w ? w->check : 0;
+        return w ? StateOf(*w).check : 0;
     }
     case BM_SETCHECK: {
         UserLock lock = LockUser();
@@ -120,7 +137,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (w && (w->kind == ControlKind::kCheckBox || w->kind == ControlKind::kRadioButton)) {
             DWORD type = w->style & BS_TYPEMASK;
             bool threeState = type == BS_3STATE || type == BS_AUTO3STATE;
-            w->check = wParam == BST_INDETERMINATE && !threeState ? BST_CHECKED : static_cast<UINT>(wParam & 3);
+            StateOf(*w).check = wParam == BST_INDETERMINATE && !threeState ? BST_CHECKED : static_cast<UINT>(wParam & 3);
             Touch();
         }
         return 0;
@@ -128,9 +145,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case BM_GETSTATE: {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        if (!w) return 0;
-        Window *top = TopLevelOf(w);
-        return w->check | (w->pushed ? BST_PUSHED : 0) | (top && top->focus == hwnd ? BST_FOCUS : 0);
+        return w ? ButtonStateLocked(*w) : 0;
     }
     case BM_SETSTATE:
         SetPushed(hwnd, wParam != 0);
@@ -147,6 +162,14 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
+}
+
+UINT ButtonStateLocked(const Window &button)
+{
+    const auto *state = dynamic_cast<const ButtonState *>(button.control.get());
+    if (!state) return 0;
+    Window *top = TopLevelOf(Find(button.handle));
+    return state->check | (state->pushed ? BST_PUSHED : 0) | (top && top->focus == button.handle ? BST_FOCUS : 0);
 }
 
 }  // namespace win32

@@ -12,6 +12,25 @@ namespace win32 {
 
 namespace {
 
+// Removed lines keep their storage at the end of the vector, so that
+// replacing a line reuses capacity instead of allocating.
+struct ListBoxState : ControlState {
+    std::vector<std::string> lines;
+    size_t count = 0;
+    int selection = -1;
+};
+
+// With the lock held; made on first use.
+ListBoxState &StateOf(Window &w)
+{
+    auto *state = dynamic_cast<ListBoxState *>(w.control.get());
+    if (!state) {
+        w.control = std::make_unique<ListBoxState>();
+        state = static_cast<ListBoxState *>(w.control.get());
+    }
+    return *state;
+}
+
 int CompareNoCase(const std::string &a, const char *b)
 {
     for (size_t i = 0;; ++i) {
@@ -22,7 +41,7 @@ int CompareNoCase(const std::string &a, const char *b)
 }
 
 // Puts `text` at `index` (0..count), reusing a spare line's capacity.
-int InsertLine(ListBoxItems &list, size_t index, const char *text)
+int InsertLine(ListBoxState &list, size_t index, const char *text)
 {
     if (list.count == list.lines.size()) list.lines.emplace_back();
     list.lines[list.count].assign(text);
@@ -35,7 +54,7 @@ int InsertLine(ListBoxItems &list, size_t index, const char *text)
     return static_cast<int>(index);
 }
 
-int DeleteLine(ListBoxItems &list, size_t index)
+int DeleteLine(ListBoxState &list, size_t index)
 {
     auto first = list.lines.begin();
     // The deleted line moves past the end and keeps its storage for the next add.
@@ -48,7 +67,7 @@ int DeleteLine(ListBoxItems &list, size_t index)
     return static_cast<int>(list.count);
 }
 
-bool ValidIndex(const ListBoxItems &list, WPARAM index)
+bool ValidIndex(const ListBoxState &list, WPARAM index)
 {
     return static_cast<LONG_PTR>(index) >= 0 && index < list.count;
 }
@@ -62,7 +81,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
         if (!w) return LB_ERR;
-        ListBoxItems &list = w->list;
+        ListBoxState &list = StateOf(*w);
         const char *text = reinterpret_cast<const char *>(lParam);
         switch (msg) {
         case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -139,6 +158,13 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (msg == WM_LBUTTONDOWN) SetFocus(hwnd);
     if (selectionChanged) NotifyParent(hwnd, LBN_SELCHANGE);
     return 0;
+}
+
+ListBoxView ListBoxViewLocked(const Window &listBox)
+{
+    const auto *state = dynamic_cast<const ListBoxState *>(listBox.control.get());
+    if (!state) return {};
+    return ListBoxView{std::span<const std::string>(state->lines.data(), state->count), state->selection};
 }
 
 }  // namespace win32

@@ -14,7 +14,6 @@
 #include <iterator>
 #include <memory>
 
-#include "screen/cells.h"
 #include "screen/layout.h"
 #include "win32/class.h"
 #include "win32/help_file.h"
@@ -106,11 +105,11 @@ Place Here(const HelpState &s)
     return p;
 }
 
-std::uint8_t LookOf(const HelpState &s, const HelpMark &mark)
+std::uint8_t EmphasisOf(const HelpState &s, const HelpMark &mark)
 {
-    std::uint8_t attr = mark.bold ? screen::kBold : screen::kNormal;
-    if (mark.jump >= 0) attr |= mark.jump == s.selected ? screen::kUnderline | screen::kReverse : screen::kUnderline;
-    return attr;
+    std::uint8_t emphasis = mark.bold ? kEmphasisBold : 0;
+    if (mark.jump >= 0) emphasis |= mark.jump == s.selected ? kEmphasisUnderline | kEmphasisReverse : kEmphasisUnderline;
+    return emphasis;
 }
 
 // Puts the heading, the body lines in view and the status line into the
@@ -120,17 +119,17 @@ void ShowLocked(HelpState &s)
     Window *w = Find(s.hwnd);
     if (!w) return;
     std::string text;
-    std::vector<TextLook> looks;
+    std::vector<TextMark> textMarks;
     int row = 0;
     auto add = [&](const std::string &line, const std::vector<HelpMark> &marks) {
         if (row > 0) text += '\n';
         text += line;
-        for (const HelpMark &m : marks) looks.push_back({row, m.column, m.width, LookOf(s, m)});
+        for (const HelpMark &m : marks) textMarks.push_back({row, m.column, m.width, EmphasisOf(s, m)});
         ++row;
     };
     for (const HelpLine &line : s.page.heading) add(line.text, line.marks);
     if (!s.page.heading.empty()) {
-        looks.push_back({row, 0, TextCols(w), screen::kDim});
+        textMarks.push_back({row, 0, TextCols(w), kEmphasisDim});
         add(std::string(static_cast<size_t>(TextCols(w)), '-'), {});
     }
     const int end = std::min(static_cast<int>(s.page.body.size()), s.top + s.rows);
@@ -148,7 +147,7 @@ void ShowLocked(HelpState &s)
         Window *c = Find(h);
         if (c && c->id == kTextId) {
             c->text = std::move(text);
-            c->looks = std::move(looks);
+            SetStaticMarksLocked(*c, std::move(textMarks));
         } else if (c && c->id == kStatusId) {
             c->text = status;
         }

@@ -30,19 +30,11 @@ struct DialogInfo {
     bool centred = false;
 };
 
-// The items of a list box. Removed lines keep their storage at the end of the
-// vector so that replacing a line reuses capacity instead of allocating.
-struct ListBoxItems {
-    std::vector<std::string> lines;
-    size_t count = 0;
-    int selection = -1;
-};
-
-// A look over part of a static text's lines, for text that marks parts of
-// itself (the help window's headings and jumps). `attr` is a screen::Attr.
-struct TextLook {
-    int line = 0, column = 0, width = 0;
-    std::uint8_t attr = 0;
+// What a control of a predefined class keeps of its own (a list box's lines,
+// a button's check): made and read only by its class, through its window
+// procedure and the views in win32/controls.h.
+struct ControlState {
+    virtual ~ControlState() = default;
 };
 
 struct Window {
@@ -67,10 +59,7 @@ struct Window {
     HWND focus = nullptr;  // top-level: the child that has, or last had, the focus
     std::unique_ptr<DialogInfo> dialog;
 
-    UINT check = BST_UNCHECKED;  // buttons
-    bool pushed = false;
-    ListBoxItems list;  // list boxes
-    std::vector<TextLook> looks;  // static text
+    std::unique_ptr<ControlState> control;
     std::vector<BYTE> extraBytes;
 
     bool IsChild() const { return (style & WS_CHILD) != 0; }
