@@ -13,10 +13,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "pc/calendar.h"
 #include "pc/machine.h"
@@ -26,9 +29,9 @@
 #include "screen/render.h"
 #include "win32/class.h"
 #include "win32/help.h"
+#include "win32/hooks.h"
 #include "win32/message.h"
 #include "win32/module.h"
-#include "win32/msgbox.h"
 #include "win32/process.h"
 #include "win32/screen_size.h"
 #include "win32/session_end.h"
@@ -76,17 +79,67 @@ struct Session::Impl {
     int cols = 80, rows = 24;
     mutable screen::CellBuffer frame;
 
+    // Kept by the hooks the session installs, under the user lock. `requested`
+    // counts what the program's queue was handed; when its thread finds
+    // nothing left to do it has taken all of it: `acknowledged` catches up and
+    // `idle` holds until it works again.
+    std::uint64_t requested = 0;
+    std::uint64_t acknowledged = 0;
+    bool idle = false;
+    std::condition_variable idleChanged;
+    struct ShownBox {
+        MessageBoxRecord record;
+        HWND hwnd;  // while it is open; nullptr once answered
+    };
+    std::vector<ShownBox> boxes;
+    int beeps = 0;
+    win32::UserHooks hooksBefore;
+
+    win32::UserHooks Hooks()
+    {
+        win32::UserHooks hooks;
+        hooks.messageBoxShown = [this](HWND box, const std::string &text, const std::string &caption, UINT type) {
+            boxes.push_back({MessageBoxRecord{text, caption, type, 0}, box});
+        };
+        hooks.messageBoxAnswered = [this](HWND box, int answer) {
+            for (ShownBox &shown : boxes)
+                if (shown.hwnd == box) {
+                    shown.record.answer = answer;
+                    shown.hwnd = nullptr;
+                }
+        };
+        hooks.beep = [this](UINT) { ++beeps; };
+        hooks.queueNotified = [this](const win32::Queue &q) {
+            if (&q == queue.get()) ++requested;
+        };
+        hooks.queueIdle = [this](const win32::Queue &q, bool nowIdle) {
+            if (&q != queue.get()) return;
+            if (nowIdle) acknowledged = requested;
+            idle = nowIdle;
+            idleChanged.notify_all();
+        };
+        return hooks;
+    }
+
+    // With the lock held: the open message box `w`, if it is one.
+    const ShownBox *OpenBox(const win32::Window *w) const
+    {
+        for (const ShownBox &shown : boxes)
+            if (shown.hwnd && shown.hwnd == w->handle) return &shown;
+        return nullptr;
+    }
+
     // With the lock held: waits until the program has taken what `seq`
     // counts and waits again, has ended, or is blocked outside a loop.
     // False when it returned because the program is blocked.
     bool WaitIdle(win32::UserLock &lock, std::uint64_t seq)
     {
-        auto done = [&] { return finished || (queue->idle && queue->acknowledged >= seq); };
+        auto done = [&] { return finished || (idle && acknowledged >= seq); };
         const auto deadline = Clock::now() + kSafetyBound;
         auto sliceStart = Clock::now();
         std::int64_t sliceCpu = CpuNs(cpuClock);
         while (!done()) {
-            queue->idleChanged.wait_for(lock, std::chrono::milliseconds(20));
+            idleChanged.wait_for(lock, std::chrono::milliseconds(20));
             if (done()) return true;
             auto now = Clock::now();
             if (now - sliceStart >= kSettle) {
@@ -104,7 +157,8 @@ struct Session::Impl {
     std::uint64_t Hand(const win32::InputEvent &event, win32::UserLock &)
     {
         if (finished) throw DriveError("the program has ended; nothing takes input any more");
-        return win32::PostInputLocked(*queue, event);
+        win32::PostInputLocked(*queue, event);
+        return requested;
     }
 
     void Act(const win32::InputEvent &event)
@@ -194,9 +248,9 @@ Session::Session(PcSetup setup) : impl_(new Impl)
 
     impl_->oldCwd = std::filesystem::current_path().string();
     std::filesystem::current_path(impl_->cwd);
-    // Each session is a fresh program: no classes or message boxes of the last.
+    // Each session is a fresh program: no classes of the last.
     win32::UnregisterProgramClasses();
-    win32::ClearMessageBoxHistory();
+    impl_->hooksBefore = win32::InstallUserHooks(impl_->Hooks());
     {
         // and a terminal of the session's size, whatever the last one left.
         win32::UserLock lock = win32::LockUser();
@@ -223,8 +277,7 @@ Session::~Session()
         if (Running()) {
             // A last resort: WM_QUIT ends every modal loop.
             win32::UserLock lock = win32::LockUser();
-            impl_->queue->quit = true;
-            win32::NotifyQueueLocked(*impl_->queue);
+            win32::QuitQueueLocked(*impl_->queue, 0);
         }
         auto deadline = Clock::now() + kSafetyBound;
         while (Running() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -236,6 +289,7 @@ Session::~Session()
         }
     }
     win32::TerminateStartedProcesses(impl_->processesBefore);
+    win32::InstallUserHooks(std::move(impl_->hooksBefore));
     win32::OverrideModuleFileName("");
     std::error_code ignored;
     std::filesystem::current_path(impl_->oldCwd, ignored);
@@ -251,7 +305,10 @@ void Session::Start(EntryPoint entry)
     impl_->started = true;
     std::atomic<bool> ready{false};
     impl_->thread = std::thread([this, entry, &ready] {
-        impl_->queue = win32::CurrentQueue();
+        {
+            win32::UserLock lock = win32::LockUser();
+            impl_->queue = win32::CurrentQueue();
+        }
         pthread_getcpuclockid(pthread_self(), &impl_->cpuClock);
         ready = true;
         char commandLine[] = "";
@@ -264,7 +321,7 @@ void Session::Start(EntryPoint entry)
         impl_->exitCode = code;
         win32::UserLock lock = win32::LockUser();
         impl_->finished = true;
-        impl_->queue->idleChanged.notify_all();
+        impl_->idleChanged.notify_all();
     });
     while (!ready) std::this_thread::yield();
     win32::UserLock lock = win32::LockUser();
@@ -319,15 +376,8 @@ void Session::CloseCommand() { impl_->Act({win32::InputEvent::kClose, 0, false, 
 void Session::Answer(int id)
 {
     win32::UserLock lock = win32::LockUser();
-    HWND box = nullptr;
-    for (const win32::MessageBoxEntry &e : win32::MessageBoxHistoryLocked())
-        if (e.hwnd) box = e.hwnd;
-    win32::Window *top = TopmostWhere([&](win32::Window *w) {
-        for (const win32::MessageBoxEntry &e : win32::MessageBoxHistoryLocked())
-            if (e.hwnd == w->handle) return true;
-        return false;
-    });
-    if (!box || !top) throw DriveError("no message box is open; open windows: " + OpenWindows());
+    win32::Window *top = TopmostWhere([&](win32::Window *w) { return impl_->OpenBox(w) != nullptr; });
+    if (!top) throw DriveError("no message box is open; open windows: " + OpenWindows());
     win32::Window *button = ControlOrThrow(top, id, "the message box " + Describe(top));
     impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, button->handle}, lock));
 }
@@ -350,7 +400,10 @@ void Session::Advance(int milliseconds)
         pc::AdvanceVirtualTime(step);
         remaining -= step;
         lock.lock();
-        if (!impl_->finished) blocked = !impl_->WaitIdle(lock, win32::NotifyQueueLocked(*impl_->queue));
+        if (!impl_->finished) {
+            win32::NotifyQueueLocked(*impl_->queue);
+            blocked = !impl_->WaitIdle(lock, impl_->requested);
+        }
     }
 }
 
@@ -359,7 +412,7 @@ void Session::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (!PostMessageA(hwnd, message, wParam, lParam))
         throw DriveError("cannot post message " + std::to_string(message) + ": no such window");
     win32::UserLock lock = win32::LockUser();
-    impl_->WaitIdle(lock, impl_->queue->requested);
+    impl_->WaitIdle(lock, impl_->requested);
 }
 
 LRESULT Session::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -369,7 +422,7 @@ LRESULT Session::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         throw DriveError("message " + std::to_string(message) + " was not answered within 5 s (no such window, or "
                          "the program is blocked)");
     win32::UserLock lock = win32::LockUser();
-    impl_->WaitIdle(lock, impl_->queue->requested);
+    impl_->WaitIdle(lock, impl_->requested);
     return result;
 }
 
@@ -403,7 +456,7 @@ void Session::EndSession(bool really, bool forced)
     if (impl_->finished) throw DriveError("the program has ended; there is no session to end");
     win32::RequestSessionEndLocked(*impl_->queue, !really ? SessionEnd::kCancelled
                                                   : forced ? SessionEnd::kForced : SessionEnd::kEnding);
-    impl_->WaitIdle(lock, impl_->queue->requested);
+    impl_->WaitIdle(lock, impl_->requested);
 }
 
 void Session::Resize(int columns, int rows)
@@ -478,25 +531,24 @@ std::vector<std::string> Session::Lines(int listBoxId) const
 std::optional<MessageBoxRecord> Session::TopMessageBox() const
 {
     win32::UserLock lock = win32::LockUser();
-    const auto &history = win32::MessageBoxHistoryLocked();
-    win32::Window *top = TopmostWhere([&](win32::Window *w) {
-        return std::any_of(history.begin(), history.end(), [&](const auto &e) { return e.hwnd == w->handle; });
-    });
+    win32::Window *top = TopmostWhere([&](win32::Window *w) { return impl_->OpenBox(w) != nullptr; });
     if (!top) return std::nullopt;
-    for (const auto &e : history)
-        if (e.hwnd == top->handle) return MessageBoxRecord{e.text, e.caption, e.type, e.answer};
-    return std::nullopt;
+    return impl_->OpenBox(top)->record;
 }
 
 const std::vector<MessageBoxRecord> &Session::MessageBoxes() const
 {
     win32::UserLock lock = win32::LockUser();
     boxes_.clear();
-    for (const auto &e : win32::MessageBoxHistoryLocked()) boxes_.push_back({e.text, e.caption, e.type, e.answer});
+    for (const Impl::ShownBox &shown : impl_->boxes) boxes_.push_back(shown.record);
     return boxes_;
 }
 
-int Session::Beeps() const { return win32::BeepCount(); }
+int Session::Beeps() const
+{
+    win32::UserLock lock = win32::LockUser();
+    return impl_->beeps;
+}
 
 std::string Session::Screen() const
 {

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "pc/timesource.h"
+#include "win32/hooks.h"
 #include "win32/session_end.h"
 
 namespace win32 {
@@ -243,10 +244,10 @@ std::shared_ptr<Queue> QueueOfWindowLocked(HWND hwnd)
     return w->queue;
 }
 
-std::uint64_t PostInputLocked(Queue &queue, const InputEvent &event)
+void PostInputLocked(Queue &queue, const InputEvent &event)
 {
     queue.input.PushBack(event);
-    return NotifyQueueLocked(queue);
+    NotifyQueueLocked(queue);
 }
 
 bool PostMessageLocked(Queue &queue, const MSG &msg)
@@ -261,11 +262,17 @@ bool PostMessageLocked(Queue &queue, const MSG &msg)
     return true;
 }
 
-std::uint64_t NotifyQueueLocked(Queue &queue)
+void NotifyQueueLocked(Queue &queue)
 {
-    ++queue.requested;
+    if (const auto &hook = HooksLocked().queueNotified) hook(queue);
     queue.Wake();
-    return queue.requested;
+}
+
+void QuitQueueLocked(Queue &queue, int exitCode)
+{
+    queue.quit = true;
+    queue.quitCode = exitCode;
+    NotifyQueueLocked(queue);
 }
 
 std::int64_t NowNs() { return pc::Now(); }
@@ -325,8 +332,7 @@ void EndThreadQueue()
         std::erase_if(w->children, [&](HWND c) { return std::find(mine.begin(), mine.end(), c) != mine.end(); });
     Touch();
     Replies().notify_all();
-    queue->idle = true;
-    queue->idleChanged.notify_all();
+    if (const auto &hook = HooksLocked().queueIdle) hook(*queue, true);
 }
 
 void SetFrontEnd(FrontEnd *frontEnd)
@@ -349,12 +355,10 @@ BOOL NextMessage(LPMSG msg, HWND hwnd, UINT low, UINT high, bool remove, bool wa
     for (;;) {
         if (TakeMessage(*queue, lock, *msg, hwnd, low, high, remove)) return TRUE;
         if (!wait) return FALSE;
-        queue->acknowledged = queue->requested;
-        queue->idle = true;
-        queue->idleChanged.notify_all();
+        if (const auto &hook = HooksLocked().queueIdle) hook(*queue, true);
         if (queue->frontEnd) queue->frontEnd->Idle();
         WaitForWork(*queue, lock, WaitTimeout(*queue));
-        queue->idle = false;
+        if (const auto &hook = HooksLocked().queueIdle) hook(*queue, false);
     }
 }
 
@@ -444,9 +448,7 @@ extern "C" void WINAPI PostQuitMessage(int nExitCode)
 {
     auto queue = CurrentQueue();
     UserLock lock = LockUser();
-    queue->quit = true;
-    queue->quitCode = nExitCode;
-    NotifyQueueLocked(*queue);
+    QuitQueueLocked(*queue, nExitCode);
 }
 
 extern "C" SHORT WINAPI GetKeyState(int nVirtKey)

@@ -101,14 +101,6 @@ struct Queue {
     FrontEnd *frontEnd = nullptr;
     std::condition_variable wake;
 
-    // Idle tracking for the automation: `requested` counts what others handed
-    // this queue; when the thread finds nothing left to do it copies it into
-    // `acknowledged` and sets `idle` until it has work again.
-    std::uint64_t requested = 0;
-    std::uint64_t acknowledged = 0;
-    bool idle = false;
-    std::condition_variable idleChanged;
-
     void Wake();  // with the lock held
 };
 
@@ -119,11 +111,12 @@ std::shared_ptr<Queue> CurrentQueue();
 // The queue of the thread that owns `hwnd`, or the calling thread's for NULL;
 // nullptr, with ERROR_INVALID_WINDOW_HANDLE set, for a window that is not there.
 std::shared_ptr<Queue> QueueOfWindowLocked(HWND hwnd);
-// Hands a queue work from another thread (or from a front end) and wakes it;
-// returns the number to wait for in `acknowledged`.
-std::uint64_t PostInputLocked(Queue &queue, const InputEvent &event);
+// Hand a queue work from another thread (or from a front end) and wake it.
+void PostInputLocked(Queue &queue, const InputEvent &event);
 bool PostMessageLocked(Queue &queue, const MSG &msg);
-std::uint64_t NotifyQueueLocked(Queue &queue);  // e.g. after the clock moved
+void NotifyQueueLocked(Queue &queue);  // e.g. after the clock moved
+// WM_QUIT for the queue's thread, as PostQuitMessage on that thread.
+void QuitQueueLocked(Queue &queue, int exitCode);
 
 // Message time stamps and timer due times: milliseconds of the PC's clock.
 std::int64_t NowNs();

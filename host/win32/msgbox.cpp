@@ -1,13 +1,14 @@
 // MessageBoxA as a dialog of the layer's own: its text, an icon marker, the
 // standard button sets, the default button, MB_TOPMOST. It runs in the same
 // modal loop as any dialog, so timers keep ticking while it is up. MessageBeep
-// rings the front end's bell. Both are recorded for the automation.
-#include "win32/msgbox.h"
-
+// rings the front end's bell. Both tell the hooks a test driver installs.
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "screen/layout.h"
 #include "win32/dialog.h"
+#include "win32/hooks.h"
 #include "win32/message.h"
 #include "win32/window.h"
 
@@ -20,17 +21,6 @@ constexpr int kIconId = 20;
 // Longest line before a message box wraps its text; the box stays inside an
 // 80-column terminal.
 constexpr int kMaxTextCols = 64;
-
-struct Record {
-    std::vector<MessageBoxEntry> boxes;
-    int beeps = 0;
-};
-
-Record &History()
-{
-    static Record record;
-    return record;
-}
 
 struct BoxState {
     UINT type;
@@ -135,8 +125,6 @@ DialogItemTemplate Item(DWORD style, int id, const char *windowClass, const std:
     return item;
 }
 
-}  // namespace
-
 std::vector<int> MessageBoxButtons(UINT type)
 {
     switch (type & MB_TYPEMASK) {
@@ -174,19 +162,7 @@ const char *MessageBoxIconMarker(UINT type)
     }
 }
 
-const std::vector<MessageBoxEntry> &MessageBoxHistoryLocked() { return History().boxes; }
-
-int BeepCount()
-{
-    UserLock lock = LockUser();
-    return History().beeps;
-}
-
-void ClearMessageBoxHistory()
-{
-    UserLock lock = LockUser();
-    History() = Record{};
-}
+}  // namespace
 
 }  // namespace win32
 
@@ -215,31 +191,26 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
                                  MessageBoxButtonText(id)));
     }
 
-    size_t entry;
-    {
-        UserLock lock = LockUser();
-        History().boxes.push_back(MessageBoxEntry{text, caption, uType, 0, nullptr});
-        entry = History().boxes.size() - 1;
-    }
+    HWND shown = nullptr;
     auto arrange = [&](HWND hwnd) {
         ArrangeMessageBox(hwnd, text, caption, icon, box.buttons.size());
         UserLock lock = LockUser();
-        History().boxes[entry].hwnd = hwnd;
+        shown = hwnd;
+        if (const auto &hook = HooksLocked().messageBoxShown) hook(hwnd, text, caption, uType);
     };
-    INT_PTR answer = RunDialogBox(dlg, hWnd, MessageBoxProc, reinterpret_cast<LPARAM>(&box), arrange);
+    INT_PTR result = RunDialogBox(dlg, hWnd, MessageBoxProc, reinterpret_cast<LPARAM>(&box), arrange);
     std::erase_if(tOpenBoxes, [&](const auto &open) { return open.second == &box; });
+    const int answer = result > 0 ? static_cast<int>(result) : 0;
     UserLock lock = LockUser();
-    MessageBoxEntry &record = History().boxes[entry];
-    record.answer = answer > 0 ? static_cast<int>(answer) : 0;
-    record.hwnd = nullptr;
-    return record.answer;
+    if (const auto &hook = HooksLocked().messageBoxAnswered; hook && shown) hook(shown, answer);
+    return answer;
 }
 
-extern "C" BOOL WINAPI MessageBeep(UINT)
+extern "C" BOOL WINAPI MessageBeep(UINT uType)
 {
     auto queue = CurrentQueue();
     UserLock lock = LockUser();
-    ++History().beeps;
+    if (const auto &hook = HooksLocked().beep) hook(uType);
     if (queue->frontEnd) queue->frontEnd->Beep();
     return TRUE;
 }
