@@ -33,7 +33,7 @@
 #include "win32/message.h"
 #include "win32/module.h"
 #include "win32/process.h"
-#include "win32/screen_size.h"
+#include "win32/display_change.h"
 #include "win32/session_end.h"
 #include "win32/window.h"
 
@@ -254,7 +254,7 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     {
         // and a terminal of the session's size, whatever the last one left.
         win32::UserLock lock = win32::LockUser();
-        win32::SetScreenSizeLocked(impl_->cols, impl_->rows);
+        win32::ChangeScreenSizeLocked(impl_->cols, impl_->rows);
     }
     win32::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
 }
@@ -464,7 +464,9 @@ void Session::Resize(int columns, int rows)
     win32::UserLock lock = win32::LockUser();
     impl_->cols = columns;
     impl_->rows = rows;
-    win32::SetScreenSizeLocked(columns, rows);
+    win32::ChangeScreenSizeLocked(columns, rows);
+    // The windows fit themselves to it when the program next takes messages.
+    if (impl_->queue && !impl_->finished) impl_->WaitIdle(lock, impl_->requested);
 }
 
 std::vector<std::string> Session::Captions() const

@@ -21,15 +21,6 @@ namespace {
 
 constexpr std::string_view kCloseBox = "[X]";
 
-void PlaceTopLevel(Window *w, int cols, int rows)
-{
-    bool centred = w->dialog && w->dialog->centred;
-    int x = centred ? (cols - w->cells.w) / 2 : ColumnOf(w->units.left);
-    int y = centred ? (rows - w->cells.h) / 2 : RowOf(w->units.top);
-    w->cells.x = std::max(0, std::min(x, cols - w->cells.w));
-    w->cells.y = std::max(0, std::min(y, rows - w->cells.h));
-}
-
 std::uint8_t Look(Window *c, bool focused)
 {
     std::uint8_t attr = kNormal;
@@ -183,7 +174,6 @@ void RenderScreen(CellBuffer &b)
     for (HWND h : win32::State().zOrder) {
         Window *w = Find(h);
         if (!w || !w->Visible()) continue;
-        PlaceTopLevel(w, b.Cols(), b.Rows());
         DrawWindow(b, w, w == active, w == active ? focus : nullptr);
     }
 }

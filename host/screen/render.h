@@ -8,8 +8,8 @@
 
 namespace screen {
 
-// Places the top-level windows on a screen of the buffer's size (centred when
-// they ask for it) and draws them; or, when one does not fit, says so.
+// Draws the top-level windows where they have placed themselves on a screen of
+// the buffer's size; or, when one does not fit, says so.
 void RenderScreen(CellBuffer &buffer);
 
 // The size that every open window fits in; 0x0 when none is open.

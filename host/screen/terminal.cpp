@@ -15,7 +15,7 @@
 #include "pc/timesource.h"
 #include "screen/render.h"
 #include "win32/message.h"
-#include "win32/screen_size.h"
+#include "win32/display_change.h"
 #include "win32/session_end.h"
 #include "win32/window.h"
 
@@ -95,16 +95,18 @@ void Terminal::Close()
 
 void Terminal::Restore() { display_.Stop(); }
 
-void Terminal::FollowSize()
+bool Terminal::FollowSize()
 {
+    resized_ = false;
     int cols = 80, rows = 24;
     display_.QuerySize(cols, rows);
-    if (cols != frame_.Cols() || rows != frame_.Rows()) {
-        display_.Resize(cols, rows);
-        frame_.Resize(cols, rows);
-        win32::SetScreenSizeLocked(cols, rows);
-    }
-    resized_ = false;
+    if (cols == frame_.Cols() && rows == frame_.Rows()) return false;
+    display_.Resize(cols, rows);
+    frame_.Resize(cols, rows);
+    win32::ChangeScreenSizeLocked(cols, rows);
+    // Back to the loop, which hands the windows WM_DISPLAYCHANGE and comes here again.
+    win32::NotifyQueueLocked(*win32::CurrentQueue());
+    return true;
 }
 
 void Terminal::Idle()
@@ -117,8 +119,9 @@ void Terminal::Idle()
         resized_ = true;
     }
     if (resized_) {
-        FollowSize();
         drawnGeneration_ = ~std::uint64_t{0};
+        // The windows fit themselves to a new size before it is drawn.
+        if (FollowSize()) return;
     }
     if (drawnGeneration_ == win32::State().generation) return;
     drawnGeneration_ = win32::State().generation;

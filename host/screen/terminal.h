@@ -40,7 +40,8 @@ private:
     void HandleSignalByte(char event);
     void HandleInput(const RawInput &in);
     void Apply(Action action);
-    void FollowSize();
+    // True when the size changed and the windows have been told.
+    bool FollowSize();
 
     Display display_;
     CellBuffer frame_;

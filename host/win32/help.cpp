@@ -233,6 +233,39 @@ void ClickAt(HelpState &s, int x, int y)
         }
 }
 
+// The window's size on a screen: as wide as a help topic wants and never
+// larger than the screen, down to a few rows.
+CellRect HelpWindowCells(int screenCols, int screenRows)
+{
+    return CellRect{0, 0, std::min(screenCols, kMaxCols), std::max(kMinRows, std::min(screenRows, kMaxRows))};
+}
+
+// The text above the status line, both inside the frame's margins.
+void PlaceContents(Window *w, CellRect cells)
+{
+    w->cells = cells;
+    w->clientCols = cells.w - screen::kFrameCols;
+    w->clientRows = cells.h - screen::kFrameRows;
+    for (HWND h : w->children) {
+        Window *c = Find(h);
+        if (c && c->id == kTextId) c->cells = CellRect{kMargin, 0, TextCols(w), w->clientRows - 1};
+        else if (c && c->id == kStatusId) c->cells = CellRect{kMargin, w->clientRows - 1, TextCols(w), 1};
+    }
+    PlaceOnScreenLocked(w);
+}
+
+// A screen of a new size: the window takes the new size within its limits,
+// sets the topic out again, and keeps the line at its top in view.
+void FitToScreen(HelpState &s, int screenCols, int screenRows)
+{
+    Window *w = Find(s.hwnd);
+    const CellRect cells = HelpWindowCells(screenCols, screenRows);
+    if (!w || (cells.w == w->cells.w && cells.h == w->cells.h)) return;
+    const Place here = Here(s);
+    PlaceContents(w, cells);
+    SetOut(s, w, here.paragraph, here.offset);
+}
+
 LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -270,6 +303,11 @@ LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         WithHelp(hwnd, [&](HelpState &s) { ScrollTo(s, s.top + lines); });
         return 0;
     }
+    case WM_DISPLAYCHANGE: {
+        const int cols = LOWORD(lParam), rows = HIWORD(lParam);
+        WithHelp(hwnd, [&](HelpState &s) { FitToScreen(s, cols, rows); });
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
     case WM_DESTROY: {
         UserLock lock = LockUser();
         if (Help() && Help()->hwnd == hwnd) Help().reset();
@@ -291,27 +329,6 @@ std::shared_ptr<const WindowClass> HelpClass()
     return cls;
 }
 
-// The window's size on the current screen: as wide as a help topic wants
-// and never larger than the screen, down to a few rows.
-CellRect HelpWindowCells()
-{
-    const UserState &s = State();
-    return CellRect{0, 0, std::min(s.screenCols, kMaxCols), std::max(kMinRows, std::min(s.screenRows, kMaxRows))};
-}
-
-// The text above the status line, both inside the frame's margins.
-void PlaceContents(Window *w, CellRect cells)
-{
-    w->cells = cells;
-    w->clientCols = cells.w - screen::kFrameCols;
-    w->clientRows = cells.h - screen::kFrameRows;
-    for (HWND h : w->children) {
-        Window *c = Find(h);
-        if (c && c->id == kTextId) c->cells = CellRect{kMargin, 0, TextCols(w), w->clientRows - 1};
-        else if (c && c->id == kStatusId) c->cells = CellRect{kMargin, w->clientRows - 1, TextCols(w), 1};
-    }
-}
-
 HWND CreateHelpWindowLocked(const std::string &caption)
 {
     CreateParams p;
@@ -329,7 +346,7 @@ HWND CreateHelpWindowLocked(const std::string &caption)
         c.queue = p.queue;
         CreateWindowLocked(c);
     }
-    PlaceContents(w, HelpWindowCells());
+    PlaceContents(w, HelpWindowCells(State().screenCols, State().screenRows));
     return w->handle;
 }
 
@@ -433,19 +450,6 @@ std::string WithoutTrailingBlanks(std::string s)
 }
 
 }  // namespace
-
-void FitHelpWindowToScreenLocked()
-{
-    HelpState *help = Help().get();
-    Window *w = help ? Find(help->hwnd) : nullptr;
-    if (!w) return;
-    CellRect cells = HelpWindowCells();
-    if (cells.w == w->cells.w && cells.h == w->cells.h) return;
-    const Place here = Here(*help);
-    PlaceContents(w, cells);
-    SetOut(*help, w, here.paragraph, here.offset);
-    ShowLocked(*help);
-}
 
 std::optional<HelpWindowView> HelpWindowLocked()
 {

@@ -28,11 +28,6 @@ struct HelpWindowView {
 // With the user lock held: the open help window, if any.
 std::optional<HelpWindowView> HelpWindowLocked();
 
-// With the user lock held, once the screen has changed size: the help window
-// takes the new size within its limits, sets the topic out again, and keeps
-// the line at its top in view.
-void FitHelpWindowToScreenLocked();
-
 // A name without a directory is looked for in the program's folder, then in
 // the current one. "" when it is in neither.
 std::string FindHelpFile(const std::string &name);

@@ -268,6 +268,16 @@ void NotifyQueueLocked(Queue &queue)
     queue.Wake();
 }
 
+void SendNotifyLocked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    Window *w = Find(hwnd);
+    if (!w || !w->queue || !w->queue->alive) return;
+    auto p = std::make_shared<PendingSend>();
+    p->message = SentMessage{hwnd, msg, wParam, lParam};
+    PendingSends().push_back(p);
+    NotifyQueueLocked(*w->queue);
+}
+
 void QuitQueueLocked(Queue &queue, int exitCode)
 {
     queue.quit = true;

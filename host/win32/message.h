@@ -115,6 +115,10 @@ std::shared_ptr<Queue> QueueOfWindowLocked(HWND hwnd);
 void PostInputLocked(Queue &queue, const InputEvent &event);
 bool PostMessageLocked(Queue &queue, const MSG &msg);
 void NotifyQueueLocked(Queue &queue);  // e.g. after the clock moved
+// Sends to the window without waiting for it: its thread handles the message
+// with its sent messages the next time it takes messages, as SendNotifyMessage
+// does for a window of another thread.
+void SendNotifyLocked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // WM_QUIT for the queue's thread, as PostQuitMessage on that thread.
 void QuitQueueLocked(Queue &queue, int exitCode);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "screen/layout.h"
 #include "win32/class.h"
 
 namespace win32 {
@@ -82,11 +83,25 @@ void BringToTop(Window *top)
     Touch();
 }
 
+void PlaceOnScreenLocked(Window *w)
+{
+    const UserState &s = State();
+    const bool centred = w->dialog && w->dialog->centred;
+    const int x = centred ? (s.screenCols - w->cells.w) / 2 : screen::ColumnOf(w->units.left);
+    const int y = centred ? (s.screenRows - w->cells.h) / 2 : screen::RowOf(w->units.top);
+    w->cells.x = std::max(0, std::min(x, s.screenCols - w->cells.w));
+    w->cells.y = std::max(0, std::min(y, s.screenRows - w->cells.h));
+    Touch();
+}
+
 void SetVisible(Window *w, bool visible)
 {
     if (visible == w->Visible()) return;
     w->style = visible ? (w->style | WS_VISIBLE) : (w->style & ~WS_VISIBLE);
-    if (visible && !w->IsChild()) BringToTop(w);
+    if (visible && !w->IsChild()) {
+        PlaceOnScreenLocked(w);
+        BringToTop(w);
+    }
     Touch();
 }
 
@@ -388,6 +403,13 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
+    case WM_DISPLAYCHANGE: {
+        // A top-level window keeps its place on a screen of the new size.
+        UserLock lock = LockUser();
+        Window *w = Find(hWnd);
+        if (w && !w->IsChild()) PlaceOnScreenLocked(w);
+        return 0;
+    }
     default:
         return 0;
     }

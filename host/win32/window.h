@@ -82,6 +82,9 @@ Window *ActiveWindow();
 Window *KeyboardTarget();
 bool TakesInput(Window *w);  // visible and enabled, with every ancestor
 void BringToTop(Window *topLevel);
+// Puts a top-level window where it goes on the screen: centred if it asks for
+// it, else where its template puts it, moved in as far as it fits.
+void PlaceOnScreenLocked(Window *topLevel);
 void SetVisible(Window *w, bool visible);
 // Moves the focus inside a top-level window and updates which push button
 // shows as the default one. nullptr clears it.
