@@ -13,7 +13,7 @@
 #include "pc/session.h"
 #include "screen/terminal.h"
 #include "win32/session_end.h"
-#include "win32/thread_mailbox.h"
+#include "win32/thread_messages.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ int main(int argc, char **argv)
         terminal.Close();
         return refuse(kPcOff);
     }
-    win32::OpenMainThreadMailbox();
+    win32::ReceiveThreadMessages();
     win32::SetHungEndHandler(kWaitToKillMs, [&terminal] {
         // The program's thread is stuck in its end, so nothing else draws.
         terminal.Restore();

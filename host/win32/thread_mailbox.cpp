@@ -18,7 +18,6 @@
 #include <thread>
 
 #include "pc/machine.h"
-#include "win32/message.h"
 
 namespace win32 {
 
@@ -75,26 +74,21 @@ bool IsMailboxSocket(int fd)
 struct Mailbox {
     int fd = -1;
     DWORD threadId = 0;
-    std::shared_ptr<Queue> queue;
+    std::function<void(const ThreadMail &)> deliver;
     std::thread receiver;
 };
 Mailbox *gMailbox = nullptr;
 
-void Receive(int fd, std::shared_ptr<Queue> queue)
+void Receive(Mailbox *mailbox)
 {
     for (;;) {
         Packet packet;
-        ssize_t got = recv(fd, &packet, sizeof packet, 0);
+        ssize_t got = recv(mailbox->fd, &packet, sizeof packet, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return;  // shut down at exit
         if (got != sizeof packet) continue;
-        MSG msg{};
-        msg.message = packet.message;
-        msg.wParam = static_cast<WPARAM>(packet.wParam);
-        msg.lParam = static_cast<LPARAM>(packet.lParam);
-        msg.time = MessageTime();
-        UserLock lock = LockUser();
-        PostMessageLocked(*queue, msg);
+        mailbox->deliver(ThreadMail{packet.message, static_cast<WPARAM>(packet.wParam),
+                                    static_cast<LPARAM>(packet.lParam)});
     }
 }
 
@@ -104,26 +98,11 @@ void CloseMailboxAtExit()
     if (gMailbox->receiver.joinable()) gMailbox->receiver.join();
 }
 
-BOOL PostToQueue(Queue &queue, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    MSG msg{};
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = MessageTime();
-    UserLock lock = LockUser();
-    if (!PostMessageLocked(queue, msg)) {
-        if (!queue.alive) SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
-void OpenMainThreadMailbox()
+bool OpenMainThreadMailbox(std::function<void(const ThreadMail &)> deliver)
 {
-    if (gMailbox) return;
+    if (gMailbox) return true;
     int fd = -1;
     if (const char *handed = std::getenv(kMailboxVariable)) {
         fd = std::atoi(handed);
@@ -138,15 +117,33 @@ void OpenMainThreadMailbox()
             fd = -1;
         }
     }
-    if (fd < 0) return;
-    // The user state must outlive the exit handler that stops the receiver.
-    { UserLock touch = LockUser(); }
+    if (fd < 0) return false;
     gMailbox = new Mailbox;
     gMailbox->fd = fd;
     gMailbox->threadId = GetCurrentThreadId();
-    gMailbox->queue = CurrentQueue();
-    gMailbox->receiver = std::thread(Receive, fd, gMailbox->queue);
+    gMailbox->deliver = std::move(deliver);
+    gMailbox->receiver = std::thread(Receive, gMailbox);
     std::atexit(CloseMailboxAtExit);
+    return true;
+}
+
+DWORD MailboxThreadId() { return gMailbox ? gMailbox->threadId : 0; }
+
+DWORD SendThreadMail(DWORD threadId, const ThreadMail &mail)
+{
+    Address address;
+    if (threadId == 0 || !MailboxAddress(threadId, address)) return ERROR_INVALID_THREAD_ID;
+    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return ERROR_NOT_ENOUGH_MEMORY;
+    Packet packet{static_cast<std::uint32_t>(mail.message), 0, static_cast<std::uint64_t>(mail.wParam),
+                  static_cast<std::int64_t>(mail.lParam)};
+    ssize_t sent = sendto(fd, &packet, sizeof packet, MSG_DONTWAIT | MSG_NOSIGNAL,
+                          reinterpret_cast<const sockaddr *>(&address.un), address.length);
+    int error = errno;
+    close(fd);
+    if (sent == static_cast<ssize_t>(sizeof packet)) return ERROR_SUCCESS;
+    // A full mailbox is a full queue; anything else means no such thread.
+    return error == EAGAIN || error == ENOBUFS ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID;
 }
 
 int CreateChildMailbox() { return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
@@ -154,31 +151,3 @@ int CreateChildMailbox() { return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 void BindChildMailbox(int fd, pid_t child) { Bind(fd, static_cast<DWORD>(child)); }
 
 }  // namespace win32
-
-extern "C" BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam)
-{
-    using namespace win32;
-    if (idThread != 0 && idThread == GetCurrentThreadId()) return PostToQueue(*CurrentQueue(), Msg, wParam, lParam);
-    if (gMailbox && idThread == gMailbox->threadId) return PostToQueue(*gMailbox->queue, Msg, wParam, lParam);
-
-    Address address;
-    if (idThread == 0 || !MailboxAddress(idThread, address)) {
-        SetLastError(ERROR_INVALID_THREAD_ID);
-        return FALSE;
-    }
-    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    Packet packet{static_cast<std::uint32_t>(Msg), 0, static_cast<std::uint64_t>(wParam),
-                  static_cast<std::int64_t>(lParam)};
-    ssize_t sent = sendto(fd, &packet, sizeof packet, MSG_DONTWAIT | MSG_NOSIGNAL,
-                          reinterpret_cast<const sockaddr *>(&address.un), address.length);
-    int error = errno;
-    close(fd);
-    if (sent == static_cast<ssize_t>(sizeof packet)) return TRUE;
-    // A full mailbox is a full queue; anything else means no such thread.
-    SetLastError(error == EAGAIN || error == ENOBUFS ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID);
-    return FALSE;
-}
