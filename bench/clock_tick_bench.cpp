@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "allocations.h"
-#include "drive/session.h"
+#include "automation/session.h"
 #include "pc/timesource.h"
 #include "tolvane.h"
 

@@ -9,7 +9,7 @@ set(WIN_LINK_OPTIONS -nostartfiles -nodefaultlibs -mwindows -s)
 set(WIN_SYSTEM_LIBS user32 kernel32 gcc)
 
 add_executable(tolvane WIN32 ${PROGRAM_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp
-               ${CMAKE_SOURCE_DIR}/resources/tolvane.rc)
+               ${CMAKE_SOURCE_DIR}/shell/winentry.cpp ${CMAKE_SOURCE_DIR}/resources/tolvane.rc)
 target_include_directories(tolvane PRIVATE ${PROGRAM_INCLUDES})
 target_link_options(tolvane PRIVATE ${WIN_LINK_OPTIONS})
 target_link_libraries(tolvane PRIVATE comctl32 mpr ${WIN_SYSTEM_LIBS})

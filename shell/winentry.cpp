@@ -1,6 +1,6 @@
 // The Windows programs' entry point in place of the C runtime's: Windows 95
 // shipped without msvcrt.dll, so tolvane.exe and faltrem.exe import from the
-// system DLLs alone. The host build has its own entry (host/win32/entry.cpp).
+// system DLLs alone. The host build has its own entry (host/tools/program_main.cpp).
 #ifdef __MINGW32__
 
 #include <windows.h>

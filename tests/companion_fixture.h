@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "win32/process.h"
+#include "kernel/process.h"
 
 namespace companiontest {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tolvane.h"
-#include "win32/dlgtemplate.h"
-#include "win32/resources.h"
+#include "user/dlgtemplate.h"
+#include "kernel/resources.h"
 
 namespace {
 

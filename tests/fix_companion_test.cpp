@@ -4,7 +4,7 @@
 
 #include "companion_fixture.h"
 #include "program_session.h"
-#include "win32/process.h"
+#include "kernel/process.h"
 
 namespace {
 

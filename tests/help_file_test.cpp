@@ -11,7 +11,7 @@
 
 #include "help_source.h"
 #include "help_writer.h"
-#include "win32/help_file.h"
+#include "user/help_file.h"
 #include "winhelp_format.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the width, and a jump keeps its place and its look across a line break.
 #include <gtest/gtest.h>
 
-#include "win32/help_layout.h"
+#include "user/help_layout.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "companion_fixture.h"
 #include "pc_fixture.h"
 #include "tolvane.h"
-#include "win32/module.h"
-#include "win32/process.h"
+#include "kernel/module.h"
+#include "kernel/process.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "drive/session.h"
+#include "automation/session.h"
 #include "tolvane.h"
 
 inline const char *const kMainCaption = " Tolvane";

@@ -5,14 +5,14 @@
 
 #include <optional>
 
-#include "screen/cells.h"
-#include "screen/keymap.h"
-#include "screen/layout.h"
-#include "screen/render.h"
+#include "terminal/cells.h"
+#include "terminal/keymap.h"
+#include "user/layout.h"
+#include "terminal/render.h"
 #include "ui_fixture.h"
-#include "win32/dlgtemplate.h"
-#include "win32/resources.h"
-#include "win32/window.h"
+#include "user/dlgtemplate.h"
+#include "kernel/resources.h"
+#include "user/window.h"
 
 namespace {
 

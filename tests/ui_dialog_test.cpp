@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ui_fixture.h"
-#include "win32/class.h"
+#include "user/class.h"
 
 namespace {
 

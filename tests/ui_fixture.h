@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "drive/session.h"
+#include "automation/session.h"
 
 namespace uitest {
 

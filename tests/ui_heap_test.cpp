@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <new>
 
-#include "screen/cells.h"
-#include "screen/render.h"
+#include "terminal/cells.h"
+#include "terminal/render.h"
 #include "ui_fixture.h"
-#include "win32/window.h"
+#include "user/window.h"
 
 namespace {
 
