@@ -64,7 +64,7 @@ int WINAPI BenchEntry(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
 void BM_DoClocksTick(benchmark::State &state)
 {
-    drive::Session session(drive::PcSetup{"y2k-ready", "2026-06-15 10:20:07.000", 0, {}});
+    automation::Session session(automation::PcSetup{"y2k-ready", "2026-06-15 10:20:07.000", 0, {}});
     gState = &state;
     session.Start(BenchEntry);
 }

@@ -7,7 +7,7 @@ namespace {
 
 TEST(ClockDisplay, StartsIdleWithEmptyLines)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
 
     EXPECT_EQ(session.TopCaption(), kMainCaption);
@@ -23,7 +23,7 @@ TEST(ClockDisplay, StartsIdleWithEmptyLines)
 
 TEST(ClockDisplay, LinesFillAtTheFirstTick)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
     session.Advance(200);
 
@@ -35,7 +35,7 @@ TEST(ClockDisplay, LinesFillAtTheFirstTick)
 
 TEST(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:00.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:00.000"));
     StartToMainDialog(session);
     session.Advance(400);
     for (int id : {IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_LOCAL_LINE, IDC_UTC_LINE})
@@ -48,7 +48,7 @@ TEST(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
 
 TEST(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
     session.Advance(5000);
 
@@ -60,9 +60,9 @@ TEST(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
 
 TEST(ClockDisplay, UtcLineShowsTheTimeZoneBias)
 {
-    drive::PcSetup setup = Pc("y2k-ready", "2026-06-15 10:20:07.000");
+    automation::PcSetup setup = Pc("y2k-ready", "2026-06-15 10:20:07.000");
     setup.utcOffsetMinutes = 120;
-    drive::Session session(setup);
+    automation::Session session(setup);
     StartToMainDialog(session);
     session.Advance(200);
 
@@ -72,7 +72,7 @@ TEST(ClockDisplay, UtcLineShowsTheTimeZoneBias)
 
 TEST(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
 {
-    drive::Session session(Pc("legacy-rtc", "1999-12-31 23:59:55.000"));
+    automation::Session session(Pc("legacy-rtc", "1999-12-31 23:59:55.000"));
     StartToMainDialog(session);
     session.Advance(200);
 
@@ -84,7 +84,7 @@ TEST(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
 {
     for (const char *profile : {"bios-date-fails", "bios-time-fails"}) {
         SCOPED_TRACE(profile);
-        drive::Session session(Pc(profile, "2026-06-15 10:20:07.000"));
+        automation::Session session(Pc(profile, "2026-06-15 10:20:07.000"));
         StartToMainDialog(session);
         session.Advance(3000);
 
@@ -97,7 +97,7 @@ TEST(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
 
 TEST(ClockDisplay, LegacyChipShowsNineteenHundredAfterMidnight)
 {
-    drive::Session session(Pc("legacy-rtc", "1999-12-31 23:59:58.000"));
+    automation::Session session(Pc("legacy-rtc", "1999-12-31 23:59:58.000"));
     StartToMainDialog(session);
     session.Advance(3000);
 

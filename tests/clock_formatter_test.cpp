@@ -23,7 +23,7 @@ TEST(ClockReadings, Bcd2HexTakesTheLowByteAndKeepsBadNibbles)
 
 TEST(ClockReadings, CmosReadingIsRawBcd)
 {
-    drive::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
+    automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
     ClockReading r;
     GetCmosTime(&r);
     EXPECT_EQ(r.century, 0x19);
@@ -42,7 +42,7 @@ TEST(ClockReadings, CenturyAfterTheWrapDependsOnTheChip)
         int century;
     } cases[] = {{"y2k-ready", 0x20}, {"legacy-rtc", 0x19}, {"windowing-bios", 0x19}};
     for (const Case &c : cases) {
-        drive::Session pc(Pc(c.profile, "1999-12-31 23:59:59.500"));
+        automation::Session pc(Pc(c.profile, "1999-12-31 23:59:59.500"));
         pc::AdvanceVirtualTime(1000 * kMs);
         ClockReading r;
         GetCmosTime(&r);
@@ -57,13 +57,13 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
 {
     const ClockReading untouched = {0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77};
     {
-        drive::Session pc(Pc("bios-date-fails", "2026-06-15 10:20:07.000"));
+        automation::Session pc(Pc("bios-date-fails", "2026-06-15 10:20:07.000"));
         ClockReading r = untouched;
         EXPECT_EQ(GetBiosDateTime(&r), 1);
         EXPECT_EQ(std::memcmp(&r, &untouched, sizeof r), 0) << "date failure wrote fields";
     }
     {
-        drive::Session pc(Pc("bios-time-fails", "2026-06-15 10:20:07.000"));
+        automation::Session pc(Pc("bios-time-fails", "2026-06-15 10:20:07.000"));
         ClockReading r = untouched;
         EXPECT_EQ(GetBiosTime(&r), 1);
         EXPECT_EQ(r.century, 0x20);
@@ -74,7 +74,7 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
         EXPECT_EQ(r.second, 0x77);
     }
     {
-        drive::Session pc(Pc("windowing-bios", "1999-12-31 23:59:59.500"));
+        automation::Session pc(Pc("windowing-bios", "1999-12-31 23:59:59.500"));
         pc::AdvanceVirtualTime(1000 * kMs);
         ClockReading r = untouched;
         EXPECT_EQ(GetBiosTime(&r), 0);
@@ -86,7 +86,7 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
 
 TEST(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
 {
-    drive::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
+    automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
     char cmos[33], bios[33], local[33], utc[33];
     ASSERT_EQ(GetCmosDateTimeString(cmos), 1);
     ASSERT_EQ(GetBiosDateTimeString(bios), 1);
@@ -100,7 +100,7 @@ TEST(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
 
 TEST(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
 {
-    drive::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     int (*formatters[])(char *) = {GetCmosDateTimeString, GetBiosDateTimeString,
                                    GetSystemLocalDateTimeString, GetSystemUTCDateTimeString};
     int newLines[4] = {0, 0, 0, 0};
@@ -122,7 +122,7 @@ TEST(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
 
 TEST(ClockFormats, NothingNewLeavesTheBufferUntouched)
 {
-    drive::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     char line[33];
     ASSERT_EQ(GetSystemLocalDateTimeString(line), 1);
     std::strcpy(line, "unchanged");

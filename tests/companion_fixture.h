@@ -108,8 +108,8 @@ private:
 // a failing test leaves no program behind.
 class StartedProcessesGuard {
 public:
-    StartedProcessesGuard() : before_(win32::StartedProcessCount()) {}
-    ~StartedProcessesGuard() { win32::TerminateStartedProcesses(before_); }
+    StartedProcessesGuard() : before_(kernel::StartedProcessCount()) {}
+    ~StartedProcessesGuard() { kernel::TerminateStartedProcesses(before_); }
     StartedProcessesGuard(const StartedProcessesGuard &) = delete;
     StartedProcessesGuard &operator=(const StartedProcessesGuard &) = delete;
 

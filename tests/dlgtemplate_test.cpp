@@ -11,15 +11,15 @@
 
 namespace {
 
-using win32::DialogTemplate;
-using win32::ParseDialogTemplate;
-using win32::ResourceImage;
-using win32::ResourceName;
+using user::DialogTemplate;
+using user::ParseDialogTemplate;
+using kernel::ResourceImage;
+using kernel::ResourceName;
 
 const DialogTemplate &MainTemplate()
 {
     static const DialogTemplate dlg = [] {
-        const win32::Resource *r = win32::ModuleResources().Find(ResourceName::From(RT_DIALOG),
+        const kernel::Resource *r = kernel::ModuleResources().Find(ResourceName::From(RT_DIALOG),
                                                                   ResourceName::From(MAKEINTRESOURCEA(IDD_MAIN)));
         EXPECT_NE(r, nullptr);
         return ParseDialogTemplate(r->data).value();
@@ -30,17 +30,17 @@ const DialogTemplate &MainTemplate()
 TEST(DlgTemplate, EmbeddedResourcesAreTheProgramsDialogsAndIconInBritishEnglish)
 {
     for (WORD id : {IDD_MAIN, IDD_WARNING, IDD_ABOUT}) {
-        const win32::Resource *r =
-            win32::ModuleResources().Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(id)));
+        const kernel::Resource *r =
+            kernel::ModuleResources().Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(id)));
         ASSERT_NE(r, nullptr) << "dialog " << id;
         EXPECT_EQ(r->language, 2057) << "dialog " << id;
     }
-    const win32::Resource *icon = win32::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON),
+    const kernel::Resource *icon = kernel::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON),
                                                                 ResourceName::From(MAKEINTRESOURCEA(IDI_TOLVANE)));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->language, 2057);
     // "#1111" names the same resource as MAKEINTRESOURCE(1111).
-    EXPECT_EQ(win32::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON), ResourceName::From("#1111")), icon);
+    EXPECT_EQ(kernel::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON), ResourceName::From("#1111")), icon);
 }
 
 TEST(DlgTemplate, MainDialogHeader)
@@ -90,7 +90,7 @@ TEST(DlgTemplate, MainDialogControlsInTemplateOrder)
     const DialogTemplate &dlg = MainTemplate();
     ASSERT_EQ(dlg.items.size(), std::size(expected));
     for (size_t i = 0; i < dlg.items.size(); ++i) {
-        const win32::DialogItemTemplate &item = dlg.items[i];
+        const user::DialogItemTemplate &item = dlg.items[i];
         const Expected &e = expected[i];
         SCOPED_TRACE("control " + std::to_string(e.id));
         EXPECT_EQ(item.id, static_cast<DWORD>(e.id));
@@ -266,10 +266,10 @@ TEST(DlgTemplate, ResFileFindsByOrdinalOrNameAndPrefersTheLanguageAsked)
     auto image = ResourceImage::Parse(res.b);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->All().size(), 3u);
-    const win32::Resource *text = image->Find(ResourceName::From("textfile"), ResourceName::From("readme"));
+    const kernel::Resource *text = image->Find(ResourceName::From("textfile"), ResourceName::From("readme"));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text->data.begin(), text->data.end()), "abc");
-    const win32::Resource *british = image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)));
+    const kernel::Resource *british = image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)));
     ASSERT_NE(british, nullptr);
     EXPECT_EQ(british->data[0], 2);
     EXPECT_EQ(image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)), 1033)->data[0], 1);

@@ -18,7 +18,7 @@ std::string ErrorOf(const std::function<void()> &action)
 {
     try {
         action();
-    } catch (const drive::DriveError &e) {
+    } catch (const automation::DriveError &e) {
         return e.what();
     }
     return "(no error)";
@@ -26,7 +26,7 @@ std::string ErrorOf(const std::function<void()> &action)
 
 TEST(DriveSession, ActionsThatCannotBeDoneSayWhy)
 {
-    drive::Session session;
+    automation::Session session;
     Reset(IDD_MAIN);
     gInit = [](HWND hwnd) { EnableWindow(GetDlgItem(hwnd, IDC_STOPCLOCKS), FALSE); };
     session.Start(TestProgram);
@@ -36,12 +36,12 @@ TEST(DriveSession, ActionsThatCannotBeDoneSayWhy)
               std::string::npos);
     EXPECT_NE(ErrorOf([&] { session.PressIn("Nowhere", IDOK); }).find("no open window 'Nowhere'"), std::string::npos);
     EXPECT_NE(ErrorOf([&] { session.Answer(IDOK); }).find("no message box is open"), std::string::npos);
-    EXPECT_THROW(session.Text(4242), drive::DriveError);
+    EXPECT_THROW(session.Text(4242), automation::DriveError);
 }
 
 TEST(DriveSession, EndedProgramReportsItsResult)
 {
-    drive::Session session;
+    automation::Session session;
     Reset(IDD_MAIN);
     gHook = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
         if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) EndDialog(hwnd, 7);
@@ -53,13 +53,13 @@ TEST(DriveSession, EndedProgramReportsItsResult)
     EXPECT_FALSE(session.Running());
     EXPECT_EQ(session.ExitCode(), 7);
     EXPECT_TRUE(session.Captions().empty());
-    EXPECT_THROW(session.Key(VK_RETURN), drive::DriveError);
+    EXPECT_THROW(session.Key(VK_RETURN), automation::DriveError);
     session.Advance(100);  // time still moves
 }
 
 TEST(DriveSession, ProgramBlockedOutsideItsLoopLetsTheActionReturn)
 {
-    drive::Session session;
+    automation::Session session;
     Reset(IDD_MAIN);
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -94,7 +94,7 @@ TEST(DriveSession, SessionLeftRunningIsClosedAnsweringBoxesWithTheirDefault)
     };
     std::string pcDir;
     {
-        drive::Session session;
+        automation::Session session;
         session.Start(TestProgram);
         pcDir = session.PcDirectory();
     }
@@ -104,10 +104,10 @@ TEST(DriveSession, SessionLeftRunningIsClosedAnsweringBoxesWithTheirDefault)
 
 TEST(DriveSession, PcStartsAtTheLocalTimeAskedOnTheVirtualClock)
 {
-    drive::PcSetup setup;
+    automation::PcSetup setup;
     setup.localTime = "1999-12-31 23:59:55.250";
     setup.utcOffsetMinutes = 60;
-    drive::Session session(setup);
+    automation::Session session(setup);
     EXPECT_TRUE(pc::IsVirtualTime());
     // 1999-12-31 22:59:55.250 UTC
     EXPECT_EQ(pc::Now(), 946681195'250'000'000LL);

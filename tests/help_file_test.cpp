@@ -27,18 +27,18 @@ std::vector<std::uint8_t> Compile(const std::string &source)
     return hlpc::WriteHelpFile(hlpc::ParseHelpSource(source));
 }
 
-win32::HelpDocument Read(const std::vector<std::uint8_t> &bytes)
+user::HelpDocument Read(const std::vector<std::uint8_t> &bytes)
 {
     std::string error;
-    std::optional<win32::HelpDocument> doc = win32::ReadHelpFile(bytes, error);
+    std::optional<user::HelpDocument> doc = user::ReadHelpFile(bytes, error);
     if (!doc) throw std::runtime_error("not read: " + error);
     return std::move(*doc);
 }
 
-std::string Text(const win32::HelpParagraph &p)
+std::string Text(const user::HelpParagraph &p)
 {
     std::string text;
-    for (const win32::HelpSpan &s : p.spans) text += s.text;
+    for (const user::HelpSpan &s : p.spans) text += s.text;
     return text;
 }
 
@@ -49,17 +49,17 @@ std::uint32_t U32At(const std::vector<std::uint8_t> &b, size_t at)
 
 TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
 {
-    win32::HelpDocument doc = Read(BuiltHelpFile());
+    user::HelpDocument doc = Read(BuiltHelpFile());
     EXPECT_EQ(doc.title, "Tolvane Help");
     EXPECT_EQ(doc.caption, "Tolvane Help");
     std::vector<std::string> titles;
-    for (const win32::HelpFileTopic &t : doc.topics) titles.push_back(t.title);
+    for (const user::HelpFileTopic &t : doc.topics) titles.push_back(t.title);
     EXPECT_EQ(titles, (std::vector<std::string>{"Tolvane - Year 2000 Clock Test and Fix", "The four clocks",
                                                 "Before you test", "Running the test", "Reading the verdict", "Testing",
                                                 "The Fix software", "If the date could not be reset"}));
     EXPECT_EQ(doc.contents, 0u);
 
-    for (const win32::HelpFileTopic &t : doc.topics) {
+    for (const user::HelpFileTopic &t : doc.topics) {
         SCOPED_TRACE(t.title);
         ASSERT_FALSE(t.paragraphs.empty());
         // The title heads the topic and stays in view.
@@ -67,8 +67,8 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
         EXPECT_EQ(Text(t.paragraphs[0]), t.title);
         EXPECT_TRUE(t.paragraphs[0].spans[0].bold);
         // Every jump leads to the topic it shows.
-        for (const win32::HelpParagraph &p : t.paragraphs)
-            for (const win32::HelpSpan &s : p.spans) {
+        for (const user::HelpParagraph &p : t.paragraphs)
+            for (const user::HelpSpan &s : p.spans) {
                 if (s.jump < 0) continue;
                 std::optional<std::size_t> to = doc.TopicForContext(s.target);
                 ASSERT_TRUE(to) << s.text;
@@ -77,13 +77,13 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
     }
     // The Fail verdict's topic explains each way to fail.
     std::string testing;
-    for (const win32::HelpParagraph &p : doc.topics[5].paragraphs) testing += Text(p) + "\n";
+    for (const user::HelpParagraph &p : doc.topics[5].paragraphs) testing += Text(p) + "\n";
     for (const char *failure : {"Cmos line reads 01-01-1900", "Bios line reads 2000", "Bios line is empty",
                                 "01-02-2000 or later"})
         EXPECT_NE(testing.find(failure), std::string::npos) << failure;
 
     std::map<std::string, std::vector<std::string>> index;
-    for (const win32::HelpKeyword &k : doc.keywords)
+    for (const user::HelpKeyword &k : doc.keywords)
         for (std::uint32_t offset : k.topics) index[k.keyword].push_back(doc.topics[*doc.TopicAtOffset(offset)].title);
     EXPECT_EQ(index["Fail"], (std::vector<std::string>{"Reading the verdict", "Testing"}));
     EXPECT_EQ(index["faltrem.exe"], std::vector<std::string>{"The Fix software"});
@@ -213,7 +213,7 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
     for (const Damage &d : damages) {
         SCOPED_TRACE(d.what);
         std::string error;
-        EXPECT_FALSE(win32::ReadHelpFile(d.make(good, dir), error));
+        EXPECT_FALSE(user::ReadHelpFile(d.make(good, dir), error));
         EXPECT_NE(error.find(d.error), std::string::npos) << error;
     }
 
@@ -223,7 +223,7 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
     for (size_t size = 0; size < good.size(); size += 61) {
         std::vector<std::uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
         std::string error;
-        EXPECT_FALSE(win32::ReadHelpFile(cut, error)) << size;
+        EXPECT_FALSE(user::ReadHelpFile(cut, error)) << size;
     }
     int refused = 0;
     for (size_t at = 0; at < good.size(); at += 7)
@@ -231,15 +231,15 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
             std::vector<std::uint8_t> bad = good;
             bad[at] = value;
             std::string error;
-            std::optional<win32::HelpDocument> doc = win32::ReadHelpFile(bad, error);
+            std::optional<user::HelpDocument> doc = user::ReadHelpFile(bad, error);
             if (!doc) {
                 ++refused;
                 EXPECT_FALSE(error.empty());
                 continue;
             }
-            for (const win32::HelpFileTopic &t : doc->topics)
-                for (const win32::HelpParagraph &p : t.paragraphs)
-                    for (const win32::HelpSpan &s : p.spans)
+            for (const user::HelpFileTopic &t : doc->topics)
+                for (const user::HelpParagraph &p : t.paragraphs)
+                    for (const user::HelpSpan &s : p.spans)
                         if (s.jump >= 0) doc->TopicForContext(s.target);
         }
     EXPECT_GT(refused, 100);
@@ -259,12 +259,12 @@ TEST(HelpFile, ManyTopicsSpanTopicBlocksAndTreesOfSeveralLevels)
         source += "{Next|topic_number_" + std::to_string((i + 1) % kTopics) + "}\n";
     }
     const std::vector<std::uint8_t> bytes = Compile(source);
-    win32::HelpDocument doc = Read(bytes);
+    user::HelpDocument doc = Read(bytes);
     ASSERT_EQ(doc.topics.size(), static_cast<size_t>(kTopics));
     for (int i = 0; i < kTopics; ++i) {
-        const win32::HelpFileTopic &t = doc.topics[static_cast<size_t>(i)];
+        const user::HelpFileTopic &t = doc.topics[static_cast<size_t>(i)];
         ASSERT_EQ(t.title, "Topic " + std::to_string(i));
-        const win32::HelpSpan &jump = t.paragraphs.back().spans.back();
+        const user::HelpSpan &jump = t.paragraphs.back().spans.back();
         ASSERT_EQ(jump.text, "Next");
         std::optional<std::size_t> to = doc.TopicForContext(jump.target);
         ASSERT_TRUE(to) << t.title;

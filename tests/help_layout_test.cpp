@@ -6,9 +6,9 @@
 
 namespace {
 
-win32::HelpParagraph Item(std::vector<win32::HelpSpan> spans)
+user::HelpParagraph Item(std::vector<user::HelpSpan> spans)
 {
-    win32::HelpParagraph p;
+    user::HelpParagraph p;
     p.spans = std::move(spans);
     p.leftIndent = 40;    // 4 columns
     p.firstIndent = -40;  // the marker at the margin
@@ -19,23 +19,23 @@ win32::HelpParagraph Item(std::vector<win32::HelpSpan> spans)
 
 TEST(HelpLayout, ItemsHangUnderTheirTextAndJumpsKeepTheirPlaceAcrossLines)
 {
-    win32::HelpFileTopic topic;
-    win32::HelpParagraph heading;
+    user::HelpFileTopic topic;
+    user::HelpParagraph heading;
     heading.nonScrolling = true;
     heading.spans = {{"Title", true, -1, 0}};
-    win32::HelpParagraph text;
+    user::HelpParagraph text;
     text.spans = {{"First paragraph.", false, -1, 0}};
     topic.paragraphs = {heading, text,
                         Item({{"*\tsee ", false, -1, 0}, {"the other topic", false, 0, 77}, {" now", false, -1, 0}})};
 
-    win32::HelpPage page = win32::LayOutTopic(topic, 20);
+    user::HelpPage page = user::LayOutTopic(topic, 20);
     ASSERT_EQ(page.heading.size(), 1u);
     EXPECT_EQ(page.heading[0].text, "Title");
     ASSERT_EQ(page.heading[0].marks.size(), 1u);
     EXPECT_TRUE(page.heading[0].marks[0].bold);
 
     std::vector<std::string> lines;
-    for (const win32::HelpLine &l : page.body) lines.push_back(l.text);
+    for (const user::HelpLine &l : page.body) lines.push_back(l.text);
     EXPECT_EQ(lines, (std::vector<std::string>{"First paragraph.", "", "*   see the other", "    topic now"}));
 
     ASSERT_EQ(page.jumps.size(), 1u);
@@ -54,9 +54,9 @@ TEST(HelpLayout, ItemsHangUnderTheirTextAndJumpsKeepTheirPlaceAcrossLines)
     }
 
     // A narrower width keeps the place: the line that started "topic now".
-    const win32::HelpLine &place = page.body[3];
-    win32::HelpPage narrow = win32::LayOutTopic(topic, 12);
-    const int at = win32::LineAtOrAfter(narrow.body, place.paragraph, place.offset);
+    const user::HelpLine &place = page.body[3];
+    user::HelpPage narrow = user::LayOutTopic(topic, 12);
+    const int at = user::LineAtOrAfter(narrow.body, place.paragraph, place.offset);
     EXPECT_EQ(narrow.body[static_cast<size_t>(at)].text.substr(0, 9), "    topic");
 }
 

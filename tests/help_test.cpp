@@ -18,26 +18,26 @@ namespace {
 const char *const kHelpCaption = "Tolvane Help";
 const char *const kContentsTitle = "Tolvane - Year 2000 Clock Test and Fix";
 
-drive::HelpWindowRecord OpenHelp(drive::Session &s)
+automation::HelpWindowRecord OpenHelp(automation::Session &s)
 {
     StartToMainDialog(s);
     s.Press(IDC_HELP_BUTTON);
     auto help = s.HelpWindow();
-    if (!help) throw drive::DriveError("no help window after Help");
+    if (!help) throw automation::DriveError("no help window after Help");
     return *help;
 }
 
 // Tab until the jump showing `text` is selected.
-void SelectJump(drive::Session &s, const std::string &text)
+void SelectJump(automation::Session &s, const std::string &text)
 {
     for (size_t i = 0; i <= s.HelpWindow()->jumps.size(); ++i) {
         if (s.HelpWindow()->selected == text) return;
         s.Key(VK_TAB);
     }
-    throw drive::DriveError("no jump '" + text + "' in topic '" + s.HelpWindow()->title + "'");
+    throw automation::DriveError("no jump '" + text + "' in topic '" + s.HelpWindow()->title + "'");
 }
 
-void OpenTopic(drive::Session &s, const std::string &jump)
+void OpenTopic(automation::Session &s, const std::string &jump)
 {
     SelectJump(s, jump);
     s.Key(VK_RETURN);
@@ -55,7 +55,7 @@ std::pair<int, int> CellOf(const std::string &screen, const std::string &text, i
         for (size_t i = 0; i < at; ++i) column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
         return {column, row};
     }
-    throw drive::DriveError("'" + text + "' is not on the screen:\n" + screen);
+    throw automation::DriveError("'" + text + "' is not on the screen:\n" + screen);
 }
 
 void WriteHelpFile(const std::string &path, const std::string &source)
@@ -67,8 +67,8 @@ void WriteHelpFile(const std::string &path, const std::string &source)
 
 TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
-    drive::HelpWindowRecord help = OpenHelp(s);
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::HelpWindowRecord help = OpenHelp(s);
     EXPECT_EQ(help.caption, kHelpCaption);
     EXPECT_EQ(s.TopCaption(), kHelpCaption);
     EXPECT_EQ(help.title, kContentsTitle);
@@ -90,8 +90,8 @@ TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
 
 TEST(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
-    drive::HelpWindowRecord contents = OpenHelp(s);
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::HelpWindowRecord contents = OpenHelp(s);
 
     // Tab goes down the jumps in reading order and round; Shift+Tab back.
     std::vector<std::string> visited;
@@ -131,7 +131,7 @@ TEST(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
 
 TEST(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     OpenHelp(s);
     auto [column, row] = CellOf(s.Screen(), "The Fix software", 1);
     s.Click(column - 2, row);  // the bullet before it
@@ -143,11 +143,11 @@ TEST(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
 
 TEST(Help, ScrollsALongTopicByLinePageAndWheel)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     s.Resize(72, 24);
     OpenHelp(s);
     OpenTopic(s, "Running the test");
-    drive::HelpWindowRecord help = *s.HelpWindow();
+    automation::HelpWindowRecord help = *s.HelpWindow();
     const int page = static_cast<int>(help.shown.size());
     ASSERT_GT(help.lineCount, page) << "the topic fits one page; nothing to scroll";
 
@@ -189,7 +189,7 @@ TEST(Help, ScrollsALongTopicByLinePageAndWheel)
 
 TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     s.Resize(100, 40);
     OpenHelp(s);
     OpenTopic(s, "Testing");
@@ -202,7 +202,7 @@ TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
     const std::string topLine = s.HelpWindow()->shown.front();
 
     s.Resize(72, 24);  // the main dialog still fits
-    drive::HelpWindowRecord help = *s.HelpWindow();
+    automation::HelpWindowRecord help = *s.HelpWindow();
     EXPECT_LT(help.shown.size(), tallPage);
     EXPECT_EQ(help.title, "Testing");
     // The line that was at the top still starts the view, set out anew.
@@ -221,18 +221,18 @@ TEST(Help, ReaderClosesOnlyTheHelpWindow)
 {
     struct Way {
         const char *name;
-        void (*close)(drive::Session &);
+        void (*close)(automation::Session &);
     } ways[] = {
-        {"Escape", [](drive::Session &s) { s.Key(VK_ESCAPE); }},
-        {"close command", [](drive::Session &s) { s.CloseCommand(); }},
-        {"close box", [](drive::Session &s) {
+        {"Escape", [](automation::Session &s) { s.Key(VK_ESCAPE); }},
+        {"close command", [](automation::Session &s) { s.CloseCommand(); }},
+        {"close box", [](automation::Session &s) {
              auto [column, row] = CellOf(s.Screen(), "[X]", 0);
              s.Click(column + 1, row);
          }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
-        drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
         OpenHelp(s);
         way.close(s);
         EXPECT_FALSE(s.HelpWindow());
@@ -247,7 +247,7 @@ TEST(Help, ReaderClosesOnlyTheHelpWindow)
 
 TEST(Help, TheProgramsTidyUpClosesItsHelpWindow)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     OpenHelp(s);
     // A cancelled end runs the whole tidy-up and leaves the program running.
     s.EndSession(false);
@@ -258,7 +258,7 @@ TEST(Help, TheProgramsTidyUpClosesItsHelpWindow)
 
 TEST(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     WriteHelpFile("Tolvaneeval.hlp", "@helpfile Current\n@topic a\n@title Here\nText.\n");
     StartToMainDialog(s);
     s.Press(IDC_HELP_BUTTON);
@@ -288,12 +288,12 @@ TEST(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         if (c.content) std::ofstream(s.ProgramDirectory() + "/Tolvaneeval.hlp") << c.content;
         StartToMainDialog(s);
         s.Press(IDC_HELP_BUTTON);
         ASSERT_TRUE(s.HelpWindow());
-        drive::HelpWindowRecord help = *s.HelpWindow();
+        automation::HelpWindowRecord help = *s.HelpWindow();
         EXPECT_EQ(help.caption, "Help");
         EXPECT_EQ(help.title, c.title);
         std::string text;

@@ -36,9 +36,9 @@ class ScopedProgramDirectory {
 public:
     explicit ScopedProgramDirectory(const std::string &directory)
     {
-        win32::OverrideModuleFileName(directory + "/tolvane");
+        kernel::OverrideModuleFileName(directory + "/tolvane");
     }
-    ~ScopedProgramDirectory() { win32::OverrideModuleFileName(""); }
+    ~ScopedProgramDirectory() { kernel::OverrideModuleFileName(""); }
 };
 
 std::string ReadAll(const std::string &path)
@@ -200,14 +200,14 @@ TEST(ProcessStart, FilesThatAreNoProgramsFailWithWindowsErrors)
         {root / "folder.exe", nullptr, ERROR_ACCESS_DENIED},
         {root / "fine.exe", "/no/such/directory", ERROR_DIRECTORY},
     };
-    const std::uint64_t before = win32::StartedProcessCount();
+    const std::uint64_t before = kernel::StartedProcessCount();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.application);
         Started s = Launch(c.application.c_str(), "\"" + c.application + "\"", c.directory);
         EXPECT_FALSE(s.ok);
         EXPECT_EQ(s.error, c.error);
     }
-    EXPECT_EQ(win32::StartedProcessCount(), before);
+    EXPECT_EQ(kernel::StartedProcessCount(), before);
     EXPECT_FALSE(Launch(nullptr, "\"" + (root / "missing.exe") + "\"").ok);
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     HWND main = s.Window(kMainCaption);
     ASSERT_NE(main, nullptr);
@@ -27,7 +27,7 @@ TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
 
 TEST(MainDialog, EscapeDoesNothingAndEnterPressesTest)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Key(VK_ESCAPE);
     EXPECT_TRUE(s.Running());
@@ -40,14 +40,14 @@ TEST(MainDialog, EscapeDoesNothingAndEnterPressesTest)
 TEST(MainDialog, CloseAndTheCloseCommandEndWithZero)
 {
     {
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         s.Press(IDC_CLOSE);
         EXPECT_FALSE(s.Running());
         EXPECT_EQ(s.ExitCode(), 0);
     }
     {
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         s.CloseCommand();
         EXPECT_FALSE(s.Running());
@@ -57,7 +57,7 @@ TEST(MainDialog, CloseAndTheCloseCommandEndWithZero)
 
 TEST(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Advance(2000);
     const std::string last = Line(s, IDC_BIOS_LINE);
@@ -75,7 +75,7 @@ TEST(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
 
 TEST(MainDialog, ChipStuckInItsUpdateNeitherHangsTheProgramNorRushesItsClocks)
 {
-    drive::Session s(Pc("stuck-rtc", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("stuck-rtc", "2026-06-15 10:20:07.000"));
     const std::int64_t start = pc::Now();
     StartToMainDialog(s);
     s.Advance(10000);

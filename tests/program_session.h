@@ -14,9 +14,9 @@ inline const char *const kMainCaption = " Tolvane";
 inline const char *const kAboutCaption = "About Tolvane";
 inline const char *const kWarningCaption = " Tolvane - Warning";
 
-inline drive::PcSetup Pc(const std::string &profile, const std::string &localTime)
+inline automation::PcSetup Pc(const std::string &profile, const std::string &localTime)
 {
-    drive::PcSetup setup;
+    automation::PcSetup setup;
     setup.profile = profile;
     setup.localTime = localTime;
     return setup;
@@ -24,22 +24,22 @@ inline drive::PcSetup Pc(const std::string &profile, const std::string &localTim
 
 // A PC whose program is installed as built: the program, faltrem.exe and the
 // help file Tolvaneeval.hlp side by side in its directory.
-inline drive::PcSetup InstalledPc(const std::string &profile, const std::string &localTime)
+inline automation::PcSetup InstalledPc(const std::string &profile, const std::string &localTime)
 {
-    drive::PcSetup setup = Pc(profile, localTime);
+    automation::PcSetup setup = Pc(profile, localTime);
     setup.programDirectory = TOLVANE_BINARY_DIR;
     return setup;
 }
 
 // Starts the program and gets past the About box to the main dialog in Idle.
-inline void StartToMainDialog(drive::Session &session)
+inline void StartToMainDialog(automation::Session &session)
 {
     session.Start();
     session.PressIn(kAboutCaption, IDOK);
 }
 
 // The one line a clock's list box holds, or "" while it is empty.
-inline std::string Line(const drive::Session &session, int listBoxId)
+inline std::string Line(const automation::Session &session, int listBoxId)
 {
     auto lines = session.Lines(listBoxId);
     return lines.empty() ? std::string() : lines.front();

@@ -42,7 +42,7 @@ struct Buttons {
     bool test, stop, reset, fix;
 };
 
-void ExpectButtons(const drive::Session &s, Buttons b, const char *state)
+void ExpectButtons(const automation::Session &s, Buttons b, const char *state)
 {
     EXPECT_EQ(s.EnabledIn(kMainCaption, IDC_TEST), b.test) << state << ": TEST";
     EXPECT_EQ(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS), b.stop) << state << ": StopClocks";
@@ -53,14 +53,14 @@ void ExpectButtons(const drive::Session &s, Buttons b, const char *state)
 }
 
 // TEST and OK on the warning: the test is Watching from 23:59:55.
-void StartWatching(drive::Session &s)
+void StartWatching(automation::Session &s)
 {
     s.Press(IDC_TEST);
     ASSERT_EQ(s.TopCaption(), kWarningCaption);
     s.PressIn(kWarningCaption, IDOK);
 }
 
-std::string Verdict(drive::Session &s)
+std::string Verdict(automation::Session &s)
 {
     s.Press(IDC_STOPCLOCKS);
     auto box = s.TopMessageBox();
@@ -69,7 +69,7 @@ std::string Verdict(drive::Session &s)
 
 TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.250"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.250"));
     StartToMainDialog(s);
     ExpectButtons(s, {true, false, false, true}, "Idle");
 
@@ -109,7 +109,7 @@ TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
 
 TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(2000);
@@ -135,7 +135,7 @@ TEST(RolloverTest, VerdictsOfTheProblemPcs)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.profile);
-        drive::Session s(Pc(c.profile, "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc(c.profile, "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         StartWatching(s);
         s.Advance(7000);
@@ -156,7 +156,7 @@ TEST(RolloverTest, VerdictsOfTheProblemPcs)
 
 TEST(RolloverTest, StoppedBeforeMidnightIsUnknown)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(2000);
@@ -166,7 +166,7 @@ TEST(RolloverTest, StoppedBeforeMidnightIsUnknown)
 
 TEST(RolloverTest, WaitingPastTheNextMidnightFails)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     // A day later, as far as every clock can tell.
@@ -178,7 +178,7 @@ TEST(RolloverTest, WaitingPastTheNextMidnightFails)
 
 TEST(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(3000);
@@ -201,7 +201,7 @@ TEST(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
 
 TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Press(IDC_TEST);
     s.PressIn(kWarningCaption, IDC_DONT_WARN);
@@ -218,7 +218,7 @@ TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
 
 TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Press(IDC_TEST);
     s.PressIn(kWarningCaption, IDC_DONT_WARN);
@@ -231,7 +231,7 @@ TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
 
 TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     // With its module gone the warning's template cannot be found: the dialog
     // call fails with -1, which must not count as OK.
@@ -246,7 +246,7 @@ TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
 
 TEST(RolloverTest, MainDialogStaysLiveUnderTheWarning)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Press(IDC_TEST);
     s.Advance(2000);
@@ -258,7 +258,7 @@ TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
 {
     for (bool closeCommand : {false, true}) {
         SCOPED_TRACE(closeCommand ? "close command" : "Close button");
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         // A record left by an earlier test must not come back.
         PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
         StartToMainDialog(s);
@@ -279,7 +279,7 @@ TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
 
 TEST(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(7000);
@@ -305,7 +305,7 @@ TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         StartWatching(s);
         s.Advance(7000);
@@ -329,7 +329,7 @@ TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
 
 TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     std::vector<unsigned char> old = Record(1998, 3, 0, 1, 8, 0, 0, 0);
     old.insert(old.end(), {0xDE, 0xAD, 0xBE, 0xEF});
     PlaceDateFile(old);
@@ -343,7 +343,7 @@ TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
 
 TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
     HANDLE other = CreateFileA("datesave.tmp", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, NULL);
@@ -364,7 +364,7 @@ TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
 
 TEST(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.500"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.500"));
     EXPECT_EQ(ReadDateFileAndRestoreDate(), 0) << "no file: nothing to restore";
     EXPECT_TRUE(DateFileBytes().empty()) << "the restore creates an empty file";
 

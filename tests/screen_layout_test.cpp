@@ -17,26 +17,26 @@
 namespace {
 
 using namespace uitest;
-using win32::CellRect;
-using win32::ControlKind;
+using user::CellRect;
+using user::ControlKind;
 
 struct Laid {
-    win32::DialogTemplate dlg;
-    std::vector<screen::LayoutItem> items;
-    screen::DialogLayout layout;
+    user::DialogTemplate dlg;
+    std::vector<user::LayoutItem> items;
+    user::DialogLayout layout;
 };
 
 Laid LayOut(int templateId)
 {
     Laid out;
-    const win32::Resource *r = win32::ModuleResources().Find(win32::ResourceName::From(RT_DIALOG),
-                                                             win32::ResourceName::From(MAKEINTRESOURCEA(templateId)));
-    out.dlg = win32::ParseDialogTemplate(r->data).value();
+    const kernel::Resource *r = kernel::ModuleResources().Find(kernel::ResourceName::From(RT_DIALOG),
+                                                             kernel::ResourceName::From(MAKEINTRESOURCEA(templateId)));
+    out.dlg = user::ParseDialogTemplate(r->data).value();
     for (const auto &item : out.dlg.items) {
-        screen::LayoutItem li;
-        const char *cls = item.windowClass.isOrdinal ? win32::PredefinedClassName(item.windowClass.ordinal)
+        user::LayoutItem li;
+        const char *cls = item.windowClass.isOrdinal ? user::PredefinedClassName(item.windowClass.ordinal)
                                                      : item.windowClass.text.c_str();
-        li.kind = win32::KindOf(cls, item.style);
+        li.kind = user::KindOf(cls, item.style);
         li.style = item.style;
         li.x = item.x;
         li.y = item.y;
@@ -45,7 +45,7 @@ Laid LayOut(int templateId)
         li.text = item.text.text;
         out.items.push_back(li);
     }
-    out.layout = screen::LayoutDialog(out.dlg.cx, out.dlg.cy, out.items);
+    out.layout = user::LayoutDialog(out.dlg.cx, out.dlg.cy, out.items);
     return out;
 }
 
@@ -111,8 +111,8 @@ TEST(ScreenLayout, ClockLinesFitTheirListBoxesAndSitBesideTheirLabels)
         EXPECT_TRUE(Holds(CellsOf(l, IDC_CLOCKS_GROUP), CellsOf(l, box)));
     }
     // The whole dialog fits an 80 x 24 terminal with its frame.
-    EXPECT_LE(l.layout.clientCols + screen::kFrameCols, 80);
-    EXPECT_LE(l.layout.clientRows + screen::kFrameRows, 24);
+    EXPECT_LE(l.layout.clientCols + user::kFrameCols, 80);
+    EXPECT_LE(l.layout.clientRows + user::kFrameRows, 24);
 }
 
 TEST(ScreenLayout, CheckBoxSitsInsideItsFrame)
@@ -124,11 +124,11 @@ TEST(ScreenLayout, CheckBoxSitsInsideItsFrame)
 TEST(ScreenLayout, TextWrapsBetweenWordsAndKeepsItsLineBreaks)
 {
     std::vector<std::string> lines;
-    int n = screen::WrapText("one two three\n\nfour", 8, [&](std::string_view s) { lines.emplace_back(s); });
+    int n = user::WrapText("one two three\n\nfour", 8, [&](std::string_view s) { lines.emplace_back(s); });
     EXPECT_EQ(n, 4);
     EXPECT_EQ(lines, (std::vector<std::string>{"one two", "three", "", "four"}));
     lines.clear();
-    screen::WrapText("abcdefghij", 4, [&](std::string_view s) { lines.emplace_back(s); });
+    user::WrapText("abcdefghij", 4, [&](std::string_view s) { lines.emplace_back(s); });
     EXPECT_EQ(lines, (std::vector<std::string>{"abcd", "efgh", "ij"}));
 }
 
@@ -147,9 +147,9 @@ protected:
     }
     void Render(int cols = 80, int rows = 24)
     {
-        win32::UserLock lock = win32::LockUser();
+        user::UserLock lock = user::LockUser();
         frame.Resize(cols, rows);
-        screen::RenderScreen(frame);
+        terminal::RenderScreen(frame);
     }
     // Where `text` starts on the frame.
     std::optional<std::pair<int, int>> Locate(const std::string &text)
@@ -166,8 +166,8 @@ protected:
         }
         return std::nullopt;
     }
-    drive::Session session;
-    screen::CellBuffer frame;
+    automation::Session session;
+    terminal::CellBuffer frame;
 };
 
 TEST_F(ScreenRender, ShowsTheClockLineWholeAndTheButtonsLooks)
@@ -179,15 +179,15 @@ TEST_F(ScreenRender, ShowsTheClockLineWholeAndTheButtonsLooks)
 
     auto stop = Locate("StopClocks");
     ASSERT_TRUE(stop);
-    EXPECT_TRUE(frame.At(stop->first, stop->second).attr & screen::kDim) << "disabled looks dim";
+    EXPECT_TRUE(frame.At(stop->first, stop->second).attr & terminal::kDim) << "disabled looks dim";
     auto close = Locate("Close");
     ASSERT_TRUE(close);
-    EXPECT_FALSE(frame.At(close->first, close->second).attr & screen::kDim);
+    EXPECT_FALSE(frame.At(close->first, close->second).attr & terminal::kDim);
 
     // TEST is the default button and has the focus.
     auto test = Locate("TEST");
     ASSERT_TRUE(test);
-    EXPECT_TRUE(frame.At(test->first, test->second).attr & screen::kReverse);
+    EXPECT_TRUE(frame.At(test->first, test->second).attr & terminal::kReverse);
     EXPECT_NE(text.find("<                  TEST                  >"), std::string::npos) << text;
 }
 
@@ -206,36 +206,36 @@ TEST_F(ScreenRender, MouseRegionsMapToTheControlsDrawnThere)
     auto close = Locate("Close");
     auto closeBox = Locate("[X]");
     ASSERT_TRUE(close && closeBox);
-    win32::UserLock lock = win32::LockUser();
-    screen::Hit onButton = screen::HitTest(close->first, close->second);
-    EXPECT_EQ(onButton.region, screen::Region::kControl);
-    EXPECT_EQ(onButton.hwnd, win32::FindChild(win32::Find(gSeen.dialog), IDC_CLOSE)->handle);
-    EXPECT_EQ(screen::HitTest(closeBox->first + 1, closeBox->second).region, screen::Region::kCloseBox);
-    EXPECT_EQ(screen::HitTest(0, 0).region, screen::Region::kNothing);
-    EXPECT_EQ(screen::ActionForRegion(screen::Region::kCloseBox), screen::Action::kClose);
-    EXPECT_EQ(screen::ActionForRegion(screen::Region::kControl), screen::Action::kClick);
+    user::UserLock lock = user::LockUser();
+    terminal::Hit onButton = terminal::HitTest(close->first, close->second);
+    EXPECT_EQ(onButton.region, terminal::Region::kControl);
+    EXPECT_EQ(onButton.hwnd, user::FindChild(user::Find(gSeen.dialog), IDC_CLOSE)->handle);
+    EXPECT_EQ(terminal::HitTest(closeBox->first + 1, closeBox->second).region, terminal::Region::kCloseBox);
+    EXPECT_EQ(terminal::HitTest(0, 0).region, terminal::Region::kNothing);
+    EXPECT_EQ(terminal::ActionForRegion(terminal::Region::kCloseBox), terminal::Action::kClose);
+    EXPECT_EQ(terminal::ActionForRegion(terminal::Region::kControl), terminal::Action::kClick);
 }
 
 TEST(ScreenKeys, KeysMapToActionsAndActionsToVirtualKeys)
 {
-    auto key = [](screen::Key k) {
-        screen::RawInput in;
-        in.kind = screen::RawInput::kKey;
+    auto key = [](terminal::Key k) {
+        terminal::RawInput in;
+        in.kind = terminal::RawInput::kKey;
         in.key = k;
-        return screen::ActionForInput(in);
+        return terminal::ActionForInput(in);
     };
-    EXPECT_EQ(key(screen::Key::kCtrlC), screen::Action::kClose);
-    EXPECT_EQ(key(screen::Key::kResize), screen::Action::kResize);
-    EXPECT_EQ(key(screen::Key::kOther), screen::Action::kNone);
+    EXPECT_EQ(key(terminal::Key::kCtrlC), terminal::Action::kClose);
+    EXPECT_EQ(key(terminal::Key::kResize), terminal::Action::kResize);
+    EXPECT_EQ(key(terminal::Key::kOther), terminal::Action::kNone);
     int vk = 0;
     bool shift = false;
-    ASSERT_TRUE(screen::KeyForAction(key(screen::Key::kBackTab), vk, shift));
+    ASSERT_TRUE(terminal::KeyForAction(key(terminal::Key::kBackTab), vk, shift));
     EXPECT_EQ(vk, VK_TAB);
     EXPECT_TRUE(shift);
-    ASSERT_TRUE(screen::KeyForAction(key(screen::Key::kEnter), vk, shift));
+    ASSERT_TRUE(terminal::KeyForAction(key(terminal::Key::kEnter), vk, shift));
     EXPECT_EQ(vk, VK_RETURN);
     EXPECT_FALSE(shift);
-    EXPECT_FALSE(screen::KeyForAction(screen::Action::kClose, vk, shift));
+    EXPECT_FALSE(terminal::KeyForAction(terminal::Action::kClose, vk, shift));
 }
 
 }  // namespace

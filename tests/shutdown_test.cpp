@@ -59,7 +59,7 @@ const char *Name(State state)
 // A test has set the clock, so an exit owes the saved date back.
 bool ClockSet(State state) { return state != State::kIdle && state != State::kConfirming; }
 
-void Reach(drive::Session &s, State state)
+void Reach(automation::Session &s, State state)
 {
     if (state == State::kIdle) return;
     s.Press(IDC_TEST);
@@ -89,7 +89,7 @@ const char *Name(Way way)
 bool IsEnd(Way way) { return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd; }
 
 // `main`: the main dialog's caption, which says when the fix runs.
-void TakeWayOut(drive::Session &s, Way way, const std::string &main)
+void TakeWayOut(automation::Session &s, Way way, const std::string &main)
 {
     switch (way) {
     case Way::kCloseButton: s.PressIn(main, IDC_CLOSE); break;
@@ -101,7 +101,7 @@ void TakeWayOut(drive::Session &s, Way way, const std::string &main)
     }
 }
 
-void ExpectIdle(const drive::Session &s, const char *when)
+void ExpectIdle(const automation::Session &s, const char *when)
 {
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_TEST)) << when;
     EXPECT_FALSE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS)) << when;
@@ -109,7 +109,7 @@ void ExpectIdle(const drive::Session &s, const char *when)
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_INSTALL_FIX)) << when;
 }
 
-bool InstallFix(drive::Session &s)
+bool InstallFix(automation::Session &s)
 {
     s.Press(IDC_INSTALL_FIX);
     if (s.TopMessageBox()) {
@@ -140,7 +140,7 @@ bool Within(Condition condition)
 
 // The program waits for the companion to end outside its loop; once it has,
 // the program gets on to its next message.
-void WaitForTheCompanionToEnd(drive::Session &s)
+void WaitForTheCompanionToEnd(automation::Session &s)
 {
     Within([] { return RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom); });
     s.Advance(1);
@@ -150,7 +150,7 @@ void WaitForTheCompanionToEnd(drive::Session &s)
 void CheckWayOut(State state, Way way, bool withFix)
 {
     SCOPED_TRACE(std::string(Name(state)) + ", " + Name(way) + (withFix ? ", fix running" : ""));
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
     if (withFix) {
@@ -229,7 +229,7 @@ TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
 {
     for (bool really : {false, true}) {
         SCOPED_TRACE(really ? "end of session" : "cancelled end of session");
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         Reach(s, State::kWatching);
         PlaceDateFile({});
@@ -252,7 +252,7 @@ TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
 {
     for (Way way : {Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd}) {
         SCOPED_TRACE(Name(way));
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         PlaceDateFile(kEarlierRecord);
         StartToMainDialog(s);
         pc::ChangeSetting("set-time", "denied");
@@ -292,7 +292,7 @@ TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
 
 TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
     Reach(s, State::kConfirming);
@@ -344,7 +344,7 @@ TEST(EndSession, ARefusalCallsOffAPoliteEndButNotAForcedOne)
     } cases[] = {{false, false, true}, {true, false, false}, {true, true, true}};
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.refuse ? "refused" : "agreed") + (c.forced ? ", forced" : ""));
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         gSeen = Seen{};
         gSeen.refuse = c.refuse;
         s.Start(&DialogMain);
@@ -380,7 +380,7 @@ TEST(EndSession, ExitWindowsEndsTheCallerTooAndRestartsUnlessItLogsOff)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE("flags " + std::to_string(c.flags));
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         GlobalAddAtomA(kCompanionAtom);
         const std::uint32_t boot = pc::BootCount();
         gExitFlags = c.flags;

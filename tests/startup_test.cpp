@@ -25,14 +25,14 @@ const char *const kNetworkWarning =
     "Network Software Detected\n\nTo test the machine you should log off from the network\n and remove network "
     "cables.\n\nIf you have done this click 'OK' otherwise click 'Cancel'.          \n\n";
 
-bool Shows(const drive::Session &s, const std::string &caption)
+bool Shows(const automation::Session &s, const std::string &caption)
 {
     auto captions = s.Captions();
     return std::find(captions.begin(), captions.end(), caption) != captions.end();
 }
 
 // The real companion on the session's PC, once it holds its atom.
-pid_t StartCompanion(const drive::Session &s)
+pid_t StartCompanion(const automation::Session &s)
 {
     pid_t pid = fork();
     if (pid == 0) {
@@ -61,7 +61,7 @@ int WaitForCompanion(pid_t pid)
 
 TEST(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
 {
-    drive::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
     GlobalAddAtomA(kCompanionAtom);
     s.Start();
     EXPECT_EQ(s.Captions(), std::vector<std::string>{kAboutCaption});
@@ -81,15 +81,15 @@ TEST(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
 {
     struct Way {
         const char *name;
-        void (*close)(drive::Session &);
+        void (*close)(automation::Session &);
     } ways[] = {
-        {"OK", [](drive::Session &s) { s.PressIn(kAboutCaption, IDOK); }},
-        {"Enter", [](drive::Session &s) { s.Key(VK_RETURN); }},
-        {"close box", [](drive::Session &s) { s.CloseCommand(); }},
+        {"OK", [](automation::Session &s) { s.PressIn(kAboutCaption, IDOK); }},
+        {"Enter", [](automation::Session &s) { s.Key(VK_RETURN); }},
+        {"close box", [](automation::Session &s) { s.CloseCommand(); }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         s.Start();
         s.Key(VK_ESCAPE);
         EXPECT_EQ(s.TopCaption(), kAboutCaption) << "Escape closed the About box";
@@ -102,7 +102,7 @@ TEST(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
 
 TEST(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
 {
-    drive::Session s(Pc("nt", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("nt", "2026-06-15 10:20:07.000"));
     s.Start();
     s.PressIn(kAboutCaption, IDOK);
     auto box = s.TopMessageBox();
@@ -122,7 +122,7 @@ TEST(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
 TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
 {
     {
-        drive::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
         s.Start();
         s.PressIn(kAboutCaption, IDOK);
         auto box = s.TopMessageBox();
@@ -134,7 +134,7 @@ TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
         EXPECT_EQ(s.ExitCode(), 0);
     }
     {
-        drive::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
         s.Start();
         s.PressIn(kAboutCaption, IDOK);
         s.Answer(IDOK);
@@ -146,7 +146,7 @@ TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
 
 TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     GlobalAddAtomA(kCompanionAtom);
     const std::uint32_t boot = pc::BootCount();
     s.Start();
@@ -166,7 +166,7 @@ TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
 
 TEST(Startup, YesToTheRestartEndsTheCompanionAndRestartsWindows)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     pid_t companion = StartCompanion(s);
     ASSERT_NE(GlobalFindAtomA(kCompanionAtom), 0) << "the companion did not start";
     const std::uint32_t boot = pc::BootCount();

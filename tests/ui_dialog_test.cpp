@@ -20,7 +20,7 @@ protected:
     }
     // GetFocus belongs to the program's thread; ask it there.
     int FocusedId() { return static_cast<int>(session.Send(gSeen.dialog, WM_USER + 7, 0, 0)); }
-    drive::Session session;
+    automation::Session session;
 };
 
 // WM_USER + 7 answers the id of the focused control, from the program's thread.
@@ -133,7 +133,7 @@ TEST_F(UiDialog, DisabledControlTakesNoInput)
 {
     StartMain(DisableLikeTheProgram);
     HWND stop = GetDlgItem(gSeen.dialog, IDC_STOPCLOCKS);
-    EXPECT_THROW(session.Press(IDC_STOPCLOCKS), drive::DriveError);
+    EXPECT_THROW(session.Press(IDC_STOPCLOCKS), automation::DriveError);
     // Neither a click that gets through to it nor BM_CLICK presses it.
     session.Post(stop, WM_LBUTTONDOWN, 1, 0);
     session.Post(stop, WM_LBUTTONUP, 0, 0);
@@ -209,7 +209,7 @@ TEST_F(UiDialog, OwnedDialogDisablesItsOwnerAndAnUnownedOneLeavesItLive)
     session.Press(IDC_HELP);
     EXPECT_EQ(session.TopCaption(), "About Tolvane");
     EXPECT_FALSE(IsWindowEnabled(main));
-    EXPECT_THROW(session.PressIn(" Tolvane", IDC_CLOSE), drive::DriveError);
+    EXPECT_THROW(session.PressIn(" Tolvane", IDC_CLOSE), automation::DriveError);
     session.PressIn("About Tolvane", IDOK);  // the recording procedure takes IDOK without ending
     session.CloseCommand();                  // WM_CLOSE ends it
     EXPECT_TRUE(IsWindowEnabled(main));
@@ -237,7 +237,7 @@ TEST_F(UiDialog, TemplatesThatCannotBeBuiltFailWithMinusOneAndAReason)
         if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) {
             missing = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, uitest::RecordingDlg, 0);
             missingError = GetLastError();
-            win32::UnregisterProgramClasses();
+            user::UnregisterProgramClasses();
             noClass = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_MAIN), nullptr, uitest::RecordingDlg, 0);
             noClassError = GetLastError();
         }

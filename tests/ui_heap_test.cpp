@@ -37,7 +37,7 @@ namespace {
 
 using namespace uitest;
 
-screen::CellBuffer gFrame;
+terminal::CellBuffer gFrame;
 
 void ReplaceLine(HWND dialog, int id, int second)
 {
@@ -55,7 +55,7 @@ int WINAPI CountingProgram(HINSTANCE instance, HINSTANCE previous, LPSTR command
 
 TEST(UiHeap, SteadyClockTickAllocatesNothing)
 {
-    drive::Session session;
+    automation::Session session;
     Reset(IDD_MAIN);
     gFrame.Resize(80, 24);
     int second = 0;
@@ -64,8 +64,8 @@ TEST(UiHeap, SteadyClockTickAllocatesNothing)
         if (message != WM_TIMER) return false;
         second = (second + 1) % 60;
         for (int id : {IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_LOCAL_LINE, IDC_UTC_LINE}) ReplaceLine(hwnd, id, second);
-        win32::UserLock lock = win32::LockUser();
-        screen::RenderScreen(gFrame);
+        user::UserLock lock = user::LockUser();
+        terminal::RenderScreen(gFrame);
         return false;
     };
     session.Start(CountingProgram);
@@ -86,7 +86,7 @@ int WINAPI CountingWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command
 
 TEST(UiHeap, ProgramsClockTickAllocatesNothing)
 {
-    drive::Session session;
+    automation::Session session;
     session.Start(CountingWinMain);
     session.PressIn("About Tolvane", IDOK);
     session.Advance(2000);

@@ -17,7 +17,7 @@ struct Box {
 };
 
 // Opens `box` from the main dialog's Help command; `answer` gets its result.
-void StartWithBox(drive::Session &session, const Box &box, int &answer)
+void StartWithBox(automation::Session &session, const Box &box, int &answer)
 {
     Reset(IDD_MAIN);
     gHook = [box, &answer](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
@@ -46,7 +46,7 @@ TEST(UiMessageBox, EnterAnswersTheDefaultButton)
         {MB_RETRYCANCEL, IDRETRY},
     };
     for (const Case &c : cases) {
-        drive::Session session;
+        automation::Session session;
         int answer = -1;
         StartWithBox(session, {"Question", "Caption", c.type}, answer);
         session.Press(IDC_HELP);
@@ -69,7 +69,7 @@ TEST(UiMessageBox, EscapeAndTheCloseCommandAnswerLikeTheCloseBox)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << (c.close ? " close" : " escape"));
-        drive::Session session;
+        automation::Session session;
         int answer = -1;
         StartWithBox(session, {"Question", "Caption", c.type}, answer);
         session.Press(IDC_HELP);
@@ -87,7 +87,7 @@ TEST(UiMessageBox, EscapeAndTheCloseCommandAnswerLikeTheCloseBox)
 
 TEST(UiMessageBox, RecordKeepsTextCaptionTypeAndAnswer)
 {
-    drive::Session session;
+    automation::Session session;
     int answer = 0;
     StartWithBox(session, {"Date Restored", "Tolvane -  End Session", MB_ICONINFORMATION | MB_TOPMOST}, answer);
     session.Press(IDC_HELP);
@@ -101,12 +101,12 @@ TEST(UiMessageBox, RecordKeepsTextCaptionTypeAndAnswer)
     session.Answer(IDOK);
     ASSERT_EQ(session.MessageBoxes().size(), 1u);
     EXPECT_EQ(session.MessageBoxes()[0].answer, IDOK);
-    EXPECT_THROW(session.Answer(IDOK), drive::DriveError);  // none open any more
+    EXPECT_THROW(session.Answer(IDOK), automation::DriveError);  // none open any more
 }
 
 TEST(UiMessageBox, TopmostBoxStaysAboveAWindowThatIsActivated)
 {
-    drive::Session session;
+    automation::Session session;
     int answer = 0;
     StartWithBox(session, {"On top", "Topmost", MB_OK | MB_TOPMOST}, answer);
     session.Press(IDC_INSTALL_FIX);  // no owner: the main dialog stays live
@@ -119,7 +119,7 @@ TEST(UiMessageBox, TopmostBoxStaysAboveAWindowThatIsActivated)
 
 TEST(UiMessageBox, TextIsShownWholeWithItsLineBreaksAndIconMarker)
 {
-    drive::Session session;
+    automation::Session session;
     int answer = 0;
     StartWithBox(session,
                  {"The Fix software was running before you started Tolvane !\n\nRestarting means you will lose any "
@@ -137,7 +137,7 @@ TEST(UiMessageBox, TextIsShownWholeWithItsLineBreaksAndIconMarker)
 
 TEST(UiMessageBox, BeepsAreCounted)
 {
-    drive::Session session;
+    automation::Session session;
     Reset(IDD_MAIN);
     gHook = [](HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
         if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) MessageBeep(0);

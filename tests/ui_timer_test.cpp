@@ -10,7 +10,7 @@ namespace {
 
 using namespace uitest;
 
-void StartWithTimer(drive::Session &session, UINT period = 200)
+void StartWithTimer(automation::Session &session, UINT period = 200)
 {
     Reset(IDD_MAIN);
     gInit = [period](HWND hwnd) { SetTimer(hwnd, 1, period, nullptr); };
@@ -19,7 +19,7 @@ void StartWithTimer(drive::Session &session, UINT period = 200)
 
 TEST(UiTimer, TicksKeepTheirPeriodAsTimeMovesInSmallSteps)
 {
-    drive::Session session;
+    automation::Session session;
     StartWithTimer(session);
     session.Advance(199);
     EXPECT_EQ(gSeen.timers, 0);
@@ -32,7 +32,7 @@ TEST(UiTimer, TicksKeepTheirPeriodAsTimeMovesInSmallSteps)
 
 TEST(UiTimer, ExpiriesMissedInOneJumpCoalesceIntoOneMessage)
 {
-    drive::Session session;
+    automation::Session session;
     StartWithTimer(session);
     pc::AdvanceVirtualTime(1'100'000'000);  // 1.1 s at once: five expiries missed
     session.Post(gSeen.dialog, WM_NULL, 0, 0);
@@ -47,7 +47,7 @@ TEST(UiTimer, ExpiriesMissedInOneJumpCoalesceIntoOneMessage)
 
 TEST(UiTimer, KillTimerStopsItAndSettingItAgainRestartsThePeriod)
 {
-    drive::Session session;
+    automation::Session session;
     StartWithTimer(session);
     gHook = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
         if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) KillTimer(hwnd, 1);
@@ -74,7 +74,7 @@ void CALLBACK CountTick(HWND, UINT message, UINT_PTR, DWORD)
 
 TEST(UiTimer, TimerWithAProcedureCallsItInsteadOfTheWindow)
 {
-    drive::Session session;
+    automation::Session session;
     Reset(IDD_MAIN);
     gProcTicks = 0;
     UINT_PTR id = 0;
@@ -88,7 +88,7 @@ TEST(UiTimer, TimerWithAProcedureCallsItInsteadOfTheWindow)
 
 TEST(UiTimer, NestedMessageBoxKeepsTheTimerTicking)
 {
-    drive::Session session;
+    automation::Session session;
     StartWithTimer(session);
     int answer = 0;
     bool ownerEnabledDuringBox = true;

@@ -37,7 +37,7 @@
 #include "user/session_end.h"
 #include "user/window.h"
 
-namespace drive {
+namespace automation {
 
 namespace {
 
@@ -69,7 +69,7 @@ struct Session::Impl {
     PcSetup setup;
     std::string root, cwd, oldCwd;
     std::thread thread;
-    std::shared_ptr<win32::Queue> queue;
+    std::shared_ptr<user::Queue> queue;
     clockid_t cpuClock{};
     bool started = false;
     bool finished = false;  // under the user lock
@@ -77,7 +77,7 @@ struct Session::Impl {
     std::atomic<bool> endedBySession{false};
     std::atomic<int> exitCode{0};
     int cols = 80, rows = 24;
-    mutable screen::CellBuffer frame;
+    mutable terminal::CellBuffer frame;
 
     // Kept by the hooks the session installs, under the user lock. `requested`
     // counts what the program's queue was handed; when its thread finds
@@ -93,11 +93,11 @@ struct Session::Impl {
     };
     std::vector<ShownBox> boxes;
     int beeps = 0;
-    win32::UserHooks hooksBefore;
+    user::UserHooks hooksBefore;
 
-    win32::UserHooks Hooks()
+    user::UserHooks Hooks()
     {
-        win32::UserHooks hooks;
+        user::UserHooks hooks;
         hooks.messageBoxShown = [this](HWND box, const std::string &text, const std::string &caption, UINT type) {
             boxes.push_back({MessageBoxRecord{text, caption, type, 0}, box});
         };
@@ -109,10 +109,10 @@ struct Session::Impl {
                 }
         };
         hooks.beep = [this](UINT) { ++beeps; };
-        hooks.queueNotified = [this](const win32::Queue &q) {
+        hooks.queueNotified = [this](const user::Queue &q) {
             if (&q == queue.get()) ++requested;
         };
-        hooks.queueIdle = [this](const win32::Queue &q, bool nowIdle) {
+        hooks.queueIdle = [this](const user::Queue &q, bool nowIdle) {
             if (&q != queue.get()) return;
             if (nowIdle) acknowledged = requested;
             idle = nowIdle;
@@ -122,7 +122,7 @@ struct Session::Impl {
     }
 
     // With the lock held: the open message box `w`, if it is one.
-    const ShownBox *OpenBox(const win32::Window *w) const
+    const ShownBox *OpenBox(const user::Window *w) const
     {
         for (const ShownBox &shown : boxes)
             if (shown.hwnd && shown.hwnd == w->handle) return &shown;
@@ -132,7 +132,7 @@ struct Session::Impl {
     // With the lock held: waits until the program has taken what `seq`
     // counts and waits again, has ended, or is blocked outside a loop.
     // False when it returned because the program is blocked.
-    bool WaitIdle(win32::UserLock &lock, std::uint64_t seq)
+    bool WaitIdle(user::UserLock &lock, std::uint64_t seq)
     {
         auto done = [&] { return finished || (idle && acknowledged >= seq); };
         const auto deadline = Clock::now() + kSafetyBound;
@@ -154,23 +154,23 @@ struct Session::Impl {
         return true;
     }
 
-    std::uint64_t Hand(const win32::InputEvent &event, win32::UserLock &)
+    std::uint64_t Hand(const user::InputEvent &event, user::UserLock &)
     {
         if (finished) throw DriveError("the program has ended; nothing takes input any more");
-        win32::PostInputLocked(*queue, event);
+        user::PostInputLocked(*queue, event);
         return requested;
     }
 
-    void Act(const win32::InputEvent &event)
+    void Act(const user::InputEvent &event)
     {
-        win32::UserLock lock = win32::LockUser();
+        user::UserLock lock = user::LockUser();
         WaitIdle(lock, Hand(event, lock));
     }
 };
 
 namespace {
 
-std::string Describe(win32::Window *w)
+std::string Describe(user::Window *w)
 {
     return "'" + w->text + "'";
 }
@@ -178,8 +178,8 @@ std::string Describe(win32::Window *w)
 std::string OpenWindows()
 {
     std::string list;
-    for (HWND h : win32::State().zOrder) {
-        win32::Window *w = win32::Find(h);
+    for (HWND h : user::State().zOrder) {
+        user::Window *w = user::Find(h);
         if (!w || !w->Visible()) continue;
         if (!list.empty()) list += ", ";
         list += Describe(w);
@@ -189,35 +189,35 @@ std::string OpenWindows()
 
 // Visible top-level windows, topmost first.
 template <typename Fn>
-win32::Window *TopmostWhere(Fn accept)
+user::Window *TopmostWhere(Fn accept)
 {
-    auto &z = win32::State().zOrder;
+    auto &z = user::State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it) {
-        win32::Window *w = win32::Find(*it);
+        user::Window *w = user::Find(*it);
         if (w && w->Visible() && accept(w)) return w;
     }
     return nullptr;
 }
 
-win32::Window *ControlIn(win32::Window *top, int id)
+user::Window *ControlIn(user::Window *top, int id)
 {
-    win32::Window *c = win32::FindChild(top, id);
+    user::Window *c = user::FindChild(top, id);
     return c && c->Visible() ? c : nullptr;
 }
 
-win32::Window *TopmostWithControl(int id)
+user::Window *TopmostWithControl(int id)
 {
-    return TopmostWhere([&](win32::Window *w) { return ControlIn(w, id) != nullptr; });
+    return TopmostWhere([&](user::Window *w) { return ControlIn(w, id) != nullptr; });
 }
 
-win32::Window *WindowCaptioned(const std::string &caption)
+user::Window *WindowCaptioned(const std::string &caption)
 {
-    return TopmostWhere([&](win32::Window *w) { return w->text == caption; });
+    return TopmostWhere([&](user::Window *w) { return w->text == caption; });
 }
 
-win32::Window *ControlOrThrow(win32::Window *top, int id, const std::string &where)
+user::Window *ControlOrThrow(user::Window *top, int id, const std::string &where)
 {
-    win32::Window *c = top ? ControlIn(top, id) : nullptr;
+    user::Window *c = top ? ControlIn(top, id) : nullptr;
     if (!c) throw DriveError("no control " + std::to_string(id) + " in " + where + "; open windows: " + OpenWindows());
     return c;
 }
@@ -227,7 +227,7 @@ win32::Window *ControlOrThrow(win32::Window *top, int id, const std::string &whe
 Session::Session(PcSetup setup) : impl_(new Impl)
 {
     impl_->setup = std::move(setup);
-    char pattern[] = "/tmp/tolvane-drive-XXXXXX";
+    char pattern[] = "/tmp/tolvane-automation-XXXXXX";
     if (!mkdtemp(pattern)) throw DriveError("cannot make a temporary directory for the session");
     impl_->root = pattern;
     pcDir_ = impl_->root + "/pc";
@@ -235,7 +235,7 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     std::filesystem::create_directories(impl_->cwd);
     if (impl_->setup.programDirectory.empty()) impl_->setup.programDirectory = impl_->root + "/program";
     std::filesystem::create_directories(impl_->setup.programDirectory);
-    impl_->processesBefore = win32::StartedProcessCount();
+    impl_->processesBefore = kernel::StartedProcessCount();
 
     pc::CreateOptions options;
     options.profile = impl_->setup.profile;
@@ -249,14 +249,14 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     impl_->oldCwd = std::filesystem::current_path().string();
     std::filesystem::current_path(impl_->cwd);
     // Each session is a fresh program: no classes of the last.
-    win32::UnregisterProgramClasses();
-    impl_->hooksBefore = win32::InstallUserHooks(impl_->Hooks());
+    user::UnregisterProgramClasses();
+    impl_->hooksBefore = user::InstallUserHooks(impl_->Hooks());
     {
         // and a terminal of the session's size, whatever the last one left.
-        win32::UserLock lock = win32::LockUser();
-        win32::ChangeScreenSizeLocked(impl_->cols, impl_->rows);
+        user::UserLock lock = user::LockUser();
+        user::ChangeScreenSizeLocked(impl_->cols, impl_->rows);
     }
-    win32::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
+    kernel::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
 }
 
 const std::string &Session::ProgramDirectory() const { return impl_->setup.programDirectory; }
@@ -267,7 +267,7 @@ Session::~Session()
         for (int round = 0; round < 20 && Running(); ++round) {
             // Still running after an orderly attempt: perhaps waiting for a
             // child that will not end.
-            if (round > 0) win32::TerminateStartedProcesses(impl_->processesBefore);
+            if (round > 0) kernel::TerminateStartedProcesses(impl_->processesBefore);
             try {
                 if (TopMessageBox()) Key(VK_RETURN);
                 else CloseCommand();
@@ -276,21 +276,21 @@ Session::~Session()
         }
         if (Running()) {
             // A last resort: WM_QUIT ends every modal loop.
-            win32::UserLock lock = win32::LockUser();
-            win32::QuitQueueLocked(*impl_->queue, 0);
+            user::UserLock lock = user::LockUser();
+            user::QuitQueueLocked(*impl_->queue, 0);
         }
         auto deadline = Clock::now() + kSafetyBound;
         while (Running() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (Running()) {
-            std::fprintf(stderr, "drive: the program would not end; leaving its thread behind\n");
+            std::fprintf(stderr, "automation: the program would not end; leaving its thread behind\n");
             impl_->thread.detach();
         } else {
             impl_->thread.join();
         }
     }
-    win32::TerminateStartedProcesses(impl_->processesBefore);
-    win32::InstallUserHooks(std::move(impl_->hooksBefore));
-    win32::OverrideModuleFileName("");
+    kernel::TerminateStartedProcesses(impl_->processesBefore);
+    user::InstallUserHooks(std::move(impl_->hooksBefore));
+    kernel::OverrideModuleFileName("");
     std::error_code ignored;
     std::filesystem::current_path(impl_->oldCwd, ignored);
     std::filesystem::remove_all(impl_->root, ignored);
@@ -304,8 +304,8 @@ void Session::Start(EntryPoint entry)
     std::atomic<bool> ready{false};
     impl_->thread = std::thread([this, entry, &ready] {
         {
-            win32::UserLock lock = win32::LockUser();
-            impl_->queue = win32::CurrentQueue();
+            user::UserLock lock = user::LockUser();
+            impl_->queue = user::CurrentQueue();
         }
         pthread_getcpuclockid(pthread_self(), &impl_->cpuClock);
         ready = true;
@@ -313,23 +313,23 @@ void Session::Start(EntryPoint entry)
         int code = 0;
         try {
             code = entry(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
-        } catch (const win32::ProgramEnded &) {
+        } catch (const user::ProgramEnded &) {
             impl_->endedBySession = true;
         }
         impl_->exitCode = code;
-        win32::UserLock lock = win32::LockUser();
+        user::UserLock lock = user::LockUser();
         impl_->finished = true;
         impl_->idleChanged.notify_all();
     });
     while (!ready) std::this_thread::yield();
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     impl_->WaitIdle(lock, 0);
 }
 
 bool Session::Running() const
 {
     if (!impl_->started) return false;
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     return !impl_->finished;
 }
 
@@ -339,45 +339,45 @@ bool Session::EndedBySessionEnd() const { return impl_->endedBySession; }
 
 void Session::Press(int id)
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *top = TopmostWhere([&](win32::Window *w) {
-        win32::Window *c = ControlIn(w, id);
-        return c && win32::TakesInput(c);
+    user::UserLock lock = user::LockUser();
+    user::Window *top = TopmostWhere([&](user::Window *w) {
+        user::Window *c = ControlIn(w, id);
+        return c && user::TakesInput(c);
     });
     if (!top) {
-        win32::Window *any = TopmostWithControl(id);
+        user::Window *any = TopmostWithControl(id);
         if (!any) throw DriveError("no open window has control " + std::to_string(id) + "; open windows: " + OpenWindows());
-        win32::Window *c = ControlIn(any, id);
+        user::Window *c = ControlIn(any, id);
         throw DriveError("control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(any) +
                          (c->Enabled() ? " cannot be pressed: its window is disabled (a modal box is open?)" : " is disabled"));
     }
-    win32::Window *c = ControlIn(top, id);
-    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, c->handle}, lock));
+    user::Window *c = ControlIn(top, id);
+    impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kButtonDown, 0, false, c->handle}, lock));
 }
 
 void Session::PressIn(const std::string &caption, int id)
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *top = WindowCaptioned(caption);
+    user::UserLock lock = user::LockUser();
+    user::Window *top = WindowCaptioned(caption);
     if (!top) throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
-    win32::Window *c = ControlOrThrow(top, id, Describe(top));
-    if (!win32::TakesInput(c))
+    user::Window *c = ControlOrThrow(top, id, Describe(top));
+    if (!user::TakesInput(c))
         throw DriveError("control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(top) +
                          (c->Enabled() ? " cannot be pressed: its window is disabled" : " is disabled"));
-    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, c->handle}, lock));
+    impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kButtonDown, 0, false, c->handle}, lock));
 }
 
-void Session::Key(int vk, bool shift) { impl_->Act({win32::InputEvent::kKeyDown, vk, shift, nullptr}); }
+void Session::Key(int vk, bool shift) { impl_->Act({user::InputEvent::kKeyDown, vk, shift, nullptr}); }
 
-void Session::CloseCommand() { impl_->Act({win32::InputEvent::kClose, 0, false, nullptr}); }
+void Session::CloseCommand() { impl_->Act({user::InputEvent::kClose, 0, false, nullptr}); }
 
 void Session::Answer(int id)
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *top = TopmostWhere([&](win32::Window *w) { return impl_->OpenBox(w) != nullptr; });
+    user::UserLock lock = user::LockUser();
+    user::Window *top = TopmostWhere([&](user::Window *w) { return impl_->OpenBox(w) != nullptr; });
     if (!top) throw DriveError("no message box is open; open windows: " + OpenWindows());
-    win32::Window *button = ControlOrThrow(top, id, "the message box " + Describe(top));
-    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kButtonDown, 0, false, button->handle}, lock));
+    user::Window *button = ControlOrThrow(top, id, "the message box " + Describe(top));
+    impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kButtonDown, 0, false, button->handle}, lock));
 }
 
 void Session::Advance(int milliseconds)
@@ -388,7 +388,7 @@ void Session::Advance(int milliseconds)
     bool blocked = false;
     while (remaining > 0) {
         std::int64_t step = std::min(remaining, kMaxStepNs);
-        win32::UserLock lock = win32::LockUser();
+        user::UserLock lock = user::LockUser();
         if (!impl_->finished) {
             std::int64_t due = impl_->queue->timers.NextDue() - pc::Now();
             if (due > 0 && due < step) step = due;
@@ -399,7 +399,7 @@ void Session::Advance(int milliseconds)
         remaining -= step;
         lock.lock();
         if (!impl_->finished) {
-            win32::NotifyQueueLocked(*impl_->queue);
+            user::NotifyQueueLocked(*impl_->queue);
             blocked = !impl_->WaitIdle(lock, impl_->requested);
         }
     }
@@ -409,70 +409,70 @@ void Session::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!PostMessageA(hwnd, message, wParam, lParam))
         throw DriveError("cannot post message " + std::to_string(message) + ": no such window");
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     impl_->WaitIdle(lock, impl_->requested);
 }
 
 LRESULT Session::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
-    if (!win32::SendToOtherThread(hwnd, message, wParam, lParam, result, 5000))
+    if (!user::SendToOtherThread(hwnd, message, wParam, lParam, result, 5000))
         throw DriveError("message " + std::to_string(message) + " was not answered within 5 s (no such window, or "
                          "the program is blocked)");
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     impl_->WaitIdle(lock, impl_->requested);
     return result;
 }
 
 void Session::Wheel(const std::string &caption, int notches)
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *top = WindowCaptioned(caption);
+    user::UserLock lock = user::LockUser();
+    user::Window *top = WindowCaptioned(caption);
     if (!top) throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
-    impl_->WaitIdle(lock, impl_->Hand({win32::InputEvent::kWheel, notches, false, top->handle}, lock));
+    impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kWheel, notches, false, top->handle}, lock));
 }
 
 void Session::Click(int column, int row)
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     // Where the windows are is where the terminal last drew them.
     if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
         impl_->frame.Resize(impl_->cols, impl_->rows);
-    screen::RenderScreen(impl_->frame);
-    const screen::Hit hit = screen::HitTest(column, row);
+    terminal::RenderScreen(impl_->frame);
+    const terminal::Hit hit = terminal::HitTest(column, row);
     if (!hit.hwnd)
         throw DriveError("nothing to click at column " + std::to_string(column) + ", row " + std::to_string(row));
-    const auto kind = screen::ActionForRegion(hit.region) == screen::Action::kClose ? win32::InputEvent::kClose
-                                                                                    : win32::InputEvent::kButtonDown;
+    const auto kind = terminal::ActionForRegion(hit.region) == terminal::Action::kClose ? user::InputEvent::kClose
+                                                                                    : user::InputEvent::kButtonDown;
     impl_->WaitIdle(lock, impl_->Hand({kind, 0, false, hit.hwnd, column, row}, lock));
 }
 
 void Session::EndSession(bool really, bool forced)
 {
-    using win32::SessionEnd;
-    win32::UserLock lock = win32::LockUser();
+    using user::SessionEnd;
+    user::UserLock lock = user::LockUser();
     if (impl_->finished) throw DriveError("the program has ended; there is no session to end");
-    win32::RequestSessionEndLocked(*impl_->queue, !really ? SessionEnd::kCancelled
+    user::RequestSessionEndLocked(*impl_->queue, !really ? SessionEnd::kCancelled
                                                   : forced ? SessionEnd::kForced : SessionEnd::kEnding);
     impl_->WaitIdle(lock, impl_->requested);
 }
 
 void Session::Resize(int columns, int rows)
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     impl_->cols = columns;
     impl_->rows = rows;
-    win32::ChangeScreenSizeLocked(columns, rows);
+    user::ChangeScreenSizeLocked(columns, rows);
     // The windows fit themselves to it when the program next takes messages.
     if (impl_->queue && !impl_->finished) impl_->WaitIdle(lock, impl_->requested);
 }
 
 std::vector<std::string> Session::Captions() const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     std::vector<std::string> out;
-    for (HWND h : win32::State().zOrder)
-        if (win32::Window *w = win32::Find(h); w && w->Visible()) out.push_back(w->text);
+    for (HWND h : user::State().zOrder)
+        if (user::Window *w = user::Find(h); w && w->Visible()) out.push_back(w->text);
     return out;
 }
 
@@ -484,61 +484,61 @@ std::string Session::TopCaption() const
 
 HWND Session::Window(const std::string &caption) const
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *w = WindowCaptioned(caption);
+    user::UserLock lock = user::LockUser();
+    user::Window *w = WindowCaptioned(caption);
     return w ? w->handle : nullptr;
 }
 
 std::string Session::Text(int id) const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     return ControlOrThrow(TopmostWithControl(id), id, "any open window")->text;
 }
 
 std::string Session::TextIn(const std::string &caption, int id) const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     return ControlOrThrow(WindowCaptioned(caption), id, "'" + caption + "'")->text;
 }
 
 bool Session::Enabled(int id) const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     return ControlOrThrow(TopmostWithControl(id), id, "any open window")->Enabled();
 }
 
 bool Session::EnabledIn(const std::string &caption, int id) const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     return ControlOrThrow(WindowCaptioned(caption), id, "'" + caption + "'")->Enabled();
 }
 
 bool Session::Checked(int id) const
 {
-    win32::UserLock lock = win32::LockUser();
-    const win32::Window *c = ControlOrThrow(TopmostWithControl(id), id, "any open window");
-    return (win32::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE)) == BST_CHECKED;
+    user::UserLock lock = user::LockUser();
+    const user::Window *c = ControlOrThrow(TopmostWithControl(id), id, "any open window");
+    return (user::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE)) == BST_CHECKED;
 }
 
 std::vector<std::string> Session::Lines(int listBoxId) const
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *c = ControlOrThrow(TopmostWithControl(listBoxId), listBoxId, "any open window");
-    const win32::ListBoxView list = win32::ListBoxViewLocked(*c);
+    user::UserLock lock = user::LockUser();
+    user::Window *c = ControlOrThrow(TopmostWithControl(listBoxId), listBoxId, "any open window");
+    const user::ListBoxView list = user::ListBoxViewLocked(*c);
     return std::vector<std::string>(list.lines.begin(), list.lines.end());
 }
 
 std::optional<MessageBoxRecord> Session::TopMessageBox() const
 {
-    win32::UserLock lock = win32::LockUser();
-    win32::Window *top = TopmostWhere([&](win32::Window *w) { return impl_->OpenBox(w) != nullptr; });
+    user::UserLock lock = user::LockUser();
+    user::Window *top = TopmostWhere([&](user::Window *w) { return impl_->OpenBox(w) != nullptr; });
     if (!top) return std::nullopt;
     return impl_->OpenBox(top)->record;
 }
 
 const std::vector<MessageBoxRecord> &Session::MessageBoxes() const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     boxes_.clear();
     for (const Impl::ShownBox &shown : impl_->boxes) boxes_.push_back(shown.record);
     return boxes_;
@@ -546,23 +546,23 @@ const std::vector<MessageBoxRecord> &Session::MessageBoxes() const
 
 int Session::Beeps() const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     return impl_->beeps;
 }
 
 std::string Session::Screen() const
 {
-    win32::UserLock lock = win32::LockUser();
+    user::UserLock lock = user::LockUser();
     if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
         impl_->frame.Resize(impl_->cols, impl_->rows);
-    screen::RenderScreen(impl_->frame);
+    terminal::RenderScreen(impl_->frame);
     return impl_->frame.ToText();
 }
 
 std::optional<HelpWindowRecord> Session::HelpWindow() const
 {
-    win32::UserLock lock = win32::LockUser();
-    std::optional<win32::HelpWindowView> view = win32::HelpWindowLocked();
+    user::UserLock lock = user::LockUser();
+    std::optional<user::HelpWindowView> view = user::HelpWindowLocked();
     if (!view) return std::nullopt;
     HelpWindowRecord record;
     record.caption = view->caption;
@@ -578,4 +578,4 @@ std::optional<HelpWindowRecord> Session::HelpWindow() const
     return record;
 }
 
-}  // namespace drive
+}  // namespace automation

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace drive {
+namespace automation {
 
 // An action that cannot be done as asked (a control absent or disabled, no
 // message box to answer) or a program that stops responding.
@@ -115,4 +115,4 @@ private:
     mutable std::vector<MessageBoxRecord> boxes_;
 };
 
-}  // namespace drive
+}  // namespace automation

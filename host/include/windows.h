@@ -1,6 +1,7 @@
 /* The host's Win32 subset: the types, constants and functions that Tolvane and
  * faltrem use, with Win32's real names, values and signatures, so the program
- * compiles unchanged against this header or MinGW's. Implemented in host/win32. */
+ * compiles unchanged against this header or MinGW's. Implemented in host/kernel
+ * and host/user. */
 #ifndef TOLVANE_HOST_WINDOWS_H
 #define TOLVANE_HOST_WINDOWS_H
 
@@ -613,7 +614,7 @@ int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
 #define IsDialogMessage IsDialogMessageA
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
 
-/* The program's entry point; host/win32's main() calls it. */
+/* The program's entry point; host/tools/program_main.cpp's main() calls it. */
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
 #ifdef __cplusplus

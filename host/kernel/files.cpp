@@ -16,7 +16,7 @@
 
 namespace {
 
-class FileObject : public win32::KernelObject {
+class FileObject : public kernel::KernelObject {
 public:
     FileObject(int fd, bool canRead, bool canWrite) : fd(fd), canRead(canRead), canWrite(canWrite) {}
     ~FileObject() override { close(fd); }
@@ -129,7 +129,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     int flags = O_CLOEXEC | O_NOCTTY | (canWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     mode_t mode = dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY ? 0444 : 0666;
 
-    std::string path = win32::HostPathOf(lpFileName);
+    std::string path = kernel::HostPathOf(lpFileName);
     bool created;
     int fd = OpenForDisposition(path, flags, mode, dwCreationDisposition, created);
     if (fd < 0) {
@@ -161,7 +161,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
             return discard(ErrorFromErrno(errno));
     }
 
-    HANDLE handle = win32::InsertHandle(std::make_shared<FileObject>(fd, canRead, canWrite));
+    HANDLE handle = kernel::InsertHandle(std::make_shared<FileObject>(fd, canRead, canWrite));
     if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
         SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -196,7 +196,7 @@ void Complete(LPOVERLAPPED overlapped, DWORD status, DWORD done)
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
 {
-    auto file = win32::LookupHandleAs<FileObject>(hFile);
+    auto file = kernel::LookupHandleAs<FileObject>(hFile);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -244,7 +244,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped)
 {
-    auto file = win32::LookupHandleAs<FileObject>(hFile);
+    auto file = kernel::LookupHandleAs<FileObject>(hFile);
     if (!file) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

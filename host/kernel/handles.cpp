@@ -6,7 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
-namespace win32 {
+namespace kernel {
 
 namespace {
 
@@ -50,11 +50,11 @@ bool RemoveHandle(HANDLE handle)
     return true;
 }
 
-}  // namespace win32
+}  // namespace kernel
 
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
-    if (!win32::RemoveHandle(hObject)) {
+    if (!kernel::RemoveHandle(hObject)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

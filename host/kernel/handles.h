@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-namespace win32 {
+namespace kernel {
 
 class KernelObject {
 public:
@@ -34,4 +34,4 @@ bool RemoveHandleAs(HANDLE handle)
     return LookupHandleAs<T>(handle) && RemoveHandle(handle);
 }
 
-}  // namespace win32
+}  // namespace kernel

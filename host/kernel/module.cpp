@@ -24,13 +24,13 @@ std::string gOverride;
 
 }  // namespace
 
-void win32::OverrideModuleFileName(const std::string &path)
+void kernel::OverrideModuleFileName(const std::string &path)
 {
     std::lock_guard lock(gOverrideMutex);
     gOverride = path;
 }
 
-std::string win32::ModuleFileName()
+std::string kernel::ModuleFileName()
 {
     {
         std::lock_guard lock(gOverrideMutex);
@@ -56,7 +56,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    std::string module = win32::ModuleFileName();
+    std::string module = kernel::ModuleFileName();
     const char *path = module.c_str();
     std::size_t length = module.size();
     if (module.empty()) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace win32 {
+namespace kernel {
 
 // Makes GetModuleFileNameA(NULL) report `path` instead of this executable, so
 // that a program run in-process by a test has a program directory of the
@@ -13,4 +13,4 @@ void OverrideModuleFileName(const std::string &path);
 // The full host path of the module's file, as long as it is ("" if unknown).
 std::string ModuleFileName();
 
-}  // namespace win32
+}  // namespace kernel

@@ -20,7 +20,7 @@
 
 namespace {
 
-class MutexObject : public win32::KernelObject {
+class MutexObject : public kernel::KernelObject {
 public:
     explicit MutexObject(int fd) : fd(fd) {}
     ~MutexObject() override
@@ -82,7 +82,7 @@ extern "C" HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner,
     if (bInitialOwner) return Fail(ERROR_NOT_SUPPORTED);
     if (!lpName) {
         SetLastError(ERROR_SUCCESS);
-        return win32::InsertHandle(std::make_shared<MutexObject>(-1));
+        return kernel::InsertHandle(std::make_shared<MutexObject>(-1));
     }
     if (std::strlen(lpName) > MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE);
     std::string pcDirectory = pc::AttachedDirectory();
@@ -102,7 +102,7 @@ extern "C" HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner,
     if (existed && errno != EWOULDBLOCK) return Fail(ERROR_GEN_FAILURE);
     if (Flock(name.fd, LOCK_SH) != 0) return Fail(ERROR_GEN_FAILURE);
 
-    HANDLE handle = win32::InsertHandle(std::make_shared<MutexObject>(name.Release()));
+    HANDLE handle = kernel::InsertHandle(std::make_shared<MutexObject>(name.Release()));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }

@@ -32,7 +32,7 @@
 
 extern char **environ;
 
-namespace win32 {
+namespace kernel {
 
 namespace {
 
@@ -246,9 +246,9 @@ int TerminateStartedProcesses(std::uint64_t since)
     return killed;
 }
 
-}  // namespace win32
+}  // namespace kernel
 
-using namespace win32;
+using namespace kernel;
 
 extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
                                       LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID lpEnvironment,

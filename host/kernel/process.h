@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace win32 {
+namespace kernel {
 
 // Counts every process CreateProcessA has started in this process so far.
 std::uint64_t StartedProcessCount();
@@ -14,4 +14,4 @@ std::uint64_t StartedProcessCount();
 // Returns how many it had to kill.
 int TerminateStartedProcesses(std::uint64_t since);
 
-}  // namespace win32
+}  // namespace kernel

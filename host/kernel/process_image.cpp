@@ -12,7 +12,7 @@
 
 #include "kernel/module.h"
 
-namespace win32 {
+namespace kernel {
 
 namespace {
 
@@ -196,7 +196,7 @@ std::optional<std::string> ImageOfCommandLine(const std::string &commandLine)
     return std::nullopt;
 }
 
-}  // namespace win32
+}  // namespace kernel
 
 extern "C" DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength,
                                     LPSTR lpBuffer, LPSTR *lpFilePart)
@@ -207,8 +207,8 @@ extern "C" DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpE
     }
     // A path given by the caller is a Windows list, separated by semicolons.
     std::vector<std::string> directories =
-        lpPath ? win32::SplitList(lpPath, ';') : win32::StandardSearchDirectories();
-    std::optional<std::string> found = win32::FindProgramFile(lpFileName, lpExtension, directories);
+        lpPath ? kernel::SplitList(lpPath, ';') : kernel::StandardSearchDirectories();
+    std::optional<std::string> found = kernel::FindProgramFile(lpFileName, lpExtension, directories);
     if (!found) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return 0;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace win32 {
+namespace kernel {
 
 // A Windows name on the host: backslashes separate directories.
 std::string HostPathOf(const std::string &name);
@@ -37,4 +37,4 @@ std::vector<std::string> SplitCommandLine(const std::string &commandLine);
 // Files\..."), and the first that names a file wins.
 std::optional<std::string> ImageOfCommandLine(const std::string &commandLine);
 
-}  // namespace win32
+}  // namespace kernel

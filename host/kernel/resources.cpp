@@ -8,7 +8,7 @@
 extern "C" const unsigned char host_module_resources[];
 extern "C" const unsigned char host_module_resources_end[];
 
-namespace win32 {
+namespace kernel {
 
 namespace {
 
@@ -151,4 +151,4 @@ HINSTANCE ModuleInstance()
     return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x00400000));
 }
 
-}  // namespace win32
+}  // namespace kernel

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace win32 {
+namespace kernel {
 
 // A resource type or name: an ordinal, or a string that rc stores upper-cased.
 struct ResourceName {
@@ -59,4 +59,4 @@ HINSTANCE ModuleInstance();
 // UTF-16 text of a resource as the program's ANSI code page shows it.
 std::string NarrowText(std::u16string_view text);
 
-}  // namespace win32
+}  // namespace kernel

@@ -19,7 +19,7 @@
 
 #include "pc/machine.h"
 
-namespace win32 {
+namespace kernel {
 
 namespace {
 
@@ -150,4 +150,4 @@ int CreateChildMailbox() { return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
 
 void BindChildMailbox(int fd, pid_t child) { Bind(fd, static_cast<DWORD>(child)); }
 
-}  // namespace win32
+}  // namespace kernel

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-namespace win32 {
+namespace kernel {
 
 struct ThreadMail {
     UINT message;
@@ -43,4 +43,4 @@ void BindChildMailbox(int fd, pid_t child);
 // The environment variable that hands the child its mailbox descriptor.
 inline constexpr const char *kMailboxVariable = "TOLVANE_MAILBOX_FD";
 
-}  // namespace win32
+}  // namespace kernel

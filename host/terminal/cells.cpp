@@ -1,7 +1,7 @@
 // The cell grid and its text form.
 #include "terminal/cells.h"
 
-namespace screen {
+namespace terminal {
 
 void CellBuffer::Resize(int cols, int rows)
 {
@@ -112,4 +112,4 @@ std::string CellBuffer::ToText() const
     return out;
 }
 
-}  // namespace screen
+}  // namespace terminal

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace screen {
+namespace terminal {
 
 enum Attr : std::uint8_t {
     kNormal = 0,
@@ -51,4 +51,4 @@ private:
     std::vector<Cell> cells_;
 };
 
-}  // namespace screen
+}  // namespace terminal

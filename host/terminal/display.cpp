@@ -18,7 +18,7 @@
 #include <curses.h>
 #undef screen
 
-namespace screen {
+namespace terminal {
 
 namespace {
 
@@ -170,4 +170,4 @@ RawInput Display::Read()
     return in;
 }
 
-}  // namespace screen
+}  // namespace terminal

@@ -4,7 +4,7 @@
 
 #include "terminal/cells.h"
 
-namespace screen {
+namespace terminal {
 
 // The keys the terminal tells apart, whatever their escape sequences.
 enum class Key {
@@ -42,4 +42,4 @@ private:
     bool whole_ = true;
 };
 
-}  // namespace screen
+}  // namespace terminal

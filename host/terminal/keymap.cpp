@@ -4,7 +4,7 @@
 #include <windows.h>
 
 
-namespace screen {
+namespace terminal {
 
 namespace {
 
@@ -76,4 +76,4 @@ bool KeyForAction(Action action, int &vk, bool &shift)
     return false;
 }
 
-}  // namespace screen
+}  // namespace terminal

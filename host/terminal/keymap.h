@@ -5,7 +5,7 @@
 #include "terminal/display.h"
 #include "terminal/render.h"
 
-namespace screen {
+namespace terminal {
 
 enum class Action {
     kNone,
@@ -35,4 +35,4 @@ Action ActionForRegion(Region region);
 // The virtual key and shift state an action types, for key actions.
 bool KeyForAction(Action action, int &vk, bool &shift);
 
-}  // namespace screen
+}  // namespace terminal

@@ -10,12 +10,12 @@
 #include "user/layout.h"
 #include "user/window.h"
 
-namespace screen {
+namespace terminal {
 
-using win32::CellRect;
-using win32::ControlKind;
-using win32::Find;
-using win32::Window;
+using user::CellRect;
+using user::ControlKind;
+using user::Find;
+using user::Window;
 
 namespace {
 
@@ -32,10 +32,10 @@ std::uint8_t Look(Window *c, bool focused)
 std::uint8_t AttrOf(std::uint8_t emphasis)
 {
     std::uint8_t attr = kNormal;
-    if (emphasis & win32::kEmphasisBold) attr |= kBold;
-    if (emphasis & win32::kEmphasisDim) attr |= kDim;
-    if (emphasis & win32::kEmphasisReverse) attr |= kReverse;
-    if (emphasis & win32::kEmphasisUnderline) attr |= kUnderline;
+    if (emphasis & user::kEmphasisBold) attr |= kBold;
+    if (emphasis & user::kEmphasisDim) attr |= kDim;
+    if (emphasis & user::kEmphasisReverse) attr |= kReverse;
+    if (emphasis & user::kEmphasisUnderline) attr |= kUnderline;
     return attr;
 }
 
@@ -44,7 +44,7 @@ void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
     const CellRect &r = c->cells;
     DWORD align = c->style & SS_TYPEMASK;
     int row = 0;
-    WrapText(c->text, r.w, [&](std::string_view line) {
+    user::WrapText(c->text, r.w, [&](std::string_view line) {
         if (row >= r.h) return;
         int width = static_cast<int>(std::min<size_t>(line.size(), static_cast<size_t>(r.w)));
         int x = r.x;
@@ -53,7 +53,7 @@ void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
         b.Text(ox + x, oy + r.y + row, line, attr, r.w);
         ++row;
     });
-    for (const win32::TextMark &mark : win32::StaticMarksLocked(*c))
+    for (const user::TextMark &mark : user::StaticMarksLocked(*c))
         if (mark.line < r.h && mark.column < r.w)
             b.SetAttr(ox + r.x + mark.column, oy + r.y + mark.line, std::min(mark.width, r.w - mark.column),
                       attr | AttrOf(mark.emphasis));
@@ -79,7 +79,7 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
     case ControlKind::kCheckBox:
     case ControlKind::kRadioButton: {
         bool radio = c->kind == ControlKind::kRadioButton;
-        const UINT check = win32::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE);
+        const UINT check = user::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE);
         char32_t mark = check == BST_CHECKED ? (radio ? U'*' : U'x') : check == BST_INDETERMINATE ? U'-' : U' ';
         std::uint8_t box = attr & ~kReverse;
         b.Put(x, y, radio ? U'(' : U'[', box);
@@ -106,7 +106,7 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
         int inner = bordered ? r.w - 2 : r.w;
         int left = bordered ? x + 1 : x;
         std::uint8_t bar = (attr & ~kReverse) | (focused ? kBold : kNormal);
-        const win32::ListBoxView list = win32::ListBoxViewLocked(*c);
+        const user::ListBoxView list = user::ListBoxViewLocked(*c);
         for (int row = 0; row < r.h; ++row) {
             if (bordered) {
                 b.Put(x, y + row, U'│', bar);
@@ -149,7 +149,7 @@ void DrawWindow(CellBuffer &b, Window *w, bool active, HWND focus)
 void NeededSize(int &cols, int &rows)
 {
     cols = rows = 0;
-    for (HWND h : win32::State().zOrder) {
+    for (HWND h : user::State().zOrder) {
         Window *w = Find(h);
         if (!w || !w->Visible()) continue;
         cols = std::max(cols, w->cells.w);
@@ -168,10 +168,10 @@ void RenderScreen(CellBuffer &b)
         b.Text(0, 0, std::string_view(message, static_cast<size_t>(n)), kBold, b.Cols());
         return;
     }
-    Window *active = win32::ActiveWindow();
-    Window *target = win32::KeyboardTarget();
+    Window *active = user::ActiveWindow();
+    Window *target = user::KeyboardTarget();
     HWND focus = target && target->IsChild() ? target->handle : nullptr;
-    for (HWND h : win32::State().zOrder) {
+    for (HWND h : user::State().zOrder) {
         Window *w = Find(h);
         if (!w || !w->Visible()) continue;
         DrawWindow(b, w, w == active, w == active ? focus : nullptr);
@@ -180,7 +180,7 @@ void RenderScreen(CellBuffer &b)
 
 Hit HitTest(int x, int y)
 {
-    auto &z = win32::State().zOrder;
+    auto &z = user::State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it) {
         Window *w = Find(*it);
         if (!w || !w->Visible() || !w->cells.Contains(x, y)) continue;
@@ -202,4 +202,4 @@ Hit HitTest(int x, int y)
     return Hit{};
 }
 
-}  // namespace screen
+}  // namespace terminal

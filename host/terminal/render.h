@@ -6,7 +6,7 @@
 
 #include "terminal/cells.h"
 
-namespace screen {
+namespace terminal {
 
 // Draws the top-level windows where they have placed themselves on a screen of
 // the buffer's size; or, when one does not fit, says so.
@@ -30,4 +30,4 @@ struct Hit {
 // What the cell (x, y) of the last rendered screen shows, topmost first.
 Hit HitTest(int x, int y);
 
-}  // namespace screen
+}  // namespace terminal

@@ -19,7 +19,7 @@
 #include "user/session_end.h"
 #include "user/window.h"
 
-namespace screen {
+namespace terminal {
 
 namespace {
 
@@ -82,12 +82,12 @@ void Terminal::Open()
             }
         });
     }
-    win32::SetFrontEnd(this);
+    user::SetFrontEnd(this);
 }
 
 void Terminal::Close()
 {
-    win32::SetFrontEnd(nullptr);
+    user::SetFrontEnd(nullptr);
     stopping_ = true;
     if (clockWatch_.joinable()) clockWatch_.join();
     display_.Stop();
@@ -103,9 +103,9 @@ bool Terminal::FollowSize()
     if (cols == frame_.Cols() && rows == frame_.Rows()) return false;
     display_.Resize(cols, rows);
     frame_.Resize(cols, rows);
-    win32::ChangeScreenSizeLocked(cols, rows);
+    user::ChangeScreenSizeLocked(cols, rows);
     // Back to the loop, which hands the windows WM_DISPLAYCHANGE and comes here again.
-    win32::NotifyQueueLocked(*win32::CurrentQueue());
+    user::NotifyQueueLocked(*user::CurrentQueue());
     return true;
 }
 
@@ -123,8 +123,8 @@ void Terminal::Idle()
         // The windows fit themselves to a new size before it is drawn.
         if (FollowSize()) return;
     }
-    if (drawnGeneration_ == win32::State().generation) return;
-    drawnGeneration_ = win32::State().generation;
+    if (drawnGeneration_ == user::State().generation) return;
+    drawnGeneration_ = user::State().generation;
     RenderScreen(frame_);
     int cols, rows;
     NeededSize(cols, rows);
@@ -152,7 +152,7 @@ void Terminal::Wait(std::int64_t timeoutNs)
     // polled again, or the loop would spin while that end runs.
     if (count > 1 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
         inputGone_ = true;
-        win32::RequestSessionEnd(win32::SessionEnd::kForced);
+        user::RequestSessionEnd(user::SessionEnd::kForced);
     }
 }
 
@@ -167,9 +167,9 @@ void Terminal::HandleSignalByte(char event)
     case 'C': Apply(Action::kClose); break;
     // The end of the session, delivered by the loop; when it ends the program,
     // main() gives the terminal back.
-    case 'T': win32::RequestSessionEnd(win32::SessionEnd::kEnding); break;
-    case 'H': win32::RequestSessionEnd(win32::SessionEnd::kForced); break;
-    case 'U': win32::RequestSessionEnd(win32::SessionEnd::kCancelled); break;
+    case 'T': user::RequestSessionEnd(user::SessionEnd::kEnding); break;
+    case 'H': user::RequestSessionEnd(user::SessionEnd::kForced); break;
+    case 'U': user::RequestSessionEnd(user::SessionEnd::kCancelled); break;
     case 't':
         clockMoved_ = false;
         break;
@@ -181,21 +181,21 @@ void Terminal::HandleInput(const RawInput &in)
 {
     Action action = ActionForInput(in);
     if (action == Action::kClick) {
-        win32::UserLock lock = win32::LockUser();
+        user::UserLock lock = user::LockUser();
         Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
         lock.unlock();
         action = ActionForRegion(hit.region);
         if (action == Action::kNone) return;
-        win32::UserLock again = win32::LockUser();
-        auto queue = win32::CurrentQueue();
-        if (action == Action::kClose) win32::PostInputLocked(*queue, {win32::InputEvent::kClose, 0, false, hit.hwnd});
-        else win32::PostInputLocked(*queue, {win32::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
+        user::UserLock again = user::LockUser();
+        auto queue = user::CurrentQueue();
+        if (action == Action::kClose) user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, hit.hwnd});
+        else user::PostInputLocked(*queue, {user::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
         return;
     }
     if (action == Action::kWheel) {
-        win32::UserLock lock = win32::LockUser();
+        user::UserLock lock = user::LockUser();
         Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
-        if (hit.hwnd) win32::PostInputLocked(*win32::CurrentQueue(), {win32::InputEvent::kWheel, in.notches, false, hit.hwnd});
+        if (hit.hwnd) user::PostInputLocked(*user::CurrentQueue(), {user::InputEvent::kWheel, in.notches, false, hit.hwnd});
         return;
     }
     Apply(action);
@@ -203,32 +203,32 @@ void Terminal::HandleInput(const RawInput &in)
 
 void Terminal::Apply(Action action)
 {
-    auto queue = win32::CurrentQueue();
-    win32::UserLock lock = win32::LockUser();
+    auto queue = user::CurrentQueue();
+    user::UserLock lock = user::LockUser();
     switch (action) {
     case Action::kNone:
     case Action::kClick: return;
     case Action::kResize:
         resized_ = true;
-        win32::NotifyQueueLocked(*queue);
+        user::NotifyQueueLocked(*queue);
         return;
     case Action::kRedraw:
         display_.Resize(frame_.Cols(), frame_.Rows());
         drawnGeneration_ = ~std::uint64_t{0};
-        win32::NotifyQueueLocked(*queue);
+        user::NotifyQueueLocked(*queue);
         return;
     case Action::kClose:
-        win32::PostInputLocked(*queue, {win32::InputEvent::kClose, 0, false, nullptr});
+        user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, nullptr});
         return;
     default: {
         int vk;
         bool shift;
         // Keys to windows the user cannot see would act blind.
         if (tooSmall_ || !KeyForAction(action, vk, shift)) return;
-        win32::PostInputLocked(*queue, {win32::InputEvent::kKeyDown, vk, shift, nullptr});
+        user::PostInputLocked(*queue, {user::InputEvent::kKeyDown, vk, shift, nullptr});
         return;
     }
     }
 }
 
-}  // namespace screen
+}  // namespace terminal

@@ -12,14 +12,14 @@
 #include "terminal/keymap.h"
 #include "user/user_frontend.h"
 
-namespace screen {
+namespace terminal {
 
 // Thrown on the program's thread when its first window is to be shown and
 // there is no terminal to show it on. Unwinding frees the locks the loop
 // holds, so main() can say so and end at once.
 struct TerminalMissing {};
 
-class Terminal : public win32::FrontEnd {
+class Terminal : public user::FrontEnd {
 public:
     // Installs the front end for the calling thread's queue. The terminal
     // itself starts with the first window shown, so a program that never
@@ -54,4 +54,4 @@ private:
     std::atomic<bool> clockMoved_{false};
 };
 
-}  // namespace screen
+}  // namespace terminal

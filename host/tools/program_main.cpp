@@ -51,15 +51,15 @@ int main(int argc, char **argv)
 
     // The terminal takes the end-of-session signals before the table names
     // this program to whoever sends them.
-    screen::Terminal terminal;
+    terminal::Terminal terminal;
     terminal.Open();
     // The PC may have gone off since the look above; the table refuses then.
     if (!pc::RegisterThisProcess(name) && !pc::PoweredOn()) {
         terminal.Close();
         return refuse(kPcOff);
     }
-    win32::ReceiveThreadMessages();
-    win32::SetHungEndHandler(kWaitToKillMs, [&terminal] {
+    user::ReceiveThreadMessages();
+    user::SetHungEndHandler(kWaitToKillMs, [&terminal] {
         // The program's thread is stuck in its end, so nothing else draws.
         terminal.Restore();
         _exit(0);
@@ -68,9 +68,9 @@ int main(int argc, char **argv)
     int result;
     try {
         result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
-    } catch (const win32::ProgramEnded &) {
+    } catch (const user::ProgramEnded &) {
         result = 0;
-    } catch (const screen::TerminalMissing &) {
+    } catch (const terminal::TerminalMissing &) {
         terminal.Close();
         return refuse("needs a terminal to show its windows");
     }

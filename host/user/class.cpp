@@ -11,7 +11,7 @@
 #include "kernel/resources.h"
 #include "user/user_state.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -20,7 +20,7 @@ constexpr ATOM kDialogAtom = 0x8002;
 struct ClassTable {
     std::vector<std::shared_ptr<const WindowClass>> classes;
     ATOM nextAtom = 0xC000;
-    std::vector<ResourceName> icons;  // an icon's handle is its index here
+    std::vector<kernel::ResourceName> icons;  // an icon's handle is its index here
 };
 
 std::shared_ptr<WindowClass> Predefined(const char *name, WNDPROC proc, ATOM atom)
@@ -69,9 +69,9 @@ void UnregisterProgramClasses()
     std::erase_if(classes, [](const auto &c) { return !c->predefined; });
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" ATOM WINAPI RegisterClassA(const WNDCLASSA *wc)
 {
@@ -116,8 +116,8 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    ResourceName name = ResourceName::From(lpIconName);
-    if (!ModuleResources().Find(ResourceName::From(RT_GROUP_ICON), name)) {
+    kernel::ResourceName name = kernel::ResourceName::From(lpIconName);
+    if (!kernel::ModuleResources().Find(kernel::ResourceName::From(RT_GROUP_ICON), name)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
@@ -143,7 +143,7 @@ extern "C" HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    if (!ModuleResources().Find(ResourceName::From(RT_GROUP_CURSOR), ResourceName::From(lpCursorName))) {
+    if (!kernel::ModuleResources().Find(kernel::ResourceName::From(RT_GROUP_CURSOR), kernel::ResourceName::From(lpCursorName))) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace win32 {
+namespace user {
 
 struct WindowClass {
     std::string name;
@@ -30,4 +30,4 @@ std::shared_ptr<const WindowClass> FindClassLocked(LPCSTR name);
 // when another program starts in the same host process.
 void UnregisterProgramClasses();
 
-}  // namespace win32
+}  // namespace user

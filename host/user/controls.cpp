@@ -8,7 +8,7 @@
 
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 ControlKind KindOf(std::string_view className, DWORD style)
 {
@@ -52,4 +52,4 @@ void NotifyParent(HWND control, WORD code)
     SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
 }
 
-}  // namespace win32
+}  // namespace user

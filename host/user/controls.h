@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace win32 {
+namespace user {
 
 struct Window;
 
@@ -67,4 +67,4 @@ std::span<const TextMark> StaticMarksLocked(const Window &text);
 // Replaces the marks of a static text control; nothing for another window.
 void SetStaticMarksLocked(Window &text, std::vector<TextMark> marks);
 
-}  // namespace win32
+}  // namespace user

@@ -4,7 +4,7 @@
 #include "user/controls.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -172,4 +172,4 @@ UINT ButtonStateLocked(const Window &button)
     return state->check | (state->pushed ? BST_PUSHED : 0) | (top && top->focus == button.handle ? BST_FOCUS : 0);
 }
 
-}  // namespace win32
+}  // namespace user

@@ -8,7 +8,7 @@
 #include "user/controls.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -167,4 +167,4 @@ ListBoxView ListBoxViewLocked(const Window &listBox)
     return ListBoxView{std::span<const std::string>(state->lines.data(), state->count), state->selection};
 }
 
-}  // namespace win32
+}  // namespace user

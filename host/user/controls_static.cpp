@@ -3,7 +3,7 @@
 #include "user/controls.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -38,4 +38,4 @@ void SetStaticMarksLocked(Window &text, std::vector<TextMark> marks)
     Touch();
 }
 
-}  // namespace win32
+}  // namespace user

@@ -8,7 +8,7 @@
 #include "user/message.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -49,9 +49,9 @@ void DestroyWindowTree(HWND hwnd)
     Touch();
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" BOOL WINAPI DestroyWindow(HWND hWnd)
 {

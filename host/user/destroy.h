@@ -3,10 +3,10 @@
 
 #include <windows.h>
 
-namespace win32 {
+namespace user {
 
 // Without the user lock: destroys the window, its children and the windows it
 // owns; each gets WM_DESTROY first.
 void DestroyWindowTree(HWND hwnd);
 
-}  // namespace win32
+}  // namespace user

@@ -11,7 +11,7 @@
 #include "kernel/resources.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -26,10 +26,10 @@ std::shared_ptr<const WindowClass> TemplateClass(const OrdinalOrText &field)
 
 void ApplyTemplateLayout(Window *dialog, const DialogTemplate &dlg)
 {
-    std::vector<screen::LayoutItem> items;
+    std::vector<LayoutItem> items;
     for (HWND h : dialog->children) {
         Window *c = Find(h);
-        screen::LayoutItem item;
+        LayoutItem item;
         item.kind = c->kind;
         item.style = c->style;
         item.x = c->units.left;
@@ -39,12 +39,12 @@ void ApplyTemplateLayout(Window *dialog, const DialogTemplate &dlg)
         item.text = c->text;
         items.push_back(item);
     }
-    screen::DialogLayout layout = screen::LayoutDialog(dlg.cx, dlg.cy, items);
+    DialogLayout layout = LayoutDialog(dlg.cx, dlg.cy, items);
     for (size_t i = 0; i < dialog->children.size(); ++i) Find(dialog->children[i])->cells = layout.items[i];
     dialog->clientCols = layout.clientCols;
     dialog->clientRows = layout.clientRows;
-    dialog->cells.w = layout.clientCols + screen::kFrameCols;
-    dialog->cells.h = layout.clientRows + screen::kFrameRows;
+    dialog->cells.w = layout.clientCols + kFrameCols;
+    dialog->cells.h = layout.clientRows + kFrameRows;
 }
 
 // Creates the windows; nullptr (and the dialog destroyed) if a class is missing.
@@ -223,16 +223,16 @@ void NextDialogControl(HWND dialog, WPARAM wParam, LPARAM lParam)
     if (target) SetFocus(target);
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                           DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
     // The one module of a host program holds every template; any other
     // instance handle names a module that is not loaded.
-    if (hInstance && hInstance != ModuleInstance()) {
+    if (hInstance && hInstance != kernel::ModuleInstance()) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return -1;
     }
@@ -240,7 +240,7 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplate
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    const Resource *res = ModuleResources().Find(ResourceName::From(RT_DIALOG), ResourceName::From(lpTemplateName));
+    const kernel::Resource *res = kernel::ModuleResources().Find(kernel::ResourceName::From(RT_DIALOG), kernel::ResourceName::From(lpTemplateName));
     if (!res) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return -1;

@@ -8,7 +8,7 @@
 
 #include "user/dlgtemplate.h"
 
-namespace win32 {
+namespace user {
 
 // Creates the dialog and its controls from `dlg`, owned by `owner`, then
 // WM_INITDIALOG, shows it, and runs it until EndDialog. `arrange`, if given,
@@ -21,4 +21,4 @@ INT_PTR RunDialogBox(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LPARAM
 // or previous tab stop.
 void NextDialogControl(HWND dialog, WPARAM wParam, LPARAM lParam);
 
-}  // namespace win32
+}  // namespace user

@@ -5,7 +5,7 @@
 #include "user/dialog.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -37,9 +37,9 @@ HWND Cycle(Window *dialog, int start, int begin, int end, int step, Accept accep
 
 }  // namespace
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious)
 {

@@ -5,7 +5,7 @@
 #include "user/message.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -25,4 +25,4 @@ void ChangeScreenSizeLocked(int cols, int rows)
     Touch();
 }
 
-}  // namespace win32
+}  // namespace user

@@ -4,11 +4,11 @@
 // fit themselves to it in their own procedures.
 #pragma once
 
-namespace win32 {
+namespace user {
 
 // With the user lock held: the screen is now `cols` x `rows`. Every top-level
 // window gets WM_DISPLAYCHANGE (wParam: colour depth, lParam: MAKELPARAM(cols,
 // rows)) the next time its thread takes messages, as a sent message.
 void ChangeScreenSizeLocked(int cols, int rows);
 
-}  // namespace win32
+}  // namespace user

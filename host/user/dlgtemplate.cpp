@@ -4,7 +4,7 @@
 
 #include "kernel/resources.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -34,7 +34,7 @@ public:
     {
         std::u16string text;
         for (WORD c = Word(); ok_ && c != 0; c = Word()) text.push_back(static_cast<char16_t>(c));
-        return NarrowText(text);
+        return kernel::NarrowText(text);
     }
     // 0x0000: nothing; 0xFFFF: an ordinal follows; else a string.
     OrdinalOrText Field()
@@ -144,4 +144,4 @@ const char *PredefinedClassName(WORD ordinal)
     }
 }
 
-}  // namespace win32
+}  // namespace user

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace win32 {
+namespace user {
 
 // Predefined control classes that a template names by ordinal.
 enum : WORD {
@@ -58,4 +58,4 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const BYTE> bytes);
 // The class name a control's ordinal stands for ("Button", ...); nullptr if none.
 const char *PredefinedClassName(WORD ordinal);
 
-}  // namespace win32
+}  // namespace user

@@ -22,7 +22,7 @@
 #include "kernel/module.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -244,8 +244,8 @@ CellRect HelpWindowCells(int screenCols, int screenRows)
 void PlaceContents(Window *w, CellRect cells)
 {
     w->cells = cells;
-    w->clientCols = cells.w - screen::kFrameCols;
-    w->clientRows = cells.h - screen::kFrameRows;
+    w->clientCols = cells.w - kFrameCols;
+    w->clientRows = cells.h - kFrameRows;
     for (HWND h : w->children) {
         Window *c = Find(h);
         if (c && c->id == kTextId) c->cells = CellRect{kMargin, 0, TextCols(w), w->clientRows - 1};
@@ -439,7 +439,7 @@ void CloseHelpWindow()
 
 std::string ProgramDirectory()
 {
-    std::string module = ModuleFileName();
+    std::string module = kernel::ModuleFileName();
     return module.empty() ? module : std::filesystem::path(module).parent_path().string();
 }
 
@@ -485,9 +485,9 @@ std::string FindHelpFile(const std::string &name)
     return {};
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData)
 {

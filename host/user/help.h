@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace win32 {
+namespace user {
 
 // The help window as its reader sees it.
 struct HelpWindowView {
@@ -32,4 +32,4 @@ std::optional<HelpWindowView> HelpWindowLocked();
 // the current one. "" when it is in neither.
 std::string FindHelpFile(const std::string &name);
 
-}  // namespace win32
+}  // namespace user

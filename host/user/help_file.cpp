@@ -11,7 +11,7 @@
 
 #include "winhelp_format.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -550,4 +550,4 @@ std::optional<HelpDocument> ReadHelpFile(const std::vector<std::uint8_t> &bytes,
     }
 }
 
-}  // namespace win32
+}  // namespace user

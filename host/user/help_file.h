@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace win32 {
+namespace user {
 
 // A stretch of a paragraph with one look. Text is in the Windows code page;
 // '\t' is a tab, '\n' a line break.
@@ -66,4 +66,4 @@ struct HelpDocument {
 // `error`, in words for the person who opened it.
 std::optional<HelpDocument> ReadHelpFile(const std::vector<std::uint8_t> &bytes, std::string &error);
 
-}  // namespace win32
+}  // namespace user

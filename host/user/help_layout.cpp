@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <map>
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -167,4 +167,4 @@ int LineAtOrAfter(const std::vector<HelpLine> &lines, int paragraph, int offset)
     return lines.empty() ? 0 : static_cast<int>(lines.size()) - 1;
 }
 
-}  // namespace win32
+}  // namespace user

@@ -9,7 +9,7 @@
 
 #include "user/help_file.h"
 
-namespace win32 {
+namespace user {
 
 // A stretch of a line with a look: part of a jump, or bold.
 struct HelpMark {
@@ -48,4 +48,4 @@ HelpPage LayOutTopic(const HelpFileTopic &topic, int width);
 // The first line of `lines` at or after a place in the topic.
 int LineAtOrAfter(const std::vector<HelpLine> &lines, int paragraph, int offset);
 
-}  // namespace win32
+}  // namespace user

@@ -3,7 +3,7 @@
 
 #include "user/user_state.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -24,4 +24,4 @@ UserHooks InstallUserHooks(UserHooks hooks)
 
 const UserHooks &HooksLocked() { return Installed(); }
 
-}  // namespace win32
+}  // namespace user

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace win32 {
+namespace user {
 
 struct Queue;
 
@@ -36,4 +36,4 @@ UserHooks InstallUserHooks(UserHooks hooks);
 // With the user lock held: the hooks installed.
 const UserHooks &HooksLocked();
 
-}  // namespace win32
+}  // namespace user

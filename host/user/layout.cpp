@@ -9,10 +9,7 @@
 
 #include <algorithm>
 
-namespace screen {
-
-using win32::CellRect;
-using win32::ControlKind;
+namespace user {
 
 namespace {
 
@@ -144,4 +141,4 @@ DialogLayout LayoutDialog(int cx, int cy, const std::vector<LayoutItem> &items)
     return out;
 }
 
-}  // namespace screen
+}  // namespace user

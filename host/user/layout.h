@@ -12,10 +12,10 @@
 #include "user/controls.h"
 #include "user/window_geometry.h"
 
-namespace screen {
+namespace user {
 
 struct LayoutItem {
-    win32::ControlKind kind = win32::ControlKind::kOther;
+    user::ControlKind kind = user::ControlKind::kOther;
     DWORD style = 0;
     int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
     std::string text;
@@ -24,7 +24,7 @@ struct LayoutItem {
 struct DialogLayout {
     int clientCols = 0;
     int clientRows = 0;
-    std::vector<win32::CellRect> items;  // relative to the client area
+    std::vector<user::CellRect> items;  // relative to the client area
 };
 
 DialogLayout LayoutDialog(int cx, int cy, const std::vector<LayoutItem> &items);
@@ -71,4 +71,4 @@ int WrapText(std::string_view text, int width, LineFn &&line)
     return count;
 }
 
-}  // namespace screen
+}  // namespace user

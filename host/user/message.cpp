@@ -12,7 +12,7 @@
 #include "user/hooks.h"
 #include "user/session_end.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -352,9 +352,9 @@ void SetFrontEnd(FrontEnd *frontEnd)
     queue->frontEnd = frontEnd;
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 namespace {
 

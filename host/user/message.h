@@ -15,7 +15,7 @@
 #include "user/user_frontend.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 // A fixed-capacity ring that grows only when full, so that steady traffic
 // never allocates.
@@ -138,4 +138,4 @@ bool SendToOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
 // messages still waiting to be sent to it.
 void EndThreadQueue();
 
-}  // namespace win32
+}  // namespace user

@@ -12,7 +12,7 @@
 #include "user/message.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -91,7 +91,7 @@ void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &ca
     UserLock lock = LockUser();
     Window *w = Find(hwnd);
     int textCols = 0;
-    int lines = screen::WrapText(text, kMaxTextCols, [&](std::string_view line) {
+    int lines = WrapText(text, kMaxTextCols, [&](std::string_view line) {
         textCols = std::max(textCols, static_cast<int>(line.size()));
     });
     const int iconCols = icon[0] ? static_cast<int>(std::char_traits<char>::length(icon)) + 2 : 0;
@@ -111,8 +111,8 @@ void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &ca
     }
     w->clientCols = clientCols;
     w->clientRows = clientRows;
-    w->cells.w = clientCols + screen::kFrameCols;
-    w->cells.h = clientRows + screen::kFrameRows;
+    w->cells.w = clientCols + kFrameCols;
+    w->cells.h = clientRows + kFrameRows;
 }
 
 DialogItemTemplate Item(DWORD style, int id, const char *windowClass, const std::string &text)
@@ -164,9 +164,9 @@ const char *MessageBoxIconMarker(UINT type)
 
 }  // namespace
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {

@@ -8,7 +8,7 @@
 
 namespace {
 
-class NetworkEnumeration : public win32::KernelObject {};
+class NetworkEnumeration : public kernel::KernelObject {};
 
 DWORD Result(DWORD error)
 {
@@ -28,13 +28,13 @@ DWORD WINAPI WNetOpenEnumA(DWORD dwScope, DWORD, DWORD, LPNETRESOURCEA, LPHANDLE
         dwScope != RESOURCE_REMEMBERED)
         return Result(ERROR_INVALID_PARAMETER);
     // Nothing is ever connected here; the enumeration is empty but open.
-    *lphEnum = win32::InsertHandle(std::make_shared<NetworkEnumeration>());
+    *lphEnum = kernel::InsertHandle(std::make_shared<NetworkEnumeration>());
     return NO_ERROR;
 }
 
 DWORD WINAPI WNetCloseEnum(HANDLE hEnum)
 {
-    if (!win32::RemoveHandleAs<NetworkEnumeration>(hEnum))
+    if (!kernel::RemoveHandleAs<NetworkEnumeration>(hEnum))
         return Result(ERROR_INVALID_HANDLE);
     return NO_ERROR;
 }

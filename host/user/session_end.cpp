@@ -13,7 +13,7 @@
 #include "pc/session.h"
 #include "user/window.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -120,9 +120,9 @@ void SetHungEndHandler(std::int64_t timeoutMs, std::function<void()> onHung)
     hung.onHung = std::move(onHung);
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 // Asynchronous as on Windows: the caller gets TRUE and its own end arrives
 // when it next takes messages, if it is still running by then. A program that

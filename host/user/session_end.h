@@ -10,7 +10,7 @@
 
 #include "user/message.h"
 
-namespace win32 {
+namespace user {
 
 // Thrown on the program's thread once a real end has been delivered: it ends
 // the program wherever it stands, as Windows terminates the process. The host's
@@ -31,4 +31,4 @@ void DeliverSessionEndLocked(Queue &queue, UserLock &lock);
 // `onHung`, called on another thread. Nothing is armed until this is set.
 void SetHungEndHandler(std::int64_t timeoutMs, std::function<void()> onHung);
 
-}  // namespace win32
+}  // namespace user

@@ -10,7 +10,7 @@
 #include "user/message.h"
 #include "kernel/thread_mailbox.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -47,7 +47,7 @@ void ReceiveThreadMessages()
     // The user state must outlive the exit handler that stops the receiver.
     { UserLock touch = LockUser(); }
     std::shared_ptr<Queue> queue = CurrentQueue();
-    bool opened = OpenMainThreadMailbox([queue](const ThreadMail &mail) {
+    bool opened = kernel::OpenMainThreadMailbox([queue](const kernel::ThreadMail &mail) {
         MSG msg = ThreadMessage(mail.message, mail.wParam, mail.lParam);
         UserLock lock = LockUser();
         PostMessageLocked(*queue, msg);
@@ -55,14 +55,14 @@ void ReceiveThreadMessages()
     if (opened) gMailboxQueue = new std::shared_ptr<Queue>(queue);
 }
 
-}  // namespace win32
+}  // namespace user
 
 extern "C" BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
-    using namespace win32;
+    using namespace user;
     if (idThread != 0 && idThread == GetCurrentThreadId()) return PostToQueue(*CurrentQueue(), Msg, wParam, lParam);
-    if (gMailboxQueue && idThread == MailboxThreadId()) return PostToQueue(**gMailboxQueue, Msg, wParam, lParam);
-    DWORD error = SendThreadMail(idThread, ThreadMail{Msg, wParam, lParam});
+    if (gMailboxQueue && idThread == kernel::MailboxThreadId()) return PostToQueue(**gMailboxQueue, Msg, wParam, lParam);
+    DWORD error = kernel::SendThreadMail(idThread, kernel::ThreadMail{Msg, wParam, lParam});
     if (error == ERROR_SUCCESS) return TRUE;
     SetLastError(error);
     return FALSE;

@@ -3,10 +3,10 @@
 // another host program through the kernel's thread mailboxes.
 #pragma once
 
-namespace win32 {
+namespace user {
 
 // Called by main() on the main thread before the program runs: mail that
 // arrives for this thread from other host programs is posted to its queue.
 void ReceiveThreadMessages();
 
-}  // namespace win32
+}  // namespace user

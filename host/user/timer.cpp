@@ -7,7 +7,7 @@
 
 #include "user/message.h"
 
-namespace win32 {
+namespace user {
 
 namespace {
 
@@ -86,9 +86,9 @@ MSG TimerMessage(const Timer &timer, std::int64_t nowNs)
     return msg;
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc)
 {

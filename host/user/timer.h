@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace win32 {
+namespace user {
 
 struct Timer {
     HWND hwnd;
@@ -44,4 +44,4 @@ private:
 // The WM_TIMER message of `timer`, stamped `nowNs`.
 MSG TimerMessage(const Timer &timer, std::int64_t nowNs);
 
-}  // namespace win32
+}  // namespace user

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace win32 {
+namespace user {
 
 class FrontEnd {
 public:
@@ -24,4 +24,4 @@ public:
 // plain wait.
 void SetFrontEnd(FrontEnd *frontEnd);
 
-}  // namespace win32
+}  // namespace user

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace win32 {
+namespace user {
 
 struct Window;
 
@@ -32,4 +32,4 @@ inline UserLock LockUser() { return UserLock(State().mutex); }
 // With the lock held: something visible changed.
 inline void Touch() { ++State().generation; }
 
-}  // namespace win32
+}  // namespace user

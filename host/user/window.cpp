@@ -10,7 +10,7 @@
 #include "user/layout.h"
 #include "user/class.h"
 
-namespace win32 {
+namespace user {
 
 UserState &State()
 {
@@ -87,8 +87,8 @@ void PlaceOnScreenLocked(Window *w)
 {
     const UserState &s = State();
     const bool centred = w->dialog && w->dialog->centred;
-    const int x = centred ? (s.screenCols - w->cells.w) / 2 : screen::ColumnOf(w->units.left);
-    const int y = centred ? (s.screenRows - w->cells.h) / 2 : screen::RowOf(w->units.top);
+    const int x = centred ? (s.screenCols - w->cells.w) / 2 : ColumnOf(w->units.left);
+    const int y = centred ? (s.screenRows - w->cells.h) / 2 : RowOf(w->units.top);
     w->cells.x = std::max(0, std::min(x, s.screenCols - w->cells.w));
     w->cells.y = std::max(0, std::min(y, s.screenRows - w->cells.h));
     Touch();
@@ -178,9 +178,9 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
 
-}  // namespace win32
+}  // namespace user
 
-using namespace win32;
+using namespace user;
 
 namespace {
 

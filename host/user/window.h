@@ -14,7 +14,7 @@
 #include "user/user_state.h"
 #include "user/window_geometry.h"
 
-namespace win32 {
+namespace user {
 
 struct Queue;
 struct WindowClass;
@@ -106,4 +106,4 @@ Window *CreateWindowLocked(const CreateParams &params);
 // Runs a window's procedure on the calling thread.
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-}  // namespace win32
+}  // namespace user

@@ -1,7 +1,7 @@
 // Where windows are on the character screen.
 #pragma once
 
-namespace win32 {
+namespace user {
 
 // A rectangle in character cells. For a child it is relative to its parent's
 // client area; for a top-level window it is the whole frame on the screen.
@@ -17,4 +17,4 @@ struct CellRect {
     bool operator==(const CellRect &) const = default;
 };
 
-}  // namespace win32
+}  // namespace user
