@@ -3,10 +3,10 @@
 // built from its template, run on the program's thread as the timer would.
 #include <benchmark/benchmark.h>
 
+#include "tolvane.h"
 #include "allocations.h"
 #include "automation/session.h"
 #include "pc/timesource.h"
-#include "tolvane.h"
 
 namespace {
 

@@ -32,8 +32,8 @@ extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup(void)
     GetStartupInfoA(&si);
     if (si.dwFlags & STARTF_USESHOWWINDOW)
         nShowCmd = si.wShowWindow;
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, SkipProgramName(GetCommandLineA()),
-                              nShowCmd));
+    ExitProcess(
+        (UINT)WinMain(GetModuleHandleA(NULL), NULL, SkipProgramName(GetCommandLineA()), nShowCmd));
 }
 
 // The compiler emits calls to these for ZeroMemory and structure copies. The

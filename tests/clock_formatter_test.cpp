@@ -16,7 +16,8 @@ TEST(ClockReadings, Bcd2HexTakesTheLowByteAndKeepsBadNibbles)
 {
     struct Case {
         int in, out;
-    } cases[] = {{0x19, 19}, {0x00, 0}, {0x99, 99}, {0x1A, 20}, {0x119, 19}, {0x59, 59}, {0xFF, 165}};
+    } cases[] = {{0x19, 19},  {0x00, 0},  {0x99, 99}, {0x1A, 20},
+                 {0x119, 19}, {0x59, 59}, {0xFF, 165}};
     for (const Case &c : cases)
         EXPECT_EQ(bcd2hex(c.in), c.out) << "bcd2hex(0x" << std::hex << c.in << ")";
 }

@@ -24,18 +24,29 @@ namespace companiontest {
 
 inline const char *const kAtom = "_faltrem_running_";
 
-inline std::string CompanionBinary() { return TOLVANE_BINARY_DIR "/faltrem.exe"; }
-inline std::string StubbornBinary() { return TOLVANE_BINARY_DIR "/stubborn/faltrem.exe"; }
-inline std::string HungBinary() { return TOLVANE_BINARY_DIR "/hung/faltrem.exe"; }
+inline std::string CompanionBinary()
+{
+    return TOLVANE_BINARY_DIR "/faltrem.exe";
+}
+inline std::string StubbornBinary()
+{
+    return TOLVANE_BINARY_DIR "/stubborn/faltrem.exe";
+}
+inline std::string HungBinary()
+{
+    return TOLVANE_BINARY_DIR "/hung/faltrem.exe";
+}
 
 // Puts a companion executable into `directory` as faltrem.exe.
-inline void InstallCompanion(const std::string &directory, const std::string &binary = CompanionBinary())
+inline void InstallCompanion(const std::string &directory,
+                             const std::string &binary = CompanionBinary())
 {
     std::filesystem::create_directories(directory);
     std::filesystem::create_symlink(binary, directory + "/faltrem.exe");
 }
 
-inline void WriteFile(const std::string &path, const std::string &text, std::filesystem::perms perms)
+inline void WriteFile(const std::string &path, const std::string &text,
+                      std::filesystem::perms perms)
 {
     std::ofstream(path, std::ios::trunc) << text;
     std::filesystem::permissions(path, perms);
@@ -48,23 +59,32 @@ inline bool Eventually(const std::function<bool()> &condition,
 {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
 }
 
-inline bool AtomHeld() { return GlobalFindAtomA(kAtom) != 0; }
+inline bool AtomHeld()
+{
+    return GlobalFindAtomA(kAtom) != 0;
+}
 
 // Gone and reaped: a zombie would still take signals.
-inline bool ProcessGone(DWORD pid) { return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+inline bool ProcessGone(DWORD pid)
+{
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
 
 class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-fix-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tolvane-fix-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary directory");
         path_ = pattern;
     }
     ~TempDir()
@@ -88,13 +108,16 @@ public:
     {
         const char *old = getenv("PATH");
         hadOld_ = old != nullptr;
-        if (old) old_ = old;
+        if (old)
+            old_ = old;
         setenv("PATH", (directory + (old ? ":" + old_ : std::string())).c_str(), 1);
     }
     ~ScopedSearchPath()
     {
-        if (hadOld_) setenv("PATH", old_.c_str(), 1);
-        else unsetenv("PATH");
+        if (hadOld_)
+            setenv("PATH", old_.c_str(), 1);
+        else
+            unsetenv("PATH");
     }
     ScopedSearchPath(const ScopedSearchPath &) = delete;
     ScopedSearchPath &operator=(const ScopedSearchPath &) = delete;
@@ -124,9 +147,10 @@ inline PROCESS_INFORMATION Start(const std::string &image)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string commandLine = "\"" + image + "\"";
-    if (!CreateProcessA(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &si, &pi))
-        throw std::runtime_error("cannot start " + image + ": error " + std::to_string(GetLastError()));
+    if (!CreateProcessA(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
+        throw std::runtime_error("cannot start " + image + ": error " +
+                                 std::to_string(GetLastError()));
     return pi;
 }
 

@@ -6,21 +6,22 @@
 #include <vector>
 
 #include "tolvane.h"
-#include "user/dlgtemplate.h"
 #include "kernel/resources.h"
+#include "user/dlgtemplate.h"
 
 namespace {
 
-using user::DialogTemplate;
-using user::ParseDialogTemplate;
 using kernel::ResourceImage;
 using kernel::ResourceName;
+using user::DialogTemplate;
+using user::ParseDialogTemplate;
 
 const DialogTemplate &MainTemplate()
 {
     static const DialogTemplate dlg = [] {
-        const kernel::Resource *r = kernel::ModuleResources().Find(ResourceName::From(RT_DIALOG),
-                                                                  ResourceName::From(MAKEINTRESOURCEA(IDD_MAIN)));
+        const kernel::Resource *r =
+            kernel::ModuleResources().Find(ResourceName::From(RT_DIALOG),
+                                           ResourceName::From(MAKEINTRESOURCEA(IDD_MAIN)));
         EXPECT_NE(r, nullptr);
         return ParseDialogTemplate(r->data).value();
     }();
@@ -31,31 +32,36 @@ TEST(DlgTemplate, EmbeddedResourcesAreTheProgramsDialogsAndIconInBritishEnglish)
 {
     for (WORD id : {IDD_MAIN, IDD_WARNING, IDD_ABOUT}) {
         const kernel::Resource *r =
-            kernel::ModuleResources().Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(id)));
+            kernel::ModuleResources().Find(ResourceName::From(RT_DIALOG),
+                                           ResourceName::From(MAKEINTRESOURCEA(id)));
         ASSERT_NE(r, nullptr) << "dialog " << id;
         EXPECT_EQ(r->language, 2057) << "dialog " << id;
     }
-    const kernel::Resource *icon = kernel::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON),
-                                                                ResourceName::From(MAKEINTRESOURCEA(IDI_TOLVANE)));
+    const kernel::Resource *icon =
+        kernel::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON),
+                                       ResourceName::From(MAKEINTRESOURCEA(IDI_TOLVANE)));
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(icon->language, 2057);
     // "#1111" names the same resource as MAKEINTRESOURCE(1111).
-    EXPECT_EQ(kernel::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON), ResourceName::From("#1111")), icon);
+    EXPECT_EQ(kernel::ModuleResources().Find(ResourceName::From(RT_GROUP_ICON),
+                                             ResourceName::From("#1111")),
+              icon);
 }
 
 TEST(DlgTemplate, MainDialogHeader)
 {
     const DialogTemplate &dlg = MainTemplate();
     EXPECT_FALSE(dlg.extended);
-    EXPECT_EQ(dlg.style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-                                            DS_CENTER | DS_SETFONT));
+    EXPECT_EQ(dlg.style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU |
+                                            DS_MODALFRAME | DS_CENTER | DS_SETFONT));
     EXPECT_EQ(dlg.caption, " Tolvane");
     ASSERT_FALSE(dlg.windowClass.isOrdinal);
     EXPECT_STRCASEEQ(dlg.windowClass.text.c_str(), "Tolvane");  // windres stores it upper-cased
     EXPECT_TRUE(dlg.menu.Empty());
     EXPECT_EQ(dlg.pointSize, 8);
     EXPECT_EQ(dlg.typeface, "Helv");
-    EXPECT_EQ((std::vector<int>{dlg.x, dlg.y, dlg.cx, dlg.cy}), (std::vector<int>{40, 40, 230, 153}));
+    EXPECT_EQ((std::vector<int>{dlg.x, dlg.y, dlg.cx, dlg.cy}),
+              (std::vector<int>{40, 40, 230, 153}));
 }
 
 TEST(DlgTemplate, MainDialogControlsInTemplateOrder)
@@ -103,7 +109,8 @@ TEST(DlgTemplate, MainDialogControlsInTemplateOrder)
         EXPECT_EQ(item.text.text, e.text);
         EXPECT_EQ(item.style, e.style);
         EXPECT_EQ(item.exStyle, e.exStyle);
-        EXPECT_EQ((std::vector<int>{item.x, item.y, item.cx, item.cy}), (std::vector<int>{e.x, e.y, e.cx, e.cy}));
+        EXPECT_EQ((std::vector<int>{item.x, item.y, item.cx, item.cy}),
+                  (std::vector<int>{e.x, e.y, e.cx, e.cy}));
     }
 }
 
@@ -119,12 +126,14 @@ struct Bytes {
     Bytes &D(DWORD d) { return W(static_cast<WORD>(d)).W(static_cast<WORD>(d >> 16)); }
     Bytes &S(const char *text)  // UTF-16, zero-terminated
     {
-        for (; *text; ++text) W(static_cast<unsigned char>(*text));
+        for (; *text; ++text)
+            W(static_cast<unsigned char>(*text));
         return W(0);
     }
     Bytes &AlignDword()
     {
-        while (b.size() % 4) b.push_back(0);
+        while (b.size() % 4)
+            b.push_back(0);
         return *this;
     }
 };
@@ -136,28 +145,42 @@ std::vector<BYTE> HandMadeTemplate()
     t.D(WS_POPUP | DS_SETFONT)  // style
         .D(WS_EX_TOPMOST)       // dwExtendedStyle
         .W(2)                   // cdit: two controls
-        .W(5).W(6).W(100).W(50) // x, y, cx, cy
-        .W(0xFFFF).W(7)         // menu: ordinal 7
-        .S("MyClass")           // class: a string
-        .S("Hi")                // caption
-        .W(9).S("Sys");         // DS_SETFONT: point size, typeface
+        .W(5)
+        .W(6)
+        .W(100)
+        .W(50)  // x, y, cx, cy
+        .W(0xFFFF)
+        .W(7)          // menu: ordinal 7
+        .S("MyClass")  // class: a string
+        .S("Hi")       // caption
+        .W(9)
+        .S("Sys");  // DS_SETFONT: point size, typeface
     // The header ends at byte 42: the first item starts on the next DWORD (44).
     t.AlignDword();
     t.D(WS_CHILD | BS_DEFPUSHBUTTON)  // style
         .D(0)                         // exstyle
-        .W(1).W(2).W(30).W(14)        // x, y, cx, cy
-        .W(IDOK)                      // id (a WORD in DLGTEMPLATE)
-        .W(0xFFFF).W(0x0080)          // class: ordinal 0x80, button
-        .S("OK")                      // text: a string
-        .W(0);                        // no creation data
+        .W(1)
+        .W(2)
+        .W(30)
+        .W(14)    // x, y, cx, cy
+        .W(IDOK)  // id (a WORD in DLGTEMPLATE)
+        .W(0xFFFF)
+        .W(0x0080)  // class: ordinal 0x80, button
+        .S("OK")    // text: a string
+        .W(0);      // no creation data
     t.AlignDword();
-    t.D(WS_CHILD | SS_ICON)          // style
-        .D(0)                        // exstyle
-        .W(3).W(4).W(16).W(16)       // x, y, cx, cy
-        .W(300)                      // id
-        .S("Static")                 // class: a string this time
-        .W(0xFFFF).W(1111)           // text: ordinal, an icon resource
-        .W(2).W(0xBEEF);             // two bytes of creation data
+    t.D(WS_CHILD | SS_ICON)  // style
+        .D(0)                // exstyle
+        .W(3)
+        .W(4)
+        .W(16)
+        .W(16)        // x, y, cx, cy
+        .W(300)       // id
+        .S("Static")  // class: a string this time
+        .W(0xFFFF)
+        .W(1111)  // text: ordinal, an icon resource
+        .W(2)
+        .W(0xBEEF);  // two bytes of creation data
     return t.b;
 }
 
@@ -194,7 +217,8 @@ TEST(DlgTemplate, TruncatedTemplatesAreRejected)
 {
     std::vector<BYTE> bytes = HandMadeTemplate();
     // Any cut inside the header or an item leaves something unread.
-    for (size_t cut : {size_t{0}, size_t{10}, size_t{30}, size_t{43}, size_t{50}, bytes.size() - 3}) {
+    for (size_t cut :
+         {size_t{0}, size_t{10}, size_t{30}, size_t{43}, size_t{50}, bytes.size() - 3}) {
         std::vector<BYTE> shorter(bytes.begin(), bytes.begin() + static_cast<long>(cut));
         EXPECT_FALSE(ParseDialogTemplate(shorter).has_value()) << "cut at " << cut;
     }
@@ -203,24 +227,32 @@ TEST(DlgTemplate, TruncatedTemplatesAreRejected)
 TEST(DlgTemplate, ExtendedTemplateHasDwordIdsAndItsOwnFieldOrder)
 {
     Bytes t;
-    t.W(1).W(0xFFFF)                  // dlgVer 1, signature: DLGTEMPLATEEX
-        .D(0)                         // helpID
-        .D(WS_EX_TOPMOST)             // exStyle comes before style here
-        .D(WS_POPUP)                  // style
-        .W(1)                         // cDlgItems
-        .W(0).W(0).W(40).W(20)        // x, y, cx, cy
-        .W(0)                         // no menu
-        .W(0)                         // the predefined dialog class
-        .S("Ex");                     // title; no DS_SETFONT, so no font
+    t.W(1)
+        .W(0xFFFF)         // dlgVer 1, signature: DLGTEMPLATEEX
+        .D(0)              // helpID
+        .D(WS_EX_TOPMOST)  // exStyle comes before style here
+        .D(WS_POPUP)       // style
+        .W(1)              // cDlgItems
+        .W(0)
+        .W(0)
+        .W(40)
+        .W(20)     // x, y, cx, cy
+        .W(0)      // no menu
+        .W(0)      // the predefined dialog class
+        .S("Ex");  // title; no DS_SETFONT, so no font
     t.AlignDword();
-    t.D(0)                            // helpID
-        .D(0)                         // exStyle
-        .D(WS_CHILD)                  // style
-        .W(0).W(0).W(10).W(10)        // x, y, cx, cy
-        .D(70000)                     // id: a DWORD
-        .W(0xFFFF).W(0x0082)          // class: static
-        .S("t")                       // text
-        .W(0);                        // no creation data
+    t.D(0)            // helpID
+        .D(0)         // exStyle
+        .D(WS_CHILD)  // style
+        .W(0)
+        .W(0)
+        .W(10)
+        .W(10)     // x, y, cx, cy
+        .D(70000)  // id: a DWORD
+        .W(0xFFFF)
+        .W(0x0082)  // class: static
+        .S("t")     // text
+        .W(0);      // no creation data
     auto dlg = ParseDialogTemplate(t.b);
     ASSERT_TRUE(dlg.has_value());
     EXPECT_TRUE(dlg->extended);
@@ -232,16 +264,18 @@ TEST(DlgTemplate, ExtendedTemplateHasDwordIdsAndItsOwnFieldOrder)
 }
 
 // One .res record: header (sizes, type, name, language) and its data.
-void AppendRecord(Bytes &res, const Bytes &typeAndName, WORD language, const std::vector<BYTE> &data)
+void AppendRecord(Bytes &res, const Bytes &typeAndName, WORD language,
+                  const std::vector<BYTE> &data)
 {
     Bytes header;
     header.b = typeAndName.b;
     header.AlignDword();
-    header.D(0)          // DataVersion
-        .W(0x1030)       // MemoryFlags
-        .W(language)     // LanguageId
-        .D(0)            // Version
-        .D(0);           // Characteristics
+    header
+        .D(0)         // DataVersion
+        .W(0x1030)    // MemoryFlags
+        .W(language)  // LanguageId
+        .D(0)         // Version
+        .D(0);        // Characteristics
     res.D(static_cast<DWORD>(data.size())).D(static_cast<DWORD>(header.b.size() + 8));
     res.b.insert(res.b.end(), header.b.begin(), header.b.end());
     res.b.insert(res.b.end(), data.begin(), data.end());
@@ -266,14 +300,21 @@ TEST(DlgTemplate, ResFileFindsByOrdinalOrNameAndPrefersTheLanguageAsked)
     auto image = ResourceImage::Parse(res.b);
     ASSERT_TRUE(image.has_value());
     EXPECT_EQ(image->All().size(), 3u);
-    const kernel::Resource *text = image->Find(ResourceName::From("textfile"), ResourceName::From("readme"));
+    const kernel::Resource *text =
+        image->Find(ResourceName::From("textfile"), ResourceName::From("readme"));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::string(text->data.begin(), text->data.end()), "abc");
-    const kernel::Resource *british = image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)));
+    const kernel::Resource *british =
+        image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)));
     ASSERT_NE(british, nullptr);
     EXPECT_EQ(british->data[0], 2);
-    EXPECT_EQ(image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)), 1033)->data[0], 1);
-    EXPECT_EQ(image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(43))), nullptr);
+    EXPECT_EQ(image
+                  ->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)),
+                         1033)
+                  ->data[0],
+              1);
+    EXPECT_EQ(image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(43))),
+              nullptr);
 
     // A record whose size runs past the end is no resource file.
     res.b[last + 1] = 0xFF;  // DataSize 0xFF01

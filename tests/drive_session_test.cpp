@@ -30,12 +30,18 @@ TEST(DriveSession, ActionsThatCannotBeDoneSayWhy)
     Reset(IDD_MAIN);
     gInit = [](HWND hwnd) { EnableWindow(GetDlgItem(hwnd, IDC_STOPCLOCKS), FALSE); };
     session.Start(TestProgram);
-    EXPECT_NE(ErrorOf([&] { session.Press(4242); }).find("no open window has control 4242; open windows: ' Tolvane'"),
+    EXPECT_NE(ErrorOf([&] {
+                  session.Press(4242);
+              }).find("no open window has control 4242; open windows: ' Tolvane'"),
               std::string::npos);
-    EXPECT_NE(ErrorOf([&] { session.Press(IDC_STOPCLOCKS); }).find("('StopClocks') of ' Tolvane' is disabled"),
+    EXPECT_NE(ErrorOf([&] {
+                  session.Press(IDC_STOPCLOCKS);
+              }).find("('StopClocks') of ' Tolvane' is disabled"),
               std::string::npos);
-    EXPECT_NE(ErrorOf([&] { session.PressIn("Nowhere", IDOK); }).find("no open window 'Nowhere'"), std::string::npos);
-    EXPECT_NE(ErrorOf([&] { session.Answer(IDOK); }).find("no message box is open"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { session.PressIn("Nowhere", IDOK); }).find("no open window 'Nowhere'"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { session.Answer(IDOK); }).find("no message box is open"),
+              std::string::npos);
     EXPECT_THROW(session.Text(4242), automation::DriveError);
 }
 
@@ -44,7 +50,8 @@ TEST(DriveSession, EndedProgramReportsItsResult)
     automation::Session session;
     Reset(IDD_MAIN);
     gHook = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
-        if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) EndDialog(hwnd, 7);
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP)
+            EndDialog(hwnd, 7);
         return false;
     };
     session.Start(TestProgram);
@@ -86,9 +93,11 @@ TEST(DriveSession, SessionLeftRunningIsClosedAnsweringBoxesWithTheirDefault)
     Reset(IDD_MAIN);
     int answer = 0;
     gHook = [&](HWND hwnd, UINT message, WPARAM, LPARAM, INT_PTR &result) {
-        if (message != WM_CLOSE) return false;
+        if (message != WM_CLOSE)
+            return false;
         answer = MessageBoxA(hwnd, "Really close?", "Tolvane", MB_YESNO);
-        if (answer == IDYES) EndDialog(hwnd, 0);
+        if (answer == IDYES)
+            EndDialog(hwnd, 0);
         result = TRUE;
         return true;
     };

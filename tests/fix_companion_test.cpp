@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "companion_fixture.h"
-#include "program_session.h"
 #include "kernel/process.h"
+#include "program_session.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ protected:
     }
 };
 
-automation::PcSetup WithProgramDirectory(const std::string &directory, const std::string &profile = "y2k-ready")
+automation::PcSetup WithProgramDirectory(const std::string &directory,
+                                         const std::string &profile = "y2k-ready")
 {
     automation::PcSetup setup = Pc(profile, "2026-06-15 10:20:07.000");
     setup.programDirectory = directory;
@@ -116,7 +117,8 @@ TEST_F(FixCompanion, FoundInTheCurrentDirectoryAndOnTheSearchPath)
             searchPath.emplace(path.Path());
         }
         automation::Session s;
-        if (where == std::string("current directory")) InstallCompanion(fs::current_path().string());
+        if (where == std::string("current directory"))
+            InstallCompanion(fs::current_path().string());
         StartToMainDialog(s);
         s.Press(IDC_INSTALL_FIX);
         ExpectInstalled(s);
@@ -137,7 +139,8 @@ TEST_F(FixCompanion, MissingUnstartableAndTooLongCompanionsChangeNothing)
         while (directory.size() + name < pathLength) {
             std::size_t room = pathLength - name - directory.size();
             std::size_t take = std::min<std::size_t>(room, 201);
-            if (room - take == 1) take -= 1;  // leave no remainder too short for "/d"
+            if (room - take == 1)
+                take -= 1;  // leave no remainder too short for "/d"
             directory += "/" + std::string(take - 1, 'd');
         }
         return directory;
@@ -210,7 +213,8 @@ TEST_F(FixCompanion, CompanionStartedElsewhereIsSeenRunning)
     EXPECT_FALSE(s.Running());
 
     PostThreadMessageA(other.dwThreadId, WM_QUIT, 0, 0);
-    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(other.hProcess, 0) == WAIT_OBJECT_0; }));
+    EXPECT_TRUE(
+        Eventually([&] { return WaitForSingleObject(other.hProcess, 0) == WAIT_OBJECT_0; }));
     CloseHandle(other.hProcess);
     CloseHandle(other.hThread);
     EXPECT_FALSE(IsFaltremRunning());
@@ -231,7 +235,8 @@ TEST_F(FixCompanion, CompanionThatEndedByItselfStillReadsInstalledAndUnInstallsA
     s.Advance(1000);
     ExpectInstalled(s);
     s.Press(IDC_INSTALL_FIX);
-    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix") << "UnInstall of an ended companion did not complete at once";
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix")
+        << "UnInstall of an ended companion did not complete at once";
     ExpectNotInstalled(s);
 }
 
@@ -317,7 +322,8 @@ TEST_F(FixCompanion, CloseStopsTheCompanionEvenOneThatIgnoresQuit)
         const DWORD pid = gChildThreadID;
         ASSERT_TRUE(Eventually(AtomHeld));
         s.Press(IDC_CLOSE);
-        if (binary == StubbornBinary()) s.Advance(16000);
+        if (binary == StubbornBinary())
+            s.Advance(16000);
         EXPECT_TRUE(Eventually([&] { return !s.Running(); }));
         EXPECT_TRUE(ProcessGone(pid));
         EXPECT_FALSE(AtomHeld());
@@ -342,10 +348,12 @@ TEST_F(FixCompanion, RolloverTestOnALegacyRtcPassesOnlyWithTheFix)
         s.PressIn(kWarningCaption, IDOK);
         s.Advance(7000);
         ClockReading cmos{};
-        bool fixed = Eventually([&] {
-            GetCmosTime(&cmos);
-            return cmos.century == 0x20;
-        }, std::chrono::milliseconds(withFix ? 5000 : 300));
+        bool fixed = Eventually(
+            [&] {
+                GetCmosTime(&cmos);
+                return cmos.century == 0x20;
+            },
+            std::chrono::milliseconds(withFix ? 5000 : 300));
         EXPECT_EQ(fixed, withFix) << "century byte " << std::hex << cmos.century;
         s.Advance(1000);
         s.Press(IDC_STOPCLOCKS);

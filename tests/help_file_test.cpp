@@ -31,14 +31,16 @@ user::HelpDocument Read(const std::vector<std::uint8_t> &bytes)
 {
     std::string error;
     std::optional<user::HelpDocument> doc = user::ReadHelpFile(bytes, error);
-    if (!doc) throw std::runtime_error("not read: " + error);
+    if (!doc)
+        throw std::runtime_error("not read: " + error);
     return std::move(*doc);
 }
 
 std::string Text(const user::HelpParagraph &p)
 {
     std::string text;
-    for (const user::HelpSpan &s : p.spans) text += s.text;
+    for (const user::HelpSpan &s : p.spans)
+        text += s.text;
     return text;
 }
 
@@ -53,10 +55,13 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
     EXPECT_EQ(doc.title, "Tolvane Help");
     EXPECT_EQ(doc.caption, "Tolvane Help");
     std::vector<std::string> titles;
-    for (const user::HelpFileTopic &t : doc.topics) titles.push_back(t.title);
-    EXPECT_EQ(titles, (std::vector<std::string>{"Tolvane - Year 2000 Clock Test and Fix", "The four clocks",
-                                                "Before you test", "Running the test", "Reading the verdict", "Testing",
-                                                "The Fix software", "If the date could not be reset"}));
+    for (const user::HelpFileTopic &t : doc.topics)
+        titles.push_back(t.title);
+    EXPECT_EQ(titles,
+              (std::vector<std::string>{"Tolvane - Year 2000 Clock Test and Fix", "The four clocks",
+                                        "Before you test", "Running the test",
+                                        "Reading the verdict", "Testing", "The Fix software",
+                                        "If the date could not be reset"}));
     EXPECT_EQ(doc.contents, 0u);
 
     for (const user::HelpFileTopic &t : doc.topics) {
@@ -69,7 +74,8 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
         // Every jump leads to the topic it shows.
         for (const user::HelpParagraph &p : t.paragraphs)
             for (const user::HelpSpan &s : p.spans) {
-                if (s.jump < 0) continue;
+                if (s.jump < 0)
+                    continue;
                 std::optional<std::size_t> to = doc.TopicForContext(s.target);
                 ASSERT_TRUE(to) << s.text;
                 EXPECT_EQ(doc.topics[*to].title, s.text);
@@ -77,14 +83,16 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
     }
     // The Fail verdict's topic explains each way to fail.
     std::string testing;
-    for (const user::HelpParagraph &p : doc.topics[5].paragraphs) testing += Text(p) + "\n";
-    for (const char *failure : {"Cmos line reads 01-01-1900", "Bios line reads 2000", "Bios line is empty",
-                                "01-02-2000 or later"})
+    for (const user::HelpParagraph &p : doc.topics[5].paragraphs)
+        testing += Text(p) + "\n";
+    for (const char *failure : {"Cmos line reads 01-01-1900", "Bios line reads 2000",
+                                "Bios line is empty", "01-02-2000 or later"})
         EXPECT_NE(testing.find(failure), std::string::npos) << failure;
 
     std::map<std::string, std::vector<std::string>> index;
     for (const user::HelpKeyword &k : doc.keywords)
-        for (std::uint32_t offset : k.topics) index[k.keyword].push_back(doc.topics[*doc.TopicAtOffset(offset)].title);
+        for (std::uint32_t offset : k.topics)
+            index[k.keyword].push_back(doc.topics[*doc.TopicAtOffset(offset)].title);
     EXPECT_EQ(index["Fail"], (std::vector<std::string>{"Reading the verdict", "Testing"}));
     EXPECT_EQ(index["faltrem.exe"], std::vector<std::string>{"The Fix software"});
     EXPECT_EQ(doc.keywords.front().keyword, "1900") << "sorted as read, digits first";
@@ -121,7 +129,9 @@ TEST(HelpFile, FixedStructuresLieWhereTheFormatPutsThem)
         {35, {0x00, 0x00}, "flags 0: plain topic blocks of 4 KiB"},
         {37, {0x01, 0x00, 0x02, 0x00, 'T', 0x00}, "TITLE record, 2 bytes: \"T\""},
         {43, {0x03, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, "CONTENTS record: TOPICOFFSET 0"},
-        {51, {0x06, 0x00, 0x5A, 0x00, 0x06, 0x00}, "WINDOW record, 90 bytes: name and caption valid"},
+        {51,
+         {0x06, 0x00, 0x5A, 0x00, 0x06, 0x00},
+         "WINDOW record, 90 bytes: name and caption valid"},
         {67, {'m', 'a', 'i', 'n', 0x00}, "the window's name"},
         {76, {'T', 0x00}, "its caption, the title"},
         // The directory, the last internal file.
@@ -130,7 +140,9 @@ TEST(HelpFile, FixedStructuresLieWhereTheFormatPutsThem)
         {tree + 2, {0x02, 0x04}, "flags: 0x0002 and the directory's 0x0400"},
         {tree + 4, {0x00, 0x04}, "1 KiB pages"},
         {tree + 6, {'z', '4', 0x00}, "entries: a name, a long"},
-        {tree + 26, {0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x01, 0x00}, "root page 0, -1, 1 page, 1 level"},
+        {tree + 26,
+         {0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x01, 0x00},
+         "root page 0, -1, 1 page, 1 level"},
         {tree + 34, {0x08, 0x00, 0x00, 0x00}, "8 internal files"},
         {leaf + 2, {0x08, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}, "8 entries, no previous or next leaf"},
         {leaf + 8, {'|', 'C', 'O', 'N', 'T', 'E', 'X', 'T', 0x00}, "first by byte order: |CONTEXT"},
@@ -138,7 +150,8 @@ TEST(HelpFile, FixedStructuresLieWhereTheFormatPutsThem)
     for (const Field &field : fields) {
         ASSERT_LE(field.at + field.bytes.size(), f.size()) << field.what;
         EXPECT_EQ(std::vector<std::uint8_t>(f.begin() + static_cast<std::ptrdiff_t>(field.at),
-                                            f.begin() + static_cast<std::ptrdiff_t>(field.at + field.bytes.size())),
+                                            f.begin() + static_cast<std::ptrdiff_t>(
+                                                            field.at + field.bytes.size())),
                   field.bytes)
             << field.what << " at " << field.at;
     }
@@ -148,7 +161,8 @@ TEST(HelpFile, FixedStructuresLieWhereTheFormatPutsThem)
     // The first topic block: no link before it, its first link right after
     // its header, and that link a topic header.
     const std::string name = "|TOPIC";
-    auto entry = std::search(f.begin() + static_cast<std::ptrdiff_t>(leaf), f.end(), name.begin(), name.end());
+    auto entry = std::search(f.begin() + static_cast<std::ptrdiff_t>(leaf), f.end(), name.begin(),
+                             name.end());
     ASSERT_NE(entry, f.end());
     const size_t topic = U32At(f, static_cast<size_t>(entry - f.begin()) + name.size() + 1);
     ASSERT_LT(topic + 9 + 12 + 21, f.size());
@@ -176,7 +190,8 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
              return b;
          },
          "but its header says"},
-        {"a text file", [](std::vector<std::uint8_t>, size_t) { return std::vector<std::uint8_t>(100, 'x'); },
+        {"a text file",
+         [](std::vector<std::uint8_t>, size_t) { return std::vector<std::uint8_t>(100, 'x'); },
          "it does not start as a help file does"},
         {"directory beyond the end",
          [](std::vector<std::uint8_t> b, size_t) {
@@ -221,7 +236,8 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
     // the file, either reads or is refused: never a read past the end (the
     // sanitizer build checks that).
     for (size_t size = 0; size < good.size(); size += 61) {
-        std::vector<std::uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+        std::vector<std::uint8_t> cut(good.begin(),
+                                      good.begin() + static_cast<std::ptrdiff_t>(size));
         std::string error;
         EXPECT_FALSE(user::ReadHelpFile(cut, error)) << size;
     }
@@ -240,7 +256,8 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
             for (const user::HelpFileTopic &t : doc->topics)
                 for (const user::HelpParagraph &p : t.paragraphs)
                     for (const user::HelpSpan &s : p.spans)
-                        if (s.jump >= 0) doc->TopicForContext(s.target);
+                        if (s.jump >= 0)
+                            doc->TopicForContext(s.target);
         }
     EXPECT_GT(refused, 100);
 }
@@ -253,9 +270,11 @@ TEST(HelpFile, ManyTopicsSpanTopicBlocksAndTreesOfSeveralLevels)
     std::string source = "@helpfile Big\n";
     const int kTopics = 600;
     for (int i = 0; i < kTopics; ++i) {
-        source += "@topic topic_number_" + std::to_string(i) + "\n@title Topic " + std::to_string(i) + "\n";
+        source += "@topic topic_number_" + std::to_string(i) + "\n@title Topic " +
+                  std::to_string(i) + "\n";
         source += "@keywords keyword " + std::to_string(i) + "; shared\n";
-        source += "Text of topic " + std::to_string(i) + " that goes on for a while to fill the blocks. ";
+        source +=
+            "Text of topic " + std::to_string(i) + " that goes on for a while to fill the blocks. ";
         source += "{Next|topic_number_" + std::to_string((i + 1) % kTopics) + "}\n";
     }
     const std::vector<std::uint8_t> bytes = Compile(source);
@@ -274,7 +293,8 @@ TEST(HelpFile, ManyTopicsSpanTopicBlocksAndTreesOfSeveralLevels)
     EXPECT_EQ(doc.keywords.back().keyword, "shared");
     EXPECT_EQ(doc.keywords.back().topics.size(), static_cast<size_t>(kTopics));
     EXPECT_EQ(doc.titleIndex.size(), static_cast<size_t>(kTopics));
-    EXPECT_GT(doc.topics.back().offset / winhelp::topic::kOffsetBlockStride, 10u) << "many topic blocks";
+    EXPECT_GT(doc.topics.back().offset / winhelp::topic::kOffsetBlockStride, 10u)
+        << "many topic blocks";
 }
 
 }  // namespace

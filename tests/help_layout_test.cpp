@@ -13,7 +13,7 @@ user::HelpParagraph Item(std::vector<user::HelpSpan> spans)
     p.leftIndent = 40;    // 4 columns
     p.firstIndent = -40;  // the marker at the margin
     p.tabStops = {40};
-    p.spaceAbove = 12;    // a blank line before it
+    p.spaceAbove = 12;  // a blank line before it
     return p;
 }
 
@@ -26,7 +26,9 @@ TEST(HelpLayout, ItemsHangUnderTheirTextAndJumpsKeepTheirPlaceAcrossLines)
     user::HelpParagraph text;
     text.spans = {{"First paragraph.", false, -1, 0}};
     topic.paragraphs = {heading, text,
-                        Item({{"*\tsee ", false, -1, 0}, {"the other topic", false, 0, 77}, {" now", false, -1, 0}})};
+                        Item({{"*\tsee ", false, -1, 0},
+                              {"the other topic", false, 0, 77},
+                              {" now", false, -1, 0}})};
 
     user::HelpPage page = user::LayOutTopic(topic, 20);
     ASSERT_EQ(page.heading.size(), 1u);
@@ -35,8 +37,10 @@ TEST(HelpLayout, ItemsHangUnderTheirTextAndJumpsKeepTheirPlaceAcrossLines)
     EXPECT_TRUE(page.heading[0].marks[0].bold);
 
     std::vector<std::string> lines;
-    for (const user::HelpLine &l : page.body) lines.push_back(l.text);
-    EXPECT_EQ(lines, (std::vector<std::string>{"First paragraph.", "", "*   see the other", "    topic now"}));
+    for (const user::HelpLine &l : page.body)
+        lines.push_back(l.text);
+    EXPECT_EQ(lines, (std::vector<std::string>{"First paragraph.", "", "*   see the other",
+                                               "    topic now"}));
 
     ASSERT_EQ(page.jumps.size(), 1u);
     EXPECT_EQ(page.jumps[0].text, "the other topic");

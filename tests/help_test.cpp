@@ -23,7 +23,8 @@ automation::HelpWindowRecord OpenHelp(automation::Session &s)
     StartToMainDialog(s);
     s.Press(IDC_HELP_BUTTON);
     auto help = s.HelpWindow();
-    if (!help) throw automation::DriveError("no help window after Help");
+    if (!help)
+        throw automation::DriveError("no help window after Help");
     return *help;
 }
 
@@ -31,7 +32,8 @@ automation::HelpWindowRecord OpenHelp(automation::Session &s)
 void SelectJump(automation::Session &s, const std::string &text)
 {
     for (size_t i = 0; i <= s.HelpWindow()->jumps.size(); ++i) {
-        if (s.HelpWindow()->selected == text) return;
+        if (s.HelpWindow()->selected == text)
+            return;
         s.Key(VK_TAB);
     }
     throw automation::DriveError("no jump '" + text + "' in topic '" + s.HelpWindow()->title + "'");
@@ -50,9 +52,11 @@ std::pair<int, int> CellOf(const std::string &screen, const std::string &text, i
     std::string line;
     for (int row = 0; std::getline(lines, line); ++row) {
         const size_t at = line.find(text);
-        if (row < fromRow || at == std::string::npos) continue;
+        if (row < fromRow || at == std::string::npos)
+            continue;
         int column = 0;
-        for (size_t i = 0; i < at; ++i) column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+        for (size_t i = 0; i < at; ++i)
+            column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
         return {column, row};
     }
     throw automation::DriveError("'" + text + "' is not on the screen:\n" + screen);
@@ -61,8 +65,9 @@ std::pair<int, int> CellOf(const std::string &screen, const std::string &text, i
 void WriteHelpFile(const std::string &path, const std::string &source)
 {
     std::vector<std::uint8_t> bytes = hlpc::WriteHelpFile(hlpc::ParseHelpSource(source));
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
@@ -77,9 +82,11 @@ TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
     EXPECT_EQ(help.selected, "");
     // Every topic a user needs is a jump away, "Testing" being where a Fail
     // verdict sends them.
-    for (const char *topic : {"The four clocks", "Before you test", "Running the test", "Reading the verdict",
-                              "Testing", "The Fix software", "If the date could not be reset"})
-        EXPECT_NE(std::find(help.jumps.begin(), help.jumps.end(), topic), help.jumps.end()) << topic;
+    for (const char *topic :
+         {"The four clocks", "Before you test", "Running the test", "Reading the verdict",
+          "Testing", "The Fix software", "If the date could not be reset"})
+        EXPECT_NE(std::find(help.jumps.begin(), help.jumps.end(), topic), help.jumps.end())
+            << topic;
 
     // Not modal: the clocks run on and the main dialog takes its buttons.
     s.Advance(1200);
@@ -138,7 +145,8 @@ TEST(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
     EXPECT_EQ(s.HelpWindow()->title, kContentsTitle);
     s.Click(column + 4, row);
     EXPECT_EQ(s.HelpWindow()->title, "The Fix software");
-    EXPECT_NE(s.Screen().find("Install Fix starts the Fix software"), std::string::npos) << s.Screen();
+    EXPECT_NE(s.Screen().find("Install Fix starts the Fix software"), std::string::npos)
+        << s.Screen();
 }
 
 TEST(Help, ScrollsALongTopicByLinePageAndWheel)
@@ -156,22 +164,22 @@ TEST(Help, ScrollsALongTopicByLinePageAndWheel)
         int vk;
         int firstLine;  // 0: the last page
     } steps[] = {
-        {"Up at the top", VK_UP, 1},
-        {"Down", VK_DOWN, 2},
-        {"End", VK_END, 0},
-        {"Down at the end", VK_DOWN, 0},
-        {"PgUp", VK_PRIOR, 0},
-        {"Home", VK_HOME, 1},
+        {"Up at the top", VK_UP, 1}, {"Down", VK_DOWN, 2},
+        {"End", VK_END, 0},          {"Down at the end", VK_DOWN, 0},
+        {"PgUp", VK_PRIOR, 0},       {"Home", VK_HOME, 1},
         {"PgDn", VK_NEXT, 0},
     };
     const int last = help.lineCount - page + 1;
     for (const Step &step : steps) {
         s.Key(step.vk);
         int expected = step.firstLine ? step.firstLine : last;
-        if (step.vk == VK_PRIOR) expected = std::max(1, last - (page - 1));
-        if (step.vk == VK_NEXT) expected = std::min(last, 1 + (page - 1));
+        if (step.vk == VK_PRIOR)
+            expected = std::max(1, last - (page - 1));
+        if (step.vk == VK_NEXT)
+            expected = std::min(last, 1 + (page - 1));
         EXPECT_EQ(s.HelpWindow()->firstLine, expected) << step.what;
-        EXPECT_EQ(s.HelpWindow()->heading, std::vector<std::string>{"Running the test"}) << "the heading stays";
+        EXPECT_EQ(s.HelpWindow()->heading, std::vector<std::string>{"Running the test"})
+            << "the heading stays";
     }
 
     s.Key(VK_HOME);
@@ -183,8 +191,9 @@ TEST(Help, ScrollsALongTopicByLinePageAndWheel)
     // Tab to a jump below the page brings it into view.
     SelectJump(s, "Reading the verdict");
     help = *s.HelpWindow();
-    EXPECT_TRUE(std::any_of(help.shown.begin(), help.shown.end(),
-                            [](const std::string &l) { return l.find("Reading the verdict") != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(help.shown.begin(), help.shown.end(), [](const std::string &l) {
+        return l.find("Reading the verdict") != std::string::npos;
+    }));
 }
 
 TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
@@ -213,7 +222,8 @@ TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 
     s.Resize(100, 40);
     help = *s.HelpWindow();
-    EXPECT_EQ(help.shown.size(), static_cast<size_t>(help.lineCount - help.firstLine + 1)) << "to the end";
+    EXPECT_EQ(help.shown.size(), static_cast<size_t>(help.lineCount - help.firstLine + 1))
+        << "to the end";
     EXPECT_EQ(help.shown.back(), lastLine);
 }
 
@@ -225,7 +235,8 @@ TEST(Help, ReaderClosesOnlyTheHelpWindow)
     } ways[] = {
         {"Escape", [](automation::Session &s) { s.Key(VK_ESCAPE); }},
         {"close command", [](automation::Session &s) { s.CloseCommand(); }},
-        {"close box", [](automation::Session &s) {
+        {"close box",
+         [](automation::Session &s) {
              auto [column, row] = CellOf(s.Screen(), "[X]", 0);
              s.Click(column + 1, row);
          }},
@@ -289,7 +300,8 @@ TEST(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        if (c.content) std::ofstream(s.ProgramDirectory() + "/Tolvaneeval.hlp") << c.content;
+        if (c.content)
+            std::ofstream(s.ProgramDirectory() + "/Tolvaneeval.hlp") << c.content;
         StartToMainDialog(s);
         s.Press(IDC_HELP_BUTTON);
         ASSERT_TRUE(s.HelpWindow());
@@ -297,7 +309,8 @@ TEST(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
         EXPECT_EQ(help.caption, "Help");
         EXPECT_EQ(help.title, c.title);
         std::string text;
-        for (const std::string &line : help.shown) text += (text.empty() ? "" : " ") + line;
+        for (const std::string &line : help.shown)
+            text += (text.empty() ? "" : " ") + line;
         EXPECT_NE(text.find(c.says), std::string::npos) << text;
         EXPECT_TRUE(help.jumps.empty());
         s.Key(VK_RETURN);

@@ -52,9 +52,12 @@ TEST(KernelVersion, WrongRecordSizesFailAsEachPlatformDoes)
         bool ok;
         DWORD lastError;
     } cases[] = {
-        {"y2k-ready", 0, false, 0xDEAD},   {"y2k-ready", 74, false, 0xDEAD},
-        {"y2k-ready", 156, false, 0xDEAD}, {"nt", 0, false, ERROR_INSUFFICIENT_BUFFER},
-        {"nt", 296, false, ERROR_INSUFFICIENT_BUFFER}, {"nt", 156, true, 0xDEAD},
+        {"y2k-ready", 0, false, 0xDEAD},
+        {"y2k-ready", 74, false, 0xDEAD},
+        {"y2k-ready", 156, false, 0xDEAD},
+        {"nt", 0, false, ERROR_INSUFFICIENT_BUFFER},
+        {"nt", 296, false, ERROR_INSUFFICIENT_BUFFER},
+        {"nt", 156, true, 0xDEAD},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.profile) + " size " + std::to_string(c.size));
@@ -77,7 +80,8 @@ TEST(KernelNetwork, EnumerationOpensOnlyWithNetworkSoftware)
     {
         TestPc pc("2000-01-01 00:00:00", "y2k-ready");
         HANDLE h = nullptr;
-        EXPECT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, 0, nullptr, &h), ERROR_NO_NETWORK);
+        EXPECT_EQ(WNetOpenEnumA(RESOURCE_CONNECTED, RESOURCETYPE_ANY, 0, nullptr, &h),
+                  ERROR_NO_NETWORK);
         EXPECT_EQ(h, nullptr);
         EXPECT_EQ(WNetCloseEnum(h), ERROR_INVALID_HANDLE);
     }

@@ -6,11 +6,11 @@
 #include <future>
 #include <vector>
 
-#include "companion_fixture.h"
-#include "pc_fixture.h"
 #include "tolvane.h"
+#include "companion_fixture.h"
 #include "kernel/module.h"
 #include "kernel/process.h"
+#include "pc_fixture.h"
 
 namespace {
 
@@ -71,8 +71,8 @@ Started Launch(const char *application, std::string commandLine, const char *dir
     STARTUPINFOA si{};
     si.cb = sizeof si;
     Started s{};
-    s.ok = CreateProcessA(application, commandLine.empty() ? nullptr : commandLine.data(), nullptr, nullptr, FALSE,
-                          NORMAL_PRIORITY_CLASS, nullptr, directory, &si, &s.pi);
+    s.ok = CreateProcessA(application, commandLine.empty() ? nullptr : commandLine.data(), nullptr,
+                          nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, directory, &si, &s.pi);
     s.error = s.ok ? 0 : GetLastError();
     return s;
 }
@@ -216,11 +216,13 @@ TEST(ProcessStart, ChildGetsItsArgumentsThePcAndItsDirectory)
     pctest::TestPc pc;
     TempDir root;
     const std::string out = root / "out";
-    WriteScript(root / "show.exe", "{ printf '[%s]\\n' \"$@\"; echo \"pc=$TOLVANE_PC\"; echo \"cwd=$(pwd)\"; } > '" +
-                                       out + "'");
+    WriteScript(root / "show.exe",
+                "{ printf '[%s]\\n' \"$@\"; echo \"pc=$TOLVANE_PC\"; echo \"cwd=$(pwd)\"; } > '" +
+                    out + "'");
     // Blanks inside quotes, escaped quotes, backslashes before a quote and
     // before anything else, and a doubled quote inside quotes.
-    Started s = Launch((root / "show.exe").c_str(), R"(show "a b" c\"d e\\"f g" h\i "j""k")", root.Path().c_str());
+    Started s = Launch((root / "show.exe").c_str(), R"(show "a b" c\"d e\\"f g" h\i "j""k")",
+                       root.Path().c_str());
     ASSERT_TRUE(s.ok) << "error " << s.error;
     Finish(s.pi);
     EXPECT_EQ(ReadAll(out), "[a b]\n"
@@ -228,8 +230,11 @@ TEST(ProcessStart, ChildGetsItsArgumentsThePcAndItsDirectory)
                             "[e\\f g]\n"
                             "[h\\i]\n"
                             "[j\"k]\n"
-                            "pc=" + pc.Directory() + "\n"
-                            "cwd=" + root.Path() + "\n");
+                            "pc=" +
+                                pc.Directory() +
+                                "\n"
+                                "cwd=" +
+                                root.Path() + "\n");
 }
 
 TEST(ProcessWait, TimeOutsCountOnThePcClockAndTerminateEndsTheWait)
@@ -242,21 +247,24 @@ TEST(ProcessWait, TimeOutsCountOnThePcClockAndTerminateEndsTheWait)
     EXPECT_TRUE(GetExitCodeProcess(s.pi.hProcess, &code));
     EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
 
-    auto wait = std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 100); });
+    auto wait =
+        std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 100); });
     EXPECT_EQ(wait.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
         << "100 ms of real time ended a wait counted on the virtual clock";
     pctest::TestPc::Advance(0.1);
     ASSERT_EQ(wait.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_EQ(wait.get(), static_cast<DWORD>(WAIT_TIMEOUT));
 
-    auto endless = std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hThread, INFINITE); });
+    auto endless =
+        std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hThread, INFINITE); });
     EXPECT_TRUE(TerminateProcess(s.pi.hProcess, 7));
     ASSERT_EQ(endless.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_EQ(endless.get(), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_TRUE(ProcessGone(s.pi.dwProcessId));
     EXPECT_TRUE(GetExitCodeProcess(s.pi.hProcess, &code));
     EXPECT_EQ(code, 7u);
-    EXPECT_FALSE(TerminateProcess(s.pi.hProcess, 8)) << "an ended process cannot be terminated again";
+    EXPECT_FALSE(TerminateProcess(s.pi.hProcess, 8))
+        << "an ended process cannot be terminated again";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
     EXPECT_TRUE(CloseHandle(s.pi.hThread));
@@ -273,7 +281,8 @@ TEST(ProcessWait, EndOfTheChildEndsTheWaitAtOnceWithItsCode)
     Started s = Launch("/bin/sh", "sh -c \"exit 3\"");
     ASSERT_TRUE(s.ok) << "error " << s.error;
     // No virtual time passes: only the child's end can end this wait.
-    auto wait = std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 5000); });
+    auto wait =
+        std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 5000); });
     ASSERT_EQ(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(wait.get(), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(Finish(s.pi), 3u);

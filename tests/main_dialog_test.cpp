@@ -16,7 +16,8 @@ TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
     ASSERT_NE(main, nullptr);
     // The dialog procedure's own answer; these ids run nothing, so asking it
     // from the test's thread is safe while the program waits.
-    for (int id : {IDCANCEL, IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_UTC_LINE, IDC_LOCAL_LINE, 110, 200, 0xFFFF})
+    for (int id :
+         {IDCANCEL, IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_UTC_LINE, IDC_LOCAL_LINE, 110, 200, 0xFFFF})
         EXPECT_EQ(MainDlg(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0), 0) << "id " << id;
     // A list box notification in the high word changes nothing either.
     EXPECT_EQ(MainDlg(main, WM_COMMAND, MAKEWPARAM(IDC_CMOS_LINE, 1 /* LBN_SELCHANGE */), 0), 0);

@@ -52,7 +52,7 @@ TEST(PcBoot, PowerOffOverMidnightOnEveryProfileAndPlatform)
         const char *profile;
         const char *platform;
         double off;
-        const char *chip; // after the boot
+        const char *chip;  // after the boot
         const char *os;
     } cases[] = {
         {"y2k-ready", "win98", 5 * kMinutes, "2000-01-01 00:03:00", "2000-01-01 00:03:00.000"},
@@ -79,13 +79,16 @@ TEST(PcBoot, PowerOffOverMidnightOnEveryProfileAndPlatform)
         {"range-bios", "nt4", 5 * kMinutes, "2094-01-01 00:03:00", "2094-01-01 00:03:00.000"},
         {"range-bios", "win98", 1 * kMinutes, "1999-12-31 23:59:00", "1999-12-31 23:59:00.000"},
         // Windows 9x get nothing from a BIOS that fails; NT never asks it.
-        {"bios-date-fails", "win98", 5 * kMinutes, "2000-01-01 00:03:00", "1980-01-01 00:00:00.000"},
-        {"bios-time-fails", "win95", 5 * kMinutes, "2000-01-01 00:03:00", "1980-01-01 00:00:00.000"},
+        {"bios-date-fails", "win98", 5 * kMinutes, "2000-01-01 00:03:00",
+         "1980-01-01 00:00:00.000"},
+        {"bios-time-fails", "win95", 5 * kMinutes, "2000-01-01 00:03:00",
+         "1980-01-01 00:00:00.000"},
         {"stuck-rtc", "win98", 5 * kMinutes, "2000-01-01 00:03:00", "1980-01-01 00:00:00.000"},
         {"stuck-rtc", "nt4", 5 * kMinutes, "2000-01-01 00:03:00", "2000-01-01 00:03:00.000"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.profile) + " on " + c.platform + ", off " + std::to_string(c.off) + " s");
+        SCOPED_TRACE(std::string(c.profile) + " on " + c.platform + ", off " +
+                     std::to_string(c.off) + " s");
         TestPc pc("1999-12-31 23:58:00", c.profile);
         PowerOffOverMidnight(c.platform, c.off);
         EXPECT_EQ(ChipDate(), c.chip);
@@ -136,7 +139,7 @@ TEST(PcBoot, RestartReloadsTheOsClockFromTheChip)
 {
     struct Case {
         const char *profile;
-        const char *chipRunning; // after the running rollover
+        const char *chipRunning;  // after the running rollover
         const char *chipRestarted;
         const char *osRestarted;
     } cases[] = {

@@ -44,10 +44,10 @@ TEST(PcCalendar, UtcOffsetsAreHoursAndMinutesOrMinutesWithinFourteenHours)
         const char *text;
         int minutes;  // INT_MIN: refused
     } cases[] = {
-        {"+00:00", 0},     {"+01:00", 60},       {"-05:30", -330},    {"+14:00", 840},
-        {"-14:00", -840},  {"90", 90},           {"-600", -600},      {"+14:01", INT_MIN},
-        {"+14:30", INT_MIN}, {"841", INT_MIN},   {"+01:60", INT_MIN}, {"01:00", INT_MIN},
-        {"+1", 1},         {"", INT_MIN},        {"60m", INT_MIN},    {"99999999999", INT_MIN},
+        {"+00:00", 0},       {"+01:00", 60},   {"-05:30", -330},    {"+14:00", 840},
+        {"-14:00", -840},    {"90", 90},       {"-600", -600},      {"+14:01", INT_MIN},
+        {"+14:30", INT_MIN}, {"841", INT_MIN}, {"+01:60", INT_MIN}, {"01:00", INT_MIN},
+        {"+1", 1},           {"", INT_MIN},    {"60m", INT_MIN},    {"99999999999", INT_MIN},
     };
     for (const Case &c : cases) {
         std::optional<int> minutes = pc::ParseUtcOffset(c.text);

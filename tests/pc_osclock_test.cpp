@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "pc/osclock.h"
-#include "pc/rtc.h"
 #include "pc/power.h"
+#include "pc/rtc.h"
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "pc_fixture.h"
@@ -65,10 +65,12 @@ TEST(PcOsClock, SetLocalTimeAcceptsWhatWindowsAccepts)
 {
     struct Case {
         SYSTEMTIME record;
-        int dayOfWeek; // as GetLocalTime computes it afterwards
+        int dayOfWeek;  // as GetLocalTime computes it afterwards
     } cases[] = {
-        {Record(2000, 2, 29, 12, 0, 0), 2},     {Record(1601, 1, 1, 0, 0, 0), 1},
-        {Record(30827, 12, 31, 23, 59, 59, 999), 5}, {Record(1999, 12, 31, 23, 59, 55, 0, 0), 5},
+        {Record(2000, 2, 29, 12, 0, 0), 2},
+        {Record(1601, 1, 1, 0, 0, 0), 1},
+        {Record(30827, 12, 31, 23, 59, 59, 999), 5},
+        {Record(1999, 12, 31, 23, 59, 55, 0, 0), 5},
     };
     TestPc pc("1999-06-01 12:00:00");
     for (const Case &c : cases) {
@@ -76,18 +78,20 @@ TEST(PcOsClock, SetLocalTimeAcceptsWhatWindowsAccepts)
         ASSERT_TRUE(SetLocalTime(&c.record));
         SYSTEMTIME now;
         GetLocalTime(&now);
-        ExpectTime(now, c.record.wYear, c.record.wMonth, c.record.wDay, c.dayOfWeek,
-                   c.record.wHour, c.record.wMinute, c.record.wSecond, c.record.wMilliseconds);
+        ExpectTime(now, c.record.wYear, c.record.wMonth, c.record.wDay, c.dayOfWeek, c.record.wHour,
+                   c.record.wMinute, c.record.wSecond, c.record.wMilliseconds);
     }
 }
 
 TEST(PcOsClock, SetLocalTimeRejectsInvalidRecordsAndLeavesTheClocks)
 {
     const SYSTEMTIME bad[] = {
-        Record(1999, 2, 29, 0, 0, 0), Record(2000, 13, 1, 0, 0, 0), Record(2000, 0, 1, 0, 0, 0),
-        Record(2000, 4, 31, 0, 0, 0), Record(2000, 1, 0, 0, 0, 0),  Record(2000, 1, 1, 24, 0, 0),
-        Record(2000, 1, 1, 0, 60, 0), Record(2000, 1, 1, 0, 0, 60), Record(2000, 1, 1, 0, 0, 0, 1000),
-        Record(1600, 12, 31, 0, 0, 0), Record(30828, 1, 1, 0, 0, 0),
+        Record(1999, 2, 29, 0, 0, 0),      Record(2000, 13, 1, 0, 0, 0),
+        Record(2000, 0, 1, 0, 0, 0),       Record(2000, 4, 31, 0, 0, 0),
+        Record(2000, 1, 0, 0, 0, 0),       Record(2000, 1, 1, 24, 0, 0),
+        Record(2000, 1, 1, 0, 60, 0),      Record(2000, 1, 1, 0, 0, 60),
+        Record(2000, 1, 1, 0, 0, 0, 1000), Record(1600, 12, 31, 0, 0, 0),
+        Record(30828, 1, 1, 0, 0, 0),
     };
     TestPc pc("1999-06-01 12:00:00");
     for (const SYSTEMTIME &record : bad) {
@@ -114,7 +118,8 @@ TEST(PcOsClock, SetLocalTimeWritesThroughInTheChipsModes)
         {"BCD 24-hour", 0x02, Record(1999, 12, 31, 23, 59, 55, 0, 0), 0x19, 0x99, 0x12, 0x31, 6,
          0x23, 0x59, 0x55},
         {"binary 12-hour", 0x04, Record(2000, 1, 1, 13, 5, 9), 20, 0, 1, 1, 7, 0x81, 5, 9},
-        {"BCD 12-hour", 0x00, Record(2000, 1, 1, 0, 30, 0), 0x20, 0x00, 0x01, 0x01, 7, 0x12, 0x30, 0x00},
+        {"BCD 12-hour", 0x00, Record(2000, 1, 1, 0, 30, 0), 0x20, 0x00, 0x01, 0x01, 7, 0x12, 0x30,
+         0x00},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -184,4 +189,3 @@ TEST(PcOsClock, SyncReturnsToTheTimeSourceAndTheChipFollows)
 }
 
 }  // namespace
-

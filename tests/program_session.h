@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "automation/session.h"
 #include "tolvane.h"
+#include "automation/session.h"
 
 inline const char *const kMainCaption = " Tolvane";
 inline const char *const kAboutCaption = "About Tolvane";
@@ -55,5 +55,6 @@ inline std::vector<unsigned char> DateFileBytes()
 inline void PlaceDateFile(const std::vector<unsigned char> &bytes)
 {
     std::ofstream out("datesave.tmp", std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }

@@ -116,7 +116,8 @@ TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
     // What Windows' dialog manager sends for Enter even with TEST disabled.
     s.Post(s.Window(kMainCaption), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ(s.TopCaption(), kMainCaption) << "a second warning opened";
-    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 0)) << "the saved date was overwritten";
+    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 0))
+        << "the saved date was overwritten";
     ExpectButtons(s, {false, true, false, false}, "still Watching");
 }
 

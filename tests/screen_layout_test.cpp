@@ -5,13 +5,13 @@
 
 #include <optional>
 
+#include "kernel/resources.h"
 #include "terminal/cells.h"
 #include "terminal/keymap.h"
-#include "user/layout.h"
 #include "terminal/render.h"
 #include "ui_fixture.h"
 #include "user/dlgtemplate.h"
-#include "kernel/resources.h"
+#include "user/layout.h"
 #include "user/window.h"
 
 namespace {
@@ -29,13 +29,15 @@ struct Laid {
 Laid LayOut(int templateId)
 {
     Laid out;
-    const kernel::Resource *r = kernel::ModuleResources().Find(kernel::ResourceName::From(RT_DIALOG),
-                                                             kernel::ResourceName::From(MAKEINTRESOURCEA(templateId)));
+    const kernel::Resource *r =
+        kernel::ModuleResources().Find(kernel::ResourceName::From(RT_DIALOG),
+                                       kernel::ResourceName::From(MAKEINTRESOURCEA(templateId)));
     out.dlg = user::ParseDialogTemplate(r->data).value();
     for (const auto &item : out.dlg.items) {
         user::LayoutItem li;
-        const char *cls = item.windowClass.isOrdinal ? user::PredefinedClassName(item.windowClass.ordinal)
-                                                     : item.windowClass.text.c_str();
+        const char *cls = item.windowClass.isOrdinal
+                              ? user::PredefinedClassName(item.windowClass.ordinal)
+                              : item.windowClass.text.c_str();
         li.kind = user::KindOf(cls, item.style);
         li.style = item.style;
         li.x = item.x;
@@ -51,7 +53,8 @@ Laid LayOut(int templateId)
 
 bool Holds(const CellRect &outer, const CellRect &inner)
 {
-    return inner.x > outer.x && inner.y > outer.y && inner.Right() < outer.Right() && inner.Bottom() < outer.Bottom();
+    return inner.x > outer.x && inner.y > outer.y && inner.Right() < outer.Right() &&
+           inner.Bottom() < outer.Bottom();
 }
 
 void ExpectWholeAndApart(const Laid &l)
@@ -75,9 +78,12 @@ void ExpectWholeAndApart(const Laid &l)
             EXPECT_GE(r.w, static_cast<int>(item.text.size()) + 4);
         }
         for (size_t j = i + 1; j < cells.size(); ++j) {
-            bool container = l.items[j].kind == ControlKind::kGroupBox || l.items[j].kind == ControlKind::kFrame ||
-                             l.items[i].kind == ControlKind::kGroupBox || l.items[i].kind == ControlKind::kFrame;
-            if (!cells[i].Intersects(cells[j])) continue;
+            bool container = l.items[j].kind == ControlKind::kGroupBox ||
+                             l.items[j].kind == ControlKind::kFrame ||
+                             l.items[i].kind == ControlKind::kGroupBox ||
+                             l.items[i].kind == ControlKind::kFrame;
+            if (!cells[i].Intersects(cells[j]))
+                continue;
             // A group box or frame may only meet what it holds, wholly inside its border.
             EXPECT_TRUE(container && (Holds(cells[i], cells[j]) || Holds(cells[j], cells[i])))
                 << "controls " << l.dlg.items[i].id << " and " << l.dlg.items[j].id << " overlap";
@@ -88,7 +94,8 @@ void ExpectWholeAndApart(const Laid &l)
 const CellRect &CellsOf(const Laid &l, int id)
 {
     for (size_t i = 0; i < l.dlg.items.size(); ++i)
-        if (static_cast<int>(l.dlg.items[i].id) == id) return l.layout.items[i];
+        if (static_cast<int>(l.dlg.items[i].id) == id)
+            return l.layout.items[i];
     throw std::runtime_error("no control " + std::to_string(id));
 }
 
@@ -103,7 +110,10 @@ TEST(ScreenLayout, EveryControlOfTheThreeDialogsIsWholeAndApart)
 TEST(ScreenLayout, ClockLinesFitTheirListBoxesAndSitBesideTheirLabels)
 {
     Laid l = LayOut(IDD_MAIN);
-    const std::pair<int, int> rows[] = {{IDC_CMOS_LINE, 110}, {IDC_BIOS_LINE, 112}, {IDC_LOCAL_LINE, 119}, {IDC_UTC_LINE, 118}};
+    const std::pair<int, int> rows[] = {{IDC_CMOS_LINE, 110},
+                                        {IDC_BIOS_LINE, 112},
+                                        {IDC_LOCAL_LINE, 119},
+                                        {IDC_UTC_LINE, 118}};
     for (auto [box, label] : rows) {
         SCOPED_TRACE("list box " + std::to_string(box));
         EXPECT_GE(CellsOf(l, box).w - 2, 22);  // inside the border
@@ -124,7 +134,8 @@ TEST(ScreenLayout, CheckBoxSitsInsideItsFrame)
 TEST(ScreenLayout, TextWrapsBetweenWordsAndKeepsItsLineBreaks)
 {
     std::vector<std::string> lines;
-    int n = user::WrapText("one two three\n\nfour", 8, [&](std::string_view s) { lines.emplace_back(s); });
+    int n = user::WrapText("one two three\n\nfour", 8,
+                           [&](std::string_view s) { lines.emplace_back(s); });
     EXPECT_EQ(n, 4);
     EXPECT_EQ(lines, (std::vector<std::string>{"one two", "three", "", "four"}));
     lines.clear();
@@ -158,10 +169,12 @@ protected:
             std::string line = frame.Line(y);
             // Box-drawing characters take three bytes: count cells instead.
             size_t at = line.find(text);
-            if (at == std::string::npos) continue;
+            if (at == std::string::npos)
+                continue;
             int x = 0;
             for (size_t i = 0; i < at; ++i)
-                if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) ++x;
+                if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80)
+                    ++x;
             return std::make_pair(x, y);
         }
         return std::nullopt;
@@ -210,7 +223,8 @@ TEST_F(ScreenRender, MouseRegionsMapToTheControlsDrawnThere)
     terminal::Hit onButton = terminal::HitTest(close->first, close->second);
     EXPECT_EQ(onButton.region, terminal::Region::kControl);
     EXPECT_EQ(onButton.hwnd, user::FindChild(user::Find(gSeen.dialog), IDC_CLOSE)->handle);
-    EXPECT_EQ(terminal::HitTest(closeBox->first + 1, closeBox->second).region, terminal::Region::kCloseBox);
+    EXPECT_EQ(terminal::HitTest(closeBox->first + 1, closeBox->second).region,
+              terminal::Region::kCloseBox);
     EXPECT_EQ(terminal::HitTest(0, 0).region, terminal::Region::kNothing);
     EXPECT_EQ(terminal::ActionForRegion(terminal::Region::kCloseBox), terminal::Action::kClose);
     EXPECT_EQ(terminal::ActionForRegion(terminal::Region::kControl), terminal::Action::kClick);

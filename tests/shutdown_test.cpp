@@ -19,9 +19,11 @@
 namespace {
 
 const char *const kCompanionAtom = "_faltrem_running_";
-const char *const kCouldntReset = "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
+const char *const kCouldntReset =
+    "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
 
-std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute, int second, int ms)
+std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute,
+                                  int second, int ms)
 {
     std::vector<unsigned char> bytes;
     for (int v : {year, month, dow, day, hour, minute, second, ms}) {
@@ -41,7 +43,8 @@ std::string LocalNow()
     SYSTEMTIME t;
     GetLocalTime(&t);
     char text[32];
-    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+              t.wSecond);
     return text;
 }
 
@@ -49,29 +52,41 @@ enum class State { kIdle, kConfirming, kWatching, kVerdictUp, kJudged };
 const char *Name(State state)
 {
     switch (state) {
-    case State::kIdle: return "Idle";
-    case State::kConfirming: return "Confirming";
-    case State::kWatching: return "Watching";
-    case State::kVerdictUp: return "Judged, verdict box up";
-    default: return "Judged";
+    case State::kIdle:
+        return "Idle";
+    case State::kConfirming:
+        return "Confirming";
+    case State::kWatching:
+        return "Watching";
+    case State::kVerdictUp:
+        return "Judged, verdict box up";
+    default:
+        return "Judged";
     }
 }
 // A test has set the clock, so an exit owes the saved date back.
-bool ClockSet(State state) { return state != State::kIdle && state != State::kConfirming; }
+bool ClockSet(State state)
+{
+    return state != State::kIdle && state != State::kConfirming;
+}
 
 void Reach(automation::Session &s, State state)
 {
-    if (state == State::kIdle) return;
+    if (state == State::kIdle)
+        return;
     s.Press(IDC_TEST);
     ASSERT_EQ(s.TopCaption(), kWarningCaption);
-    if (state == State::kConfirming) return;
+    if (state == State::kConfirming)
+        return;
     s.PressIn(kWarningCaption, IDOK);
     s.Advance(7000);  // past midnight
     ASSERT_EQ(LocalNow(), "2000-01-01 00:00:02");
-    if (state == State::kWatching) return;
+    if (state == State::kWatching)
+        return;
     s.Press(IDC_STOPCLOCKS);
     ASSERT_TRUE(s.TopMessageBox());
-    if (state == State::kVerdictUp) return;
+    if (state == State::kVerdictUp)
+        return;
     s.Answer(IDOK);
 }
 
@@ -79,25 +94,43 @@ enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd };
 const char *Name(Way way)
 {
     switch (way) {
-    case Way::kCloseButton: return "Close";
-    case Way::kCloseBox: return "close command";
-    case Way::kEnd: return "end of session (SIGTERM)";
-    case Way::kForcedEnd: return "forced end of session (SIGHUP)";
-    default: return "cancelled end of session";
+    case Way::kCloseButton:
+        return "Close";
+    case Way::kCloseBox:
+        return "close command";
+    case Way::kEnd:
+        return "end of session (SIGTERM)";
+    case Way::kForcedEnd:
+        return "forced end of session (SIGHUP)";
+    default:
+        return "cancelled end of session";
     }
 }
-bool IsEnd(Way way) { return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd; }
+bool IsEnd(Way way)
+{
+    return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd;
+}
 
 // `main`: the main dialog's caption, which says when the fix runs.
 void TakeWayOut(automation::Session &s, Way way, const std::string &main)
 {
     switch (way) {
-    case Way::kCloseButton: s.PressIn(main, IDC_CLOSE); break;
+    case Way::kCloseButton:
+        s.PressIn(main, IDC_CLOSE);
+        break;
     // The main dialog's own close box: the warning has no owner, so it is live.
-    case Way::kCloseBox: s.Post(s.Window(main), WM_SYSCOMMAND, SC_CLOSE, 0); break;
-    case Way::kEnd: s.EndSession(true); break;
-    case Way::kForcedEnd: s.EndSession(true, true); break;
-    case Way::kCancelledEnd: s.EndSession(false); break;
+    case Way::kCloseBox:
+        s.Post(s.Window(main), WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    case Way::kEnd:
+        s.EndSession(true);
+        break;
+    case Way::kForcedEnd:
+        s.EndSession(true, true);
+        break;
+    case Way::kCancelledEnd:
+        s.EndSession(false);
+        break;
     }
 }
 
@@ -122,7 +155,8 @@ bool InstallFix(automation::Session &s)
 int RunningCompanions()
 {
     int n = 0;
-    for (const pc::RunningProgram &p : pc::ListRunningPrograms()) n += p.name.rfind("faltrem", 0) == 0;
+    for (const pc::RunningProgram &p : pc::ListRunningPrograms())
+        n += p.name.rfind("faltrem", 0) == 0;
     return n;
 }
 
@@ -132,7 +166,8 @@ bool Within(Condition condition)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
@@ -162,7 +197,8 @@ void CheckWayOut(State state, Way way, bool withFix)
     const size_t boxesBefore = s.MessageBoxes().size();
 
     TakeWayOut(s, way, withFix ? " Tolvane - Fix Running" : kMainCaption);
-    if (withFix) WaitForTheCompanionToEnd(s);
+    if (withFix)
+        WaitForTheCompanionToEnd(s);
     // A test that set the clock is told of at the end of a session, once the
     // date is back.
     if (IsEnd(way) && ClockSet(state)) {
@@ -204,25 +240,32 @@ void CheckWayOut(State state, Way way, bool withFix)
     EXPECT_EQ(LocalNow(), "2026-06-15 10:20:10");
 }
 
-const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp, State::kJudged};
-const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd};
+const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp,
+                         State::kJudged};
+const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd,
+                     Way::kCancelledEnd};
 
 // Under the verdict box the main dialog takes no input: only an end of the
 // session reaches it.
-bool Possible(State state, Way way) { return state != State::kVerdictUp || IsEnd(way); }
+bool Possible(State state, Way way)
+{
+    return state != State::kVerdictUp || IsEnd(way);
+}
 
 TEST(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRight)
 {
     for (State state : kStates)
         for (Way way : kWays)
-            if (Possible(state, way)) CheckWayOut(state, way, false);
+            if (Possible(state, way))
+                CheckWayOut(state, way, false);
 }
 
 TEST(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
 {
     for (State state : kStates)
         for (Way way : kWays)
-            if (Possible(state, way)) CheckWayOut(state, way, true);
+            if (Possible(state, way))
+                CheckWayOut(state, way, true);
 }
 
 TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
@@ -320,7 +363,8 @@ INT_PTR CALLBACK RefusingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_QUERYENDSESSION:
-        if (!gSeen.refuse) return FALSE;
+        if (!gSeen.refuse)
+            return FALSE;
         SetWindowLongA(hwnd, DWL_MSGRESULT, FALSE);
         return TRUE;
     case WM_ENDSESSION:
@@ -334,7 +378,8 @@ INT_PTR CALLBACK RefusingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
 
 int WINAPI DialogMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, RefusingDlg, 0));
+    return static_cast<int>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, RefusingDlg, 0));
 }
 
 TEST(EndSession, ARefusalCallsOffAPoliteEndButNotAForcedOne)
@@ -361,9 +406,11 @@ UINT gExitFlags;
 // A program without windows that asks for the end itself, then waits for it.
 int WINAPI ExitWindowsMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    if (!ExitWindowsEx(gExitFlags, 0)) return 2;
+    if (!ExitWindowsEx(gExitFlags, 0))
+        return 2;
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
     return 1;
 }
 

@@ -66,7 +66,8 @@ TEST(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
     s.Start();
     EXPECT_EQ(s.Captions(), std::vector<std::string>{kAboutCaption});
     EXPECT_TRUE(s.MessageBoxes().empty());
-    EXPECT_EQ(s.TextIn(kAboutCaption, IDC_ABOUT_TITLE), "             Tolvane - Year 2000 Clock Test and Fix");
+    EXPECT_EQ(s.TextIn(kAboutCaption, IDC_ABOUT_TITLE),
+              "             Tolvane - Year 2000 Clock Test and Fix");
 
     s.PressIn(kAboutCaption, IDOK);
     ASSERT_TRUE(s.TopMessageBox());
@@ -153,7 +154,8 @@ TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
     s.PressIn(kAboutCaption, IDOK);
     auto box = s.TopMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->type, static_cast<unsigned>(MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2 | MB_TOPMOST));
+    EXPECT_EQ(box->type,
+              static_cast<unsigned>(MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2 | MB_TOPMOST));
     EXPECT_EQ(box->caption, "Tolvane -  Fix Software Running");
 
     s.Key(VK_RETURN);

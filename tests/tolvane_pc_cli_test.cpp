@@ -178,8 +178,8 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
 
     CliRun profiles = Cli({"profiles"});
     EXPECT_EQ(profiles.status, 0);
-    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "post-fix-bios", "range-bios",
-                             "bios-date-fails", "bios-time-fails", "nt", "networked"})
+    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "post-fix-bios",
+                             "range-bios", "bios-date-fails", "bios-time-fails", "nt", "networked"})
         EXPECT_TRUE(Contains(profiles.out, std::string(name) + " ")) << name;
     CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -220,21 +220,25 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
         pid_t &pid;
         ~KillAtEnd()
         {
-            if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+            if (pid > 0 && kill(pid, SIGKILL) == 0)
+                waitpid(pid, nullptr, 0);
         }
     } killAtEnd{refuser};
 
     CliRun refused = Cli({"restart"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_TRUE(Contains(refused.err, "restart called off")) << refused.err;
-    EXPECT_TRUE(Contains(refused.err, "refuser (pid " + std::to_string(refuser) + ")")) << refused.err;
-    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), atom) << "a called-off restart cleared the atoms";
+    EXPECT_TRUE(Contains(refused.err, "refuser (pid " + std::to_string(refuser) + ")"))
+        << refused.err;
+    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), atom)
+        << "a called-off restart cleared the atoms";
     EXPECT_EQ(pc::BootCount(), 1u);
 
     // Forced, the program ends; not yet reaped by its parent, it counts as ended.
     CliRun forced = Cli({"restart", "--force"});
     EXPECT_EQ(forced.status, 0) << forced.err;
-    EXPECT_TRUE(Contains(forced.out, "Windows restarted; 1 running host program ended first")) << forced.out;
+    EXPECT_TRUE(Contains(forced.out, "Windows restarted; 1 running host program ended first"))
+        << forced.out;
     EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0);
     EXPECT_EQ(pc::BootCount(), 2u);
     int status = 0;
@@ -267,10 +271,11 @@ CliRun RunWithoutTerminal(const std::string &program)
     }
     close(err[1]);
     CliRun run{-1, "", ""};
-    bool ended = false; // its stderr closed: the program is on its way out
+    bool ended = false;  // its stderr closed: the program is on its way out
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!ended) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd fd{err[0], POLLIN, 0};
         if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
             break;
@@ -300,7 +305,8 @@ TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
         pid_t &pid;
         ~KillAtEnd()
         {
-            if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+            if (pid > 0 && kill(pid, SIGKILL) == 0)
+                waitpid(pid, nullptr, 0);
         }
     } killAtEnd{refuser};
 
@@ -322,7 +328,8 @@ TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
         {{"power", "off"}, "tolvane-pc: the PC is off already"},
         {{"restart"}, "tolvane-pc: the PC is off; switch it on with 'tolvane-pc power on'"},
         {{"sync"}, "tolvane-pc: the PC is off; switch it on with 'tolvane-pc power on'"},
-        {{"set", "os-time=2000-01-01 00:00:00"}, "tolvane-pc: the PC is off, so its Windows has no clock"},
+        {{"set", "os-time=2000-01-01 00:00:00"},
+         "tolvane-pc: the PC is off, so its Windows has no clock"},
     };
     for (const Case &c : refusals) {
         SCOPED_TRACE(c.args[0]);
@@ -342,7 +349,8 @@ TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
     EXPECT_TRUE(Contains(show, "power:          on\n")) << show;
     EXPECT_TRUE(Contains(show, "OS local time:  2000-01-01 00:03:00.000 Saturday")) << show;
     EXPECT_TRUE(Contains(show, "  date 2000-01-01  time 00:03:00")) << show;
-    EXPECT_TRUE(Contains(show, "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01")) << show;
+    EXPECT_TRUE(Contains(show, "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01"))
+        << show;
 }
 
 TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
@@ -353,8 +361,10 @@ TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
         SCOPED_TRACE(program);
         CliRun run = RunWithoutTerminal(program);
         EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.err, std::string(program) +
-                               ": the simulated PC is switched off; switch it on with 'tolvane-pc power on'\n");
+        EXPECT_EQ(
+            run.err,
+            std::string(program) +
+                ": the simulated PC is switched off; switch it on with 'tolvane-pc power on'\n");
     }
     EXPECT_TRUE(pc::ListRunningPrograms().empty());
 }

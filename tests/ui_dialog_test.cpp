@@ -26,7 +26,8 @@ protected:
 // WM_USER + 7 answers the id of the focused control, from the program's thread.
 bool AnswerFocus(HWND, UINT message, WPARAM, LPARAM, INT_PTR &result)
 {
-    if (message != WM_USER + 7) return false;
+    if (message != WM_USER + 7)
+        return false;
     HWND focus = GetFocus();
     result = focus ? GetDlgCtrlID(focus) : 0;
     SetWindowLongA(uitest::gSeen.dialog, DWL_MSGRESULT, static_cast<LONG>(result));
@@ -51,7 +52,8 @@ TEST_F(UiDialog, TabVisitsEnabledPushButtonsInTemplateOrderAndWraps)
     }
     // StopClocks and Reset Date are disabled; list boxes, statics and the
     // group box are no tab stops.
-    EXPECT_EQ(visited, (std::vector<int>{IDC_INSTALL_FIX, IDC_HELP, IDC_CLOSE, IDC_TEST, IDC_INSTALL_FIX}));
+    EXPECT_EQ(visited,
+              (std::vector<int>{IDC_INSTALL_FIX, IDC_HELP, IDC_CLOSE, IDC_TEST, IDC_INSTALL_FIX}));
 
     std::vector<int> back;
     for (int i = 0; i < 3; ++i) {
@@ -86,7 +88,8 @@ TEST_F(UiDialog, EnterDoesNothingWhileTheDefaultButtonIsDisabled)
 {
     uitest::Reset(IDD_MAIN);
     uitest::gHook = [](HWND hwnd, UINT message, WPARAM, LPARAM, INT_PTR &result) {
-        if (message != WM_INITDIALOG) return false;
+        if (message != WM_INITDIALOG)
+            return false;
         uitest::gSeen.dialog = hwnd;
         EnableWindow(GetDlgItem(hwnd, IDC_TEST), FALSE);
         result = FALSE;  // no control gets the focus
@@ -145,7 +148,8 @@ TEST_F(UiDialog, DisabledControlTakesNoInput)
     session.Key(VK_TAB);
     ASSERT_EQ(FocusedId(), IDC_INSTALL_FIX);
     EXPECT_FALSE(EnableWindow(GetDlgItem(gSeen.dialog, IDC_INSTALL_FIX), FALSE));  // it was enabled
-    EXPECT_TRUE(EnableWindow(GetDlgItem(gSeen.dialog, IDC_INSTALL_FIX), FALSE));   // now it was disabled
+    EXPECT_TRUE(
+        EnableWindow(GetDlgItem(gSeen.dialog, IDC_INSTALL_FIX), FALSE));  // now it was disabled
     EXPECT_EQ(FocusedId(), 0);
     session.Key(VK_SPACE);
     EXPECT_TRUE(gSeen.commands.empty());
@@ -197,9 +201,11 @@ TEST_F(UiDialog, OwnedDialogDisablesItsOwnerAndAnUnownedOneLeavesItLive)
     HWND owner = nullptr;
     INT_PTR aboutResult = 0;
     uitest::gHook = [&](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &result) {
-        if (message != WM_COMMAND) return false;
+        if (message != WM_COMMAND)
+            return false;
         if (LOWORD(wParam) == IDC_HELP)
-            aboutResult = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_ABOUT), hwnd, uitest::RecordingDlg, 0);
+            aboutResult = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_ABOUT), hwnd,
+                                          uitest::RecordingDlg, 0);
         if (LOWORD(wParam) == IDC_INSTALL_FIX)
             DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_WARNING), owner, uitest::RecordingDlg, 0);
         result = FALSE;
@@ -235,10 +241,12 @@ TEST_F(UiDialog, TemplatesThatCannotBeBuiltFailWithMinusOneAndAReason)
     DWORD missingError = 0, noClassError = 0;
     uitest::gHook = [&](HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
         if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) {
-            missing = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, uitest::RecordingDlg, 0);
+            missing =
+                DialogBoxParamA(nullptr, MAKEINTRESOURCEA(999), nullptr, uitest::RecordingDlg, 0);
             missingError = GetLastError();
             user::UnregisterProgramClasses();
-            noClass = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_MAIN), nullptr, uitest::RecordingDlg, 0);
+            noClass = DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                      uitest::RecordingDlg, 0);
             noClassError = GetLastError();
         }
         return false;
@@ -256,7 +264,8 @@ TEST_F(UiDialog, SortedListBoxOrdersWithoutCaseAndReportsBadIndexes)
     HWND box = GetDlgItem(gSeen.dialog, IDC_CMOS_LINE);
     for (const char *line : {"delta", "Bravo", "alpha", "Charlie", "bravo"})
         session.Send(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
-    EXPECT_EQ(session.Lines(IDC_CMOS_LINE), (std::vector<std::string>{"alpha", "Bravo", "bravo", "Charlie", "delta"}));
+    EXPECT_EQ(session.Lines(IDC_CMOS_LINE),
+              (std::vector<std::string>{"alpha", "Bravo", "bravo", "Charlie", "delta"}));
     EXPECT_EQ(session.Send(box, LB_GETCOUNT, 0, 0), 5);
     EXPECT_EQ(session.Send(box, LB_GETTEXTLEN, 3, 0), 7);
     char text[16] = {};

@@ -51,24 +51,29 @@ inline std::function<void(HWND)> gInit;  // WM_INITDIALOG, before TRUE is return
 inline INT_PTR CALLBACK RecordingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     INT_PTR result = 0;
-    if (gHook && gHook(hwnd, message, wParam, lParam, result)) return result;
+    if (gHook && gHook(hwnd, message, wParam, lParam, result))
+        return result;
     switch (message) {
     case WM_INITDIALOG:
         gSeen.dialog = hwnd;
-        if (gInit) gInit(hwnd);
+        if (gInit)
+            gInit(hwnd);
         return TRUE;
     case WM_COMMAND:
         gSeen.commands.push_back(LOWORD(wParam));
         gSeen.notifications.push_back(HIWORD(wParam));
-        if (LOWORD(wParam) == IDC_CLOSE) EndDialog(hwnd, 0);
+        if (LOWORD(wParam) == IDC_CLOSE)
+            EndDialog(hwnd, 0);
         return TRUE;
     case WM_TIMER: {
         ++gSeen.timers;
         int queued = 0;
         MSG msg;
         // Coalescing: nothing of this timer may wait behind the one in hand.
-        if (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE)) ++queued;
-        if (queued > gSeen.maxQueuedTimers) gSeen.maxQueuedTimers = queued;
+        if (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE))
+            ++queued;
+        if (queued > gSeen.maxQueuedTimers)
+            gSeen.maxQueuedTimers = queued;
         return TRUE;
     }
     case WM_CLOSE:
@@ -89,7 +94,8 @@ inline int WINAPI TestProgram(HINSTANCE instance, HINSTANCE, LPSTR, int)
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = "Tolvane";
     RegisterClassA(&wc);
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(gTemplate), gOwner, RecordingDlg, 0));
+    return static_cast<int>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(gTemplate), gOwner, RecordingDlg, 0));
 }
 
 // A session running the test program on dialog `templateId`.

@@ -21,16 +21,24 @@ thread_local bool tCounting = false;
 
 void *operator new(std::size_t size)
 {
-    if (tCounting) ++gAllocations;
-    if (void *p = std::malloc(size ? size : 1)) return p;
+    if (tCounting)
+        ++gAllocations;
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
     throw std::bad_alloc();
 }
 // GCC takes the free() of what operator new returned for a mismatch, not
 // seeing that this operator new got it from malloc().
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}
 #pragma GCC diagnostic pop
 
 namespace {
@@ -61,9 +69,11 @@ TEST(UiHeap, SteadyClockTickAllocatesNothing)
     int second = 0;
     gInit = [](HWND hwnd) { SetTimer(hwnd, 1, 200, nullptr); };
     gHook = [&](HWND hwnd, UINT message, WPARAM, LPARAM, INT_PTR &) {
-        if (message != WM_TIMER) return false;
+        if (message != WM_TIMER)
+            return false;
         second = (second + 1) % 60;
-        for (int id : {IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_LOCAL_LINE, IDC_UTC_LINE}) ReplaceLine(hwnd, id, second);
+        for (int id : {IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_LOCAL_LINE, IDC_UTC_LINE})
+            ReplaceLine(hwnd, id, second);
         user::UserLock lock = user::LockUser();
         terminal::RenderScreen(gFrame);
         return false;

@@ -63,9 +63,9 @@ TEST(UiMessageBox, EscapeAndTheCloseCommandAnswerLikeTheCloseBox)
         int expected;  // 0: the box stays open
     };
     const Case cases[] = {
-        {MB_OK, false, IDOK},        {MB_OKCANCEL, false, IDCANCEL}, {MB_YESNO, false, 0},
-        {MB_OK, true, IDOK},         {MB_OKCANCEL, true, IDCANCEL},  {MB_YESNOCANCEL, true, IDCANCEL},
-        {MB_YESNO, true, IDNO},      {MB_ABORTRETRYIGNORE, true, 0},
+        {MB_OK, false, IDOK},   {MB_OKCANCEL, false, IDCANCEL}, {MB_YESNO, false, 0},
+        {MB_OK, true, IDOK},    {MB_OKCANCEL, true, IDCANCEL},  {MB_YESNOCANCEL, true, IDCANCEL},
+        {MB_YESNO, true, IDNO}, {MB_ABORTRETRYIGNORE, true, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << (c.close ? " close" : " escape"));
@@ -73,8 +73,10 @@ TEST(UiMessageBox, EscapeAndTheCloseCommandAnswerLikeTheCloseBox)
         int answer = -1;
         StartWithBox(session, {"Question", "Caption", c.type}, answer);
         session.Press(IDC_HELP);
-        if (c.close) session.CloseCommand();
-        else session.Key(VK_ESCAPE);
+        if (c.close)
+            session.CloseCommand();
+        else
+            session.Key(VK_ESCAPE);
         if (c.expected) {
             EXPECT_EQ(answer, c.expected);
             EXPECT_FALSE(session.TopMessageBox().has_value());
@@ -89,7 +91,9 @@ TEST(UiMessageBox, RecordKeepsTextCaptionTypeAndAnswer)
 {
     automation::Session session;
     int answer = 0;
-    StartWithBox(session, {"Date Restored", "Tolvane -  End Session", MB_ICONINFORMATION | MB_TOPMOST}, answer);
+    StartWithBox(session,
+                 {"Date Restored", "Tolvane -  End Session", MB_ICONINFORMATION | MB_TOPMOST},
+                 answer);
     session.Press(IDC_HELP);
     auto open = session.TopMessageBox();
     ASSERT_TRUE(open.has_value());
@@ -121,17 +125,18 @@ TEST(UiMessageBox, TextIsShownWholeWithItsLineBreaksAndIconMarker)
 {
     automation::Session session;
     int answer = 0;
-    StartWithBox(session,
-                 {"The Fix software was running before you started Tolvane !\n\nRestarting means you will lose any "
-                  "unsaved information in applications currently running.\n\nRestart Windows now ?",
-                  "Tolvane", MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2},
-                 answer);
+    StartWithBox(
+        session,
+        {"The Fix software was running before you started Tolvane !\n\nRestarting means you will lose any "
+         "unsaved information in applications currently running.\n\nRestart Windows now ?",
+         "Tolvane", MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2},
+        answer);
     session.Press(IDC_HELP);
     std::string screen = session.Screen();
     for (const char *piece : {"(X)", "The Fix software was running before you started Tolvane !",
                               "Restarting means you will lose any unsaved information in",
-                              "applications currently running.", "Restart Windows now ?", "[  Yes   ]",
-                              "<   No   >"})  // No is the default
+                              "applications currently running.", "Restart Windows now ?",
+                              "[  Yes   ]", "<   No   >"})  // No is the default
         EXPECT_NE(screen.find(piece), std::string::npos) << piece << "\n" << screen;
 }
 
@@ -140,7 +145,8 @@ TEST(UiMessageBox, BeepsAreCounted)
     automation::Session session;
     Reset(IDD_MAIN);
     gHook = [](HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
-        if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) MessageBeep(0);
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP)
+            MessageBeep(0);
         return false;
     };
     session.Start(TestProgram);

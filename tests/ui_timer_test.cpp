@@ -50,8 +50,10 @@ TEST(UiTimer, KillTimerStopsItAndSettingItAgainRestartsThePeriod)
     automation::Session session;
     StartWithTimer(session);
     gHook = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
-        if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP) KillTimer(hwnd, 1);
-        if (message == WM_COMMAND && LOWORD(wParam) == IDC_INSTALL_FIX) SetTimer(hwnd, 1, 500, nullptr);
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP)
+            KillTimer(hwnd, 1);
+        if (message == WM_COMMAND && LOWORD(wParam) == IDC_INSTALL_FIX)
+            SetTimer(hwnd, 1, 500, nullptr);
         return false;
     };
     session.Advance(300);
@@ -69,7 +71,8 @@ TEST(UiTimer, KillTimerStopsItAndSettingItAgainRestartsThePeriod)
 int gProcTicks = 0;
 void CALLBACK CountTick(HWND, UINT message, UINT_PTR, DWORD)
 {
-    if (message == WM_TIMER) ++gProcTicks;
+    if (message == WM_TIMER)
+        ++gProcTicks;
 }
 
 TEST(UiTimer, TimerWithAProcedureCallsItInsteadOfTheWindow)
@@ -95,7 +98,8 @@ TEST(UiTimer, NestedMessageBoxKeepsTheTimerTicking)
     gHook = [&](HWND hwnd, UINT message, WPARAM wParam, LPARAM, INT_PTR &) {
         if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP)
             answer = MessageBoxA(hwnd, "Still ticking?", "Tolvane - Question", MB_OKCANCEL);
-        if (message == WM_TIMER) ownerEnabledDuringBox = ownerEnabledDuringBox && IsWindowEnabled(hwnd);
+        if (message == WM_TIMER)
+            ownerEnabledDuringBox = ownerEnabledDuringBox && IsWindowEnabled(hwnd);
         return false;
     };
     session.Press(IDC_HELP);

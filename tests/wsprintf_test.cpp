@@ -20,10 +20,13 @@ std::string Format(const char *format, Args... args)
 TEST(Wsprintf, ClockLineFormatsGiveTheTwentyTwoCharacterLines)
 {
     // BCD bytes printed as hex read as decimal digits.
-    EXPECT_EQ(Format(" %02x-%02x-%02x%02x   %02x:%02x:%02x", 0x12, 0x31, 0x19, 0x99, 0x23, 0x59, 0x55),
+    EXPECT_EQ(Format(" %02x-%02x-%02x%02x   %02x:%02x:%02x", 0x12, 0x31, 0x19, 0x99, 0x23, 0x59,
+                     0x55),
               " 12-31-1999   23:59:55");
-    EXPECT_EQ(Format(" %02i-%02i-%04i   %02i:%02i:%02i", 12, 31, 1999, 23, 59, 55), " 12-31-1999   23:59:55");
-    EXPECT_EQ(Format(" %02i-%02i-%04i   %02i:%02i:%02i", 1, 1, 2000, 0, 0, 1), " 01-01-2000   00:00:01");
+    EXPECT_EQ(Format(" %02i-%02i-%04i   %02i:%02i:%02i", 12, 31, 1999, 23, 59, 55),
+              " 12-31-1999   23:59:55");
+    EXPECT_EQ(Format(" %02i-%02i-%04i   %02i:%02i:%02i", 1, 1, 2000, 0, 0, 1),
+              " 01-01-2000   00:00:01");
     // A nibble above 9 shows as a lower-case letter.
     EXPECT_EQ(Format(" %02x-%02x-%02x%02x   %02x:%02x:%02x", 0x1a, 0x3f, 0x19, 0xa0, 0, 0, 0),
               " 1a-3f-19a0   00:00:00");
@@ -52,9 +55,9 @@ TEST(Wsprintf, CaseTable)
         {Format("%X", 0xBEEFu), "BEEF"},
         {Format("%#x", 0x1a), "0x1a"},
         {Format("%#X", 0x1a), "0X1A"},
-        {Format("%#x", 0), "0x0"},          // Windows prefixes zero too
+        {Format("%#x", 0), "0x0"},              // Windows prefixes zero too
         {Format("%#06x|", 0x1a), "0x00001a|"},  // the prefix is not counted in the width
-        {Format("%#d", 5), "5"},            // no prefix for decimal
+        {Format("%#d", 5), "5"},                // no prefix for decimal
         {Format("%s", "text"), "text"},
         {Format("%6s|", "ab"), "    ab|"},
         {Format("%-6s|", "ab"), "ab    |"},
@@ -63,11 +66,12 @@ TEST(Wsprintf, CaseTable)
         {Format("%c", 'Q'), "Q"},
         {Format("%3c|", 'Q'), "  Q|"},
         {Format("100%%"), "100%"},
-        {Format("%z"), "z"},                // unknown types stand for themselves
-        {Format("%f", 1), "f"},             // no floating point
+        {Format("%z"), "z"},     // unknown types stand for themselves
+        {Format("%f", 1), "f"},  // no floating point
         {Format("end%"), "end"},
     };
-    for (const Case &c : cases) EXPECT_EQ(c.got, c.expected);
+    for (const Case &c : cases)
+        EXPECT_EQ(c.got, c.expected);
 }
 
 TEST(Wsprintf, WideStringsAndCharacters)

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "kernel/module.h"
+#include "kernel/process.h"
 #include "pc/calendar.h"
 #include "pc/machine.h"
 #include "pc/timesource.h"
@@ -28,12 +30,10 @@
 #include "terminal/keymap.h"
 #include "terminal/render.h"
 #include "user/class.h"
+#include "user/display_change.h"
 #include "user/help.h"
 #include "user/hooks.h"
 #include "user/message.h"
-#include "kernel/module.h"
-#include "kernel/process.h"
-#include "user/display_change.h"
 #include "user/session_end.h"
 #include "user/window.h"
 
@@ -51,15 +51,17 @@ std::int64_t LocalTimeToUtcNs(const std::string &text, int utcOffsetMinutes)
 {
     std::optional<pc::CivilTime> local = pc::ParseCivil(text);
     if (!local)
-        throw DriveError("PcSetup.localTime must read YYYY-MM-DD HH:MM:SS.mmm, a real date and time, not '" + text +
-                         "'");
+        throw DriveError(
+            "PcSetup.localTime must read YYYY-MM-DD HH:MM:SS.mmm, a real date and time, not '" +
+            text + "'");
     return pc::UnixNsFromLocal(*local, utcOffsetMinutes);
 }
 
 std::int64_t CpuNs(clockid_t clock)
 {
     timespec ts{};
-    if (clock_gettime(clock, &ts) != 0) return 0;
+    if (clock_gettime(clock, &ts) != 0)
+        return 0;
     return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
 }
 
@@ -72,7 +74,7 @@ struct Session::Impl {
     std::shared_ptr<user::Queue> queue;
     clockid_t cpuClock{};
     bool started = false;
-    bool finished = false;  // under the user lock
+    bool finished = false;              // under the user lock
     std::uint64_t processesBefore = 0;  // processes this test binary had started before the session
     std::atomic<bool> endedBySession{false};
     std::atomic<int> exitCode{0};
@@ -98,7 +100,8 @@ struct Session::Impl {
     user::UserHooks Hooks()
     {
         user::UserHooks hooks;
-        hooks.messageBoxShown = [this](HWND box, const std::string &text, const std::string &caption, UINT type) {
+        hooks.messageBoxShown = [this](HWND box, const std::string &text,
+                                       const std::string &caption, UINT type) {
             boxes.push_back({MessageBoxRecord{text, caption, type, 0}, box});
         };
         hooks.messageBoxAnswered = [this](HWND box, int answer) {
@@ -110,11 +113,14 @@ struct Session::Impl {
         };
         hooks.beep = [this](UINT) { ++beeps; };
         hooks.queueNotified = [this](const user::Queue &q) {
-            if (&q == queue.get()) ++requested;
+            if (&q == queue.get())
+                ++requested;
         };
         hooks.queueIdle = [this](const user::Queue &q, bool nowIdle) {
-            if (&q != queue.get()) return;
-            if (nowIdle) acknowledged = requested;
+            if (&q != queue.get())
+                return;
+            if (nowIdle)
+                acknowledged = requested;
             idle = nowIdle;
             idleChanged.notify_all();
         };
@@ -125,7 +131,8 @@ struct Session::Impl {
     const ShownBox *OpenBox(const user::Window *w) const
     {
         for (const ShownBox &shown : boxes)
-            if (shown.hwnd && shown.hwnd == w->handle) return &shown;
+            if (shown.hwnd && shown.hwnd == w->handle)
+                return &shown;
         return nullptr;
     }
 
@@ -140,23 +147,27 @@ struct Session::Impl {
         std::int64_t sliceCpu = CpuNs(cpuClock);
         while (!done()) {
             idleChanged.wait_for(lock, std::chrono::milliseconds(20));
-            if (done()) return true;
+            if (done())
+                return true;
             auto now = Clock::now();
             if (now - sliceStart >= kSettle) {
                 std::int64_t cpu = CpuNs(cpuClock);
-                if (cpu - sliceCpu < kSettleCpuNs) return false;  // blocked, not busy
+                if (cpu - sliceCpu < kSettleCpuNs)
+                    return false;  // blocked, not busy
                 sliceStart = now;
                 sliceCpu = cpu;
             }
             if (now > deadline)
-                throw DriveError("the program did not become idle within 5 s of real time (a busy loop?)");
+                throw DriveError(
+                    "the program did not become idle within 5 s of real time (a busy loop?)");
         }
         return true;
     }
 
     std::uint64_t Hand(const user::InputEvent &event, user::UserLock &)
     {
-        if (finished) throw DriveError("the program has ended; nothing takes input any more");
+        if (finished)
+            throw DriveError("the program has ended; nothing takes input any more");
         user::PostInputLocked(*queue, event);
         return requested;
     }
@@ -180,8 +191,10 @@ std::string OpenWindows()
     std::string list;
     for (HWND h : user::State().zOrder) {
         user::Window *w = user::Find(h);
-        if (!w || !w->Visible()) continue;
-        if (!list.empty()) list += ", ";
+        if (!w || !w->Visible())
+            continue;
+        if (!list.empty())
+            list += ", ";
         list += Describe(w);
     }
     return list.empty() ? "none" : list;
@@ -194,7 +207,8 @@ user::Window *TopmostWhere(Fn accept)
     auto &z = user::State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it) {
         user::Window *w = user::Find(*it);
-        if (w && w->Visible() && accept(w)) return w;
+        if (w && w->Visible() && accept(w))
+            return w;
     }
     return nullptr;
 }
@@ -218,7 +232,9 @@ user::Window *WindowCaptioned(const std::string &caption)
 user::Window *ControlOrThrow(user::Window *top, int id, const std::string &where)
 {
     user::Window *c = top ? ControlIn(top, id) : nullptr;
-    if (!c) throw DriveError("no control " + std::to_string(id) + " in " + where + "; open windows: " + OpenWindows());
+    if (!c)
+        throw DriveError("no control " + std::to_string(id) + " in " + where +
+                         "; open windows: " + OpenWindows());
     return c;
 }
 
@@ -228,19 +244,22 @@ Session::Session(PcSetup setup) : impl_(new Impl)
 {
     impl_->setup = std::move(setup);
     char pattern[] = "/tmp/tolvane-automation-XXXXXX";
-    if (!mkdtemp(pattern)) throw DriveError("cannot make a temporary directory for the session");
+    if (!mkdtemp(pattern))
+        throw DriveError("cannot make a temporary directory for the session");
     impl_->root = pattern;
     pcDir_ = impl_->root + "/pc";
     impl_->cwd = impl_->root + "/cwd";
     std::filesystem::create_directories(impl_->cwd);
-    if (impl_->setup.programDirectory.empty()) impl_->setup.programDirectory = impl_->root + "/program";
+    if (impl_->setup.programDirectory.empty())
+        impl_->setup.programDirectory = impl_->root + "/program";
     std::filesystem::create_directories(impl_->setup.programDirectory);
     impl_->processesBefore = kernel::StartedProcessCount();
 
     pc::CreateOptions options;
     options.profile = impl_->setup.profile;
     options.virtualTime = true;
-    options.virtualStartNs = LocalTimeToUtcNs(impl_->setup.localTime, impl_->setup.utcOffsetMinutes);
+    options.virtualStartNs =
+        LocalTimeToUtcNs(impl_->setup.localTime, impl_->setup.utcOffsetMinutes);
     options.hasUtcOffsetMinutes = true;
     options.utcOffsetMinutes = impl_->setup.utcOffsetMinutes;
     pc::Create(pcDir_, options);
@@ -259,7 +278,10 @@ Session::Session(PcSetup setup) : impl_(new Impl)
     kernel::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
 }
 
-const std::string &Session::ProgramDirectory() const { return impl_->setup.programDirectory; }
+const std::string &Session::ProgramDirectory() const
+{
+    return impl_->setup.programDirectory;
+}
 
 Session::~Session()
 {
@@ -267,10 +289,13 @@ Session::~Session()
         for (int round = 0; round < 20 && Running(); ++round) {
             // Still running after an orderly attempt: perhaps waiting for a
             // child that will not end.
-            if (round > 0) kernel::TerminateStartedProcesses(impl_->processesBefore);
+            if (round > 0)
+                kernel::TerminateStartedProcesses(impl_->processesBefore);
             try {
-                if (TopMessageBox()) Key(VK_RETURN);
-                else CloseCommand();
+                if (TopMessageBox())
+                    Key(VK_RETURN);
+                else
+                    CloseCommand();
             } catch (const DriveError &) {
             }
         }
@@ -280,9 +305,11 @@ Session::~Session()
             user::QuitQueueLocked(*impl_->queue, 0);
         }
         auto deadline = Clock::now() + kSafetyBound;
-        while (Running() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (Running() && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (Running()) {
-            std::fprintf(stderr, "automation: the program would not end; leaving its thread behind\n");
+            std::fprintf(stderr,
+                         "automation: the program would not end; leaving its thread behind\n");
             impl_->thread.detach();
         } else {
             impl_->thread.join();
@@ -299,7 +326,8 @@ Session::~Session()
 
 void Session::Start(EntryPoint entry)
 {
-    if (impl_->started) throw DriveError("the session has started already");
+    if (impl_->started)
+        throw DriveError("the session has started already");
     impl_->started = true;
     std::atomic<bool> ready{false};
     impl_->thread = std::thread([this, entry, &ready] {
@@ -321,21 +349,29 @@ void Session::Start(EntryPoint entry)
         impl_->finished = true;
         impl_->idleChanged.notify_all();
     });
-    while (!ready) std::this_thread::yield();
+    while (!ready)
+        std::this_thread::yield();
     user::UserLock lock = user::LockUser();
     impl_->WaitIdle(lock, 0);
 }
 
 bool Session::Running() const
 {
-    if (!impl_->started) return false;
+    if (!impl_->started)
+        return false;
     user::UserLock lock = user::LockUser();
     return !impl_->finished;
 }
 
-int Session::ExitCode() const { return impl_->exitCode; }
+int Session::ExitCode() const
+{
+    return impl_->exitCode;
+}
 
-bool Session::EndedBySessionEnd() const { return impl_->endedBySession; }
+bool Session::EndedBySessionEnd() const
+{
+    return impl_->endedBySession;
+}
 
 void Session::Press(int id)
 {
@@ -346,10 +382,14 @@ void Session::Press(int id)
     });
     if (!top) {
         user::Window *any = TopmostWithControl(id);
-        if (!any) throw DriveError("no open window has control " + std::to_string(id) + "; open windows: " + OpenWindows());
+        if (!any)
+            throw DriveError("no open window has control " + std::to_string(id) +
+                             "; open windows: " + OpenWindows());
         user::Window *c = ControlIn(any, id);
-        throw DriveError("control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(any) +
-                         (c->Enabled() ? " cannot be pressed: its window is disabled (a modal box is open?)" : " is disabled"));
+        throw DriveError(
+            "control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(any) +
+            (c->Enabled() ? " cannot be pressed: its window is disabled (a modal box is open?)"
+                          : " is disabled"));
     }
     user::Window *c = ControlIn(top, id);
     impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kButtonDown, 0, false, c->handle}, lock));
@@ -359,25 +399,35 @@ void Session::PressIn(const std::string &caption, int id)
 {
     user::UserLock lock = user::LockUser();
     user::Window *top = WindowCaptioned(caption);
-    if (!top) throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
+    if (!top)
+        throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
     user::Window *c = ControlOrThrow(top, id, Describe(top));
     if (!user::TakesInput(c))
-        throw DriveError("control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(top) +
-                         (c->Enabled() ? " cannot be pressed: its window is disabled" : " is disabled"));
+        throw DriveError(
+            "control " + std::to_string(id) + " ('" + c->text + "') of " + Describe(top) +
+            (c->Enabled() ? " cannot be pressed: its window is disabled" : " is disabled"));
     impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kButtonDown, 0, false, c->handle}, lock));
 }
 
-void Session::Key(int vk, bool shift) { impl_->Act({user::InputEvent::kKeyDown, vk, shift, nullptr}); }
+void Session::Key(int vk, bool shift)
+{
+    impl_->Act({user::InputEvent::kKeyDown, vk, shift, nullptr});
+}
 
-void Session::CloseCommand() { impl_->Act({user::InputEvent::kClose, 0, false, nullptr}); }
+void Session::CloseCommand()
+{
+    impl_->Act({user::InputEvent::kClose, 0, false, nullptr});
+}
 
 void Session::Answer(int id)
 {
     user::UserLock lock = user::LockUser();
     user::Window *top = TopmostWhere([&](user::Window *w) { return impl_->OpenBox(w) != nullptr; });
-    if (!top) throw DriveError("no message box is open; open windows: " + OpenWindows());
+    if (!top)
+        throw DriveError("no message box is open; open windows: " + OpenWindows());
     user::Window *button = ControlOrThrow(top, id, "the message box " + Describe(top));
-    impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kButtonDown, 0, false, button->handle}, lock));
+    impl_->WaitIdle(lock,
+                    impl_->Hand({user::InputEvent::kButtonDown, 0, false, button->handle}, lock));
 }
 
 void Session::Advance(int milliseconds)
@@ -391,9 +441,11 @@ void Session::Advance(int milliseconds)
         user::UserLock lock = user::LockUser();
         if (!impl_->finished) {
             std::int64_t due = impl_->queue->timers.NextDue() - pc::Now();
-            if (due > 0 && due < step) step = due;
+            if (due > 0 && due < step)
+                step = due;
         }
-        if (blocked) step = remaining;
+        if (blocked)
+            step = remaining;
         lock.unlock();
         pc::AdvanceVirtualTime(step);
         remaining -= step;
@@ -417,7 +469,8 @@ LRESULT Session::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
     if (!user::SendToOtherThread(hwnd, message, wParam, lParam, result, 5000))
-        throw DriveError("message " + std::to_string(message) + " was not answered within 5 s (no such window, or "
+        throw DriveError("message " + std::to_string(message) +
+                         " was not answered within 5 s (no such window, or "
                          "the program is blocked)");
     user::UserLock lock = user::LockUser();
     impl_->WaitIdle(lock, impl_->requested);
@@ -428,8 +481,10 @@ void Session::Wheel(const std::string &caption, int notches)
 {
     user::UserLock lock = user::LockUser();
     user::Window *top = WindowCaptioned(caption);
-    if (!top) throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
-    impl_->WaitIdle(lock, impl_->Hand({user::InputEvent::kWheel, notches, false, top->handle}, lock));
+    if (!top)
+        throw DriveError("no open window '" + caption + "'; open windows: " + OpenWindows());
+    impl_->WaitIdle(lock,
+                    impl_->Hand({user::InputEvent::kWheel, notches, false, top->handle}, lock));
 }
 
 void Session::Click(int column, int row)
@@ -441,9 +496,11 @@ void Session::Click(int column, int row)
     terminal::RenderScreen(impl_->frame);
     const terminal::Hit hit = terminal::HitTest(column, row);
     if (!hit.hwnd)
-        throw DriveError("nothing to click at column " + std::to_string(column) + ", row " + std::to_string(row));
-    const auto kind = terminal::ActionForRegion(hit.region) == terminal::Action::kClose ? user::InputEvent::kClose
-                                                                                    : user::InputEvent::kButtonDown;
+        throw DriveError("nothing to click at column " + std::to_string(column) + ", row " +
+                         std::to_string(row));
+    const auto kind = terminal::ActionForRegion(hit.region) == terminal::Action::kClose
+                          ? user::InputEvent::kClose
+                          : user::InputEvent::kButtonDown;
     impl_->WaitIdle(lock, impl_->Hand({kind, 0, false, hit.hwnd, column, row}, lock));
 }
 
@@ -451,9 +508,11 @@ void Session::EndSession(bool really, bool forced)
 {
     using user::SessionEnd;
     user::UserLock lock = user::LockUser();
-    if (impl_->finished) throw DriveError("the program has ended; there is no session to end");
-    user::RequestSessionEndLocked(*impl_->queue, !really ? SessionEnd::kCancelled
-                                                  : forced ? SessionEnd::kForced : SessionEnd::kEnding);
+    if (impl_->finished)
+        throw DriveError("the program has ended; there is no session to end");
+    user::RequestSessionEndLocked(*impl_->queue, !really  ? SessionEnd::kCancelled
+                                                 : forced ? SessionEnd::kForced
+                                                          : SessionEnd::kEnding);
     impl_->WaitIdle(lock, impl_->requested);
 }
 
@@ -464,7 +523,8 @@ void Session::Resize(int columns, int rows)
     impl_->rows = rows;
     user::ChangeScreenSizeLocked(columns, rows);
     // The windows fit themselves to it when the program next takes messages.
-    if (impl_->queue && !impl_->finished) impl_->WaitIdle(lock, impl_->requested);
+    if (impl_->queue && !impl_->finished)
+        impl_->WaitIdle(lock, impl_->requested);
 }
 
 std::vector<std::string> Session::Captions() const
@@ -472,7 +532,8 @@ std::vector<std::string> Session::Captions() const
     user::UserLock lock = user::LockUser();
     std::vector<std::string> out;
     for (HWND h : user::State().zOrder)
-        if (user::Window *w = user::Find(h); w && w->Visible()) out.push_back(w->text);
+        if (user::Window *w = user::Find(h); w && w->Visible())
+            out.push_back(w->text);
     return out;
 }
 
@@ -532,7 +593,8 @@ std::optional<MessageBoxRecord> Session::TopMessageBox() const
 {
     user::UserLock lock = user::LockUser();
     user::Window *top = TopmostWhere([&](user::Window *w) { return impl_->OpenBox(w) != nullptr; });
-    if (!top) return std::nullopt;
+    if (!top)
+        return std::nullopt;
     return impl_->OpenBox(top)->record;
 }
 
@@ -540,7 +602,8 @@ const std::vector<MessageBoxRecord> &Session::MessageBoxes() const
 {
     user::UserLock lock = user::LockUser();
     boxes_.clear();
-    for (const Impl::ShownBox &shown : impl_->boxes) boxes_.push_back(shown.record);
+    for (const Impl::ShownBox &shown : impl_->boxes)
+        boxes_.push_back(shown.record);
     return boxes_;
 }
 
@@ -563,15 +626,18 @@ std::optional<HelpWindowRecord> Session::HelpWindow() const
 {
     user::UserLock lock = user::LockUser();
     std::optional<user::HelpWindowView> view = user::HelpWindowLocked();
-    if (!view) return std::nullopt;
+    if (!view)
+        return std::nullopt;
     HelpWindowRecord record;
     record.caption = view->caption;
     record.title = view->title;
     record.heading = view->heading;
     const int end = std::min(static_cast<int>(view->lines.size()), view->top + view->rows);
-    for (int i = view->top; i < end; ++i) record.shown.push_back(view->lines[static_cast<size_t>(i)]);
+    for (int i = view->top; i < end; ++i)
+        record.shown.push_back(view->lines[static_cast<size_t>(i)]);
     record.jumps = view->jumps;
-    if (view->selected >= 0) record.selected = view->jumps[static_cast<size_t>(view->selected)];
+    if (view->selected >= 0)
+        record.selected = view->jumps[static_cast<size_t>(view->selected)];
     record.status = view->status;
     record.firstLine = view->top + 1;
     record.lineCount = static_cast<int>(view->lines.size());

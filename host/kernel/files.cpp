@@ -18,7 +18,9 @@ namespace {
 
 class FileObject : public kernel::KernelObject {
 public:
-    FileObject(int fd, bool canRead, bool canWrite) : fd(fd), canRead(canRead), canWrite(canWrite) {}
+    FileObject(int fd, bool canRead, bool canWrite) : fd(fd), canRead(canRead), canWrite(canWrite)
+    {
+    }
     ~FileObject() override { close(fd); }
     const int fd;
     const bool canRead;
@@ -175,7 +177,8 @@ bool SeekForOverlapped(int fd, LPOVERLAPPED overlapped)
 {
     if (!overlapped)
         return true;
-    off_t offset = static_cast<off_t>((std::uint64_t{overlapped->OffsetHigh} << 32) | overlapped->Offset);
+    off_t offset =
+        static_cast<off_t>((std::uint64_t{overlapped->OffsetHigh} << 32) | overlapped->Offset);
     if (lseek(fd, offset, SEEK_SET) < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -220,7 +223,8 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 
     DWORD done = 0;
     while (done < nNumberOfBytesToRead) {
-        ssize_t got = read(file->fd, static_cast<char *>(lpBuffer) + done, nNumberOfBytesToRead - done);
+        ssize_t got =
+            read(file->fd, static_cast<char *>(lpBuffer) + done, nNumberOfBytesToRead - done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -232,7 +236,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
             return FALSE;
         }
         if (got == 0)
-            break; // end of file: success with what there was, perhaps nothing
+            break;  // end of file: success with what there was, perhaps nothing
         done += static_cast<DWORD>(got);
     }
     if (lpNumberOfBytesRead)
@@ -275,7 +279,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         if (put <= 0) {
             // Whatever stopped the write part way, the caller learns of it: a
             // short write is a failure, never a success with a smaller count.
-            DWORD error = put == 0 ? ERROR_DISK_FULL
+            DWORD error = put == 0       ? ERROR_DISK_FULL
                           : errno == EIO ? ERROR_WRITE_FAULT
                                          : ErrorFromErrno(errno);
             if (lpNumberOfBytesWritten)

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <string>
 
-#include "pc/machine.h"
 #include "kernel/handles.h"
+#include "pc/machine.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ public:
     explicit MutexObject(int fd) : fd(fd) {}
     ~MutexObject() override
     {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
     }
     const int fd;  // -1 for an unnamed mutex
 };
@@ -35,7 +36,8 @@ public:
     explicit Descriptor(int fd) : fd(fd) {}
     ~Descriptor()
     {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
     }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
@@ -79,28 +81,38 @@ int Flock(int fd, int operation)
 
 extern "C" HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
 {
-    if (bInitialOwner) return Fail(ERROR_NOT_SUPPORTED);
+    if (bInitialOwner)
+        return Fail(ERROR_NOT_SUPPORTED);
     if (!lpName) {
         SetLastError(ERROR_SUCCESS);
         return kernel::InsertHandle(std::make_shared<MutexObject>(-1));
     }
-    if (std::strlen(lpName) > MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE);
+    if (std::strlen(lpName) > MAX_PATH)
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
     std::string pcDirectory = pc::AttachedDirectory();
-    if (pcDirectory.empty()) return Fail(ERROR_GEN_FAILURE);
+    if (pcDirectory.empty())
+        return Fail(ERROR_GEN_FAILURE);
 
     std::string objects = pcDirectory + "/objects";
-    if (mkdir(objects.c_str(), 0700) != 0 && errno != EEXIST) return Fail(ERROR_ACCESS_DENIED);
+    if (mkdir(objects.c_str(), 0700) != 0 && errno != EEXIST)
+        return Fail(ERROR_ACCESS_DENIED);
     Descriptor directory(open(objects.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (directory.fd < 0) return Fail(ERROR_ACCESS_DENIED);
+    if (directory.fd < 0)
+        return Fail(ERROR_ACCESS_DENIED);
     // The directory's lock makes "is the name held?" and "hold it" one step
     // for every process of the PC.
-    if (Flock(directory.fd, LOCK_EX) != 0) return Fail(ERROR_GEN_FAILURE);
+    if (Flock(directory.fd, LOCK_EX) != 0)
+        return Fail(ERROR_GEN_FAILURE);
 
-    Descriptor name(openat(directory.fd, FileNameOf(lpName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (name.fd < 0) return Fail(ERROR_ACCESS_DENIED);
+    Descriptor name(openat(directory.fd, FileNameOf(lpName).c_str(),
+                           O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (name.fd < 0)
+        return Fail(ERROR_ACCESS_DENIED);
     bool existed = Flock(name.fd, LOCK_EX | LOCK_NB) != 0;
-    if (existed && errno != EWOULDBLOCK) return Fail(ERROR_GEN_FAILURE);
-    if (Flock(name.fd, LOCK_SH) != 0) return Fail(ERROR_GEN_FAILURE);
+    if (existed && errno != EWOULDBLOCK)
+        return Fail(ERROR_GEN_FAILURE);
+    if (Flock(name.fd, LOCK_SH) != 0)
+        return Fail(ERROR_GEN_FAILURE);
 
     HANDLE handle = kernel::InsertHandle(std::make_shared<MutexObject>(name.Release()));
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);

@@ -24,11 +24,11 @@
 #include <thread>
 #include <vector>
 
-#include "pc/machine.h"
-#include "pc/timesource.h"
 #include "kernel/handles.h"
 #include "kernel/process_image.h"
 #include "kernel/thread_mailbox.h"
+#include "pc/machine.h"
+#include "pc/timesource.h"
 
 extern char **environ;
 
@@ -82,21 +82,26 @@ Registry &Children()
 
 std::shared_ptr<ProcessState> ProcessOf(HANDLE handle)
 {
-    if (auto process = LookupHandleAs<ProcessObject>(handle)) return process->state;
+    if (auto process = LookupHandleAs<ProcessObject>(handle))
+        return process->state;
     return nullptr;
 }
 
 std::shared_ptr<ProcessState> WaitableOf(HANDLE handle)
 {
-    if (auto process = ProcessOf(handle)) return process;
-    if (auto thread = LookupHandleAs<ThreadObject>(handle)) return thread->state;
+    if (auto process = ProcessOf(handle))
+        return process;
+    if (auto thread = LookupHandleAs<ThreadObject>(handle))
+        return thread->state;
     return nullptr;
 }
 
 DWORD ExitCodeOf(const siginfo_t &info, const ProcessState &process)
 {
-    if (info.si_code == CLD_EXITED) return static_cast<DWORD>(info.si_status);
-    if (process.terminated && info.si_status == SIGKILL) return process.terminateCode;
+    if (info.si_code == CLD_EXITED)
+        return static_cast<DWORD>(info.si_status);
+    if (process.terminated && info.si_status == SIGKILL)
+        return process.terminateCode;
     // Killed by someone else's signal: the shell's way of saying so.
     return static_cast<DWORD>(128 + info.si_status);
 }
@@ -107,13 +112,15 @@ void Watch(std::shared_ptr<ProcessState> process)
 {
     siginfo_t info{};
     int rc;
-    while ((rc = waitid(P_PID, static_cast<id_t>(process->pid), &info, WEXITED | WNOWAIT)) != 0 && errno == EINTR) {
+    while ((rc = waitid(P_PID, static_cast<id_t>(process->pid), &info, WEXITED | WNOWAIT)) != 0 &&
+           errno == EINTR) {
     }
     {
         std::lock_guard lock(process->mutex);
         process->exitCode = rc == 0 ? ExitCodeOf(info, *process) : kUnknownExitCode;
         siginfo_t reaped{};
-        while (waitid(P_PID, static_cast<id_t>(process->pid), &reaped, WEXITED) != 0 && errno == EINTR) {
+        while (waitid(P_PID, static_cast<id_t>(process->pid), &reaped, WEXITED) != 0 &&
+               errno == EINTR) {
         }
         process->exited = true;
     }
@@ -126,20 +133,28 @@ void Watch(std::shared_ptr<ProcessState> process)
 DWORD ErrorFromErrno(int error)
 {
     switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
     case ENOTDIR:
-    case ELOOP: return ERROR_PATH_NOT_FOUND;
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
     case ENOEXEC:
-    case ELIBBAD: return ERROR_BAD_EXE_FORMAT;
-    case ETXTBSY: return ERROR_SHARING_VIOLATION;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case ELIBBAD:
+        return ERROR_BAD_EXE_FORMAT;
+    case ETXTBSY:
+        return ERROR_SHARING_VIOLATION;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
     case E2BIG:
     case ENOMEM:
-    case EAGAIN: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_GEN_FAILURE;
+    case EAGAIN:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return ERROR_GEN_FAILURE;
     }
 }
 
@@ -155,23 +170,28 @@ std::vector<std::string> ChildEnvironment(const char *block, int mailbox)
 {
     std::vector<std::string> entries;
     if (block) {
-        for (const char *p = block; *p; p += std::strlen(p) + 1) entries.emplace_back(p);
+        for (const char *p = block; *p; p += std::strlen(p) + 1)
+            entries.emplace_back(p);
     } else {
-        for (char **p = environ; p && *p; ++p) entries.emplace_back(*p);
+        for (char **p = environ; p && *p; ++p)
+            entries.emplace_back(*p);
     }
     std::erase_if(entries, [](const std::string &e) {
         return NamesVariable(e, "TOLVANE_PC") || NamesVariable(e, kMailboxVariable);
     });
     std::string pcDirectory = pc::AttachedDirectory();
-    if (!pcDirectory.empty()) entries.push_back("TOLVANE_PC=" + pcDirectory);
-    if (mailbox >= 0) entries.push_back(std::string(kMailboxVariable) + "=" + std::to_string(mailbox));
+    if (!pcDirectory.empty())
+        entries.push_back("TOLVANE_PC=" + pcDirectory);
+    if (mailbox >= 0)
+        entries.push_back(std::string(kMailboxVariable) + "=" + std::to_string(mailbox));
     return entries;
 }
 
 std::vector<char *> Pointers(std::vector<std::string> &strings)
 {
     std::vector<char *> pointers;
-    for (std::string &s : strings) pointers.push_back(s.data());
+    for (std::string &s : strings)
+        pointers.push_back(s.data());
     pointers.push_back(nullptr);
     return pointers;
 }
@@ -192,8 +212,10 @@ int Spawn(const std::string &image, std::vector<std::string> args, const char *e
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // Duplicating a descriptor onto itself clears close-on-exec for the child alone.
-    if (mailbox >= 0) posix_spawn_file_actions_adddup2(&actions, mailbox, mailbox);
-    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    if (mailbox >= 0)
+        posix_spawn_file_actions_adddup2(&actions, mailbox, mailbox);
+    if (!directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -207,7 +229,8 @@ int Spawn(const std::string &image, std::vector<std::string> args, const char *e
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGCHLD, SIGWINCH, SIGUSR1, SIGUSR2})
         sigaddset(&defaults, sig);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                              POSIX_SPAWN_SETSIGDEF);
 
     int rc = posix_spawn(&pid, image.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -231,12 +254,14 @@ int TerminateStartedProcesses(std::uint64_t since)
         Registry &children = Children();
         std::lock_guard lock(children.mutex);
         for (const auto &process : children.running)
-            if (process->serial >= since) victims.push_back(process);
+            if (process->serial >= since)
+                victims.push_back(process);
     }
     int killed = 0;
     for (const auto &process : victims) {
         std::unique_lock lock(process->mutex);
-        if (process->exited) continue;
+        if (process->exited)
+            continue;
         process->terminated = true;
         process->terminateCode = 1;
         kill(process->pid, SIGKILL);
@@ -250,37 +275,44 @@ int TerminateStartedProcesses(std::uint64_t since)
 
 using namespace kernel;
 
-extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
-                                      LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID lpEnvironment,
-                                      LPCSTR lpCurrentDirectory, LPSTARTUPINFOA,
-                                      LPPROCESS_INFORMATION lpProcessInformation)
+extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                                      LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                                      LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                                      LPSTARTUPINFOA, LPPROCESS_INFORMATION lpProcessInformation)
 {
-    if (!lpProcessInformation || (!lpApplicationName && !lpCommandLine)) return Fail(ERROR_INVALID_PARAMETER);
+    if (!lpProcessInformation || (!lpApplicationName && !lpCommandLine))
+        return Fail(ERROR_INVALID_PARAMETER);
 
-    std::string commandLine = lpCommandLine ? std::string(lpCommandLine) : "\"" + std::string(lpApplicationName) + "\"";
+    std::string commandLine =
+        lpCommandLine ? std::string(lpCommandLine) : "\"" + std::string(lpApplicationName) + "\"";
     std::string image;
     if (lpApplicationName) {
         // Named exactly: no search and no extension added.
         image = AbsoluteHostPath(HostPathOf(lpApplicationName));
     } else {
         std::optional<std::string> found = ImageOfCommandLine(commandLine);
-        if (!found) return Fail(ERROR_FILE_NOT_FOUND);
+        if (!found)
+            return Fail(ERROR_FILE_NOT_FOUND);
         image = *found;
     }
     std::string directory;
     if (lpCurrentDirectory) {
         directory = AbsoluteHostPath(HostPathOf(lpCurrentDirectory));
         struct stat info;
-        if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return Fail(ERROR_DIRECTORY);
+        if (stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return Fail(ERROR_DIRECTORY);
     }
     std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty()) args.push_back(image);
+    if (args.empty())
+        args.push_back(image);
 
     int mailbox = CreateChildMailbox();
     pid_t pid = 0;
-    int rc = Spawn(image, std::move(args), static_cast<const char *>(lpEnvironment), directory, mailbox, pid);
+    int rc = Spawn(image, std::move(args), static_cast<const char *>(lpEnvironment), directory,
+                   mailbox, pid);
     if (rc != 0) {
-        if (mailbox >= 0) close(mailbox);
+        if (mailbox >= 0)
+            close(mailbox);
         return Fail(ErrorFromErrno(rc));
     }
     if (mailbox >= 0) {
@@ -311,7 +343,8 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
     lpProcessInformation->hProcess = InsertHandle(std::make_shared<ProcessObject>(process));
     lpProcessInformation->hThread = InsertHandle(std::make_shared<ThreadObject>(process));
     lpProcessInformation->dwProcessId = static_cast<DWORD>(pid);
-    lpProcessInformation->dwThreadId = static_cast<DWORD>(pid);  // a host program's main thread id is its pid
+    lpProcessInformation->dwThreadId =
+        static_cast<DWORD>(pid);  // a host program's main thread id is its pid
     return TRUE;
 }
 
@@ -329,9 +362,11 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds
     }
     const std::int64_t deadline = pc::Now() + static_cast<std::int64_t>(dwMilliseconds) * 1'000'000;
     for (;;) {
-        if (process->exited) return WAIT_OBJECT_0;
+        if (process->exited)
+            return WAIT_OBJECT_0;
         std::int64_t left = deadline - pc::Now();
-        if (left <= 0) return WAIT_TIMEOUT;
+        if (left <= 0)
+            return WAIT_TIMEOUT;
         std::int64_t slice = pc::IsVirtualTime() ? kVirtualRecheckNs : left;
         process->ended.wait_for(lock, std::chrono::nanoseconds(slice));
     }
@@ -340,10 +375,12 @@ extern "C" DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds
 extern "C" BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode)
 {
     std::shared_ptr<ProcessState> process = ProcessOf(hProcess);
-    if (!process) return Fail(ERROR_INVALID_HANDLE);
+    if (!process)
+        return Fail(ERROR_INVALID_HANDLE);
     std::lock_guard lock(process->mutex);
     // As on Windows, a process that has ended cannot be terminated again.
-    if (process->exited) return Fail(ERROR_ACCESS_DENIED);
+    if (process->exited)
+        return Fail(ERROR_ACCESS_DENIED);
     process->terminated = true;
     process->terminateCode = uExitCode;
     kill(process->pid, SIGKILL);
@@ -353,8 +390,10 @@ extern "C" BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode)
 extern "C" BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode)
 {
     std::shared_ptr<ProcessState> process = ProcessOf(hProcess);
-    if (!process) return Fail(ERROR_INVALID_HANDLE);
-    if (!lpExitCode) return Fail(ERROR_INVALID_PARAMETER);
+    if (!process)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!lpExitCode)
+        return Fail(ERROR_INVALID_PARAMETER);
     std::lock_guard lock(process->mutex);
     *lpExitCode = process->exited ? process->exitCode : STILL_ACTIVE;
     return TRUE;

@@ -14,9 +14,11 @@ namespace {
 
 bool SameText(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -26,7 +28,8 @@ public:
     Reader(std::span<const BYTE> bytes, size_t at) : bytes_(bytes), at_(at) {}
     bool Word(WORD &out)
     {
-        if (at_ + 2 > bytes_.size()) return false;
+        if (at_ + 2 > bytes_.size())
+            return false;
         out = static_cast<WORD>(bytes_[at_] | (bytes_[at_ + 1] << 8));
         at_ += 2;
         return true;
@@ -34,7 +37,8 @@ public:
     bool Dword(DWORD &out)
     {
         WORD lo, hi;
-        if (!Word(lo) || !Word(hi)) return false;
+        if (!Word(lo) || !Word(hi))
+            return false;
         out = lo | (static_cast<DWORD>(hi) << 16);
         return true;
     }
@@ -42,7 +46,8 @@ public:
     bool Name(ResourceName &out)
     {
         WORD first;
-        if (!Word(first)) return false;
+        if (!Word(first))
+            return false;
         if (first == 0xFFFF) {
             out.isOrdinal = true;
             return Word(out.ordinal);
@@ -50,7 +55,8 @@ public:
         std::u16string text;
         for (WORD c = first; c != 0;) {
             text.push_back(static_cast<char16_t>(c));
-            if (!Word(c)) return false;
+            if (!Word(c))
+                return false;
         }
         out.isOrdinal = false;
         out.text = NarrowText(text);
@@ -70,7 +76,8 @@ std::string NarrowText(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (char16_t c : text) out.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+    for (char16_t c : text)
+        out.push_back(c < 0x100 ? static_cast<char>(c) : '?');
     return out;
 }
 
@@ -92,7 +99,8 @@ ResourceName ResourceName::From(LPCSTR name)
 
 bool ResourceName::operator==(const ResourceName &other) const
 {
-    if (isOrdinal != other.isOrdinal) return false;
+    if (isOrdinal != other.isOrdinal)
+        return false;
     return isOrdinal ? ordinal == other.ordinal : SameText(text, other.text);
 }
 
@@ -105,32 +113,41 @@ std::optional<ResourceImage> ResourceImage::Parse(std::span<const BYTE> bytes)
         DWORD dataSize = 0, headerSize = 0;
         reader.Dword(dataSize);
         reader.Dword(headerSize);
-        if (headerSize < 32 || at + headerSize > bytes.size() || dataSize > bytes.size() - at - headerSize)
+        if (headerSize < 32 || at + headerSize > bytes.size() ||
+            dataSize > bytes.size() - at - headerSize)
             return std::nullopt;
         Resource resource;
-        if (!reader.Name(resource.type) || !reader.Name(resource.name)) return std::nullopt;
+        if (!reader.Name(resource.type) || !reader.Name(resource.name))
+            return std::nullopt;
         reader.AlignDword();
         DWORD dataVersion, version, characteristics;
         WORD memoryFlags;
-        if (!reader.Dword(dataVersion) || !reader.Word(memoryFlags) || !reader.Word(resource.language) ||
-            !reader.Dword(version) || !reader.Dword(characteristics) || reader.At() > at + headerSize)
+        if (!reader.Dword(dataVersion) || !reader.Word(memoryFlags) ||
+            !reader.Word(resource.language) || !reader.Dword(version) ||
+            !reader.Dword(characteristics) || reader.At() > at + headerSize)
             return std::nullopt;
         resource.data = bytes.subspan(at + headerSize, dataSize);
         // The leading empty record (type 0, name 0) only marks the file as 32-bit.
-        if (!(resource.type.isOrdinal && resource.type.ordinal == 0)) image.resources_.push_back(resource);
+        if (!(resource.type.isOrdinal && resource.type.ordinal == 0))
+            image.resources_.push_back(resource);
         at = (at + headerSize + dataSize + 3) & ~size_t{3};
     }
     return image;
 }
 
-const Resource *ResourceImage::Find(const ResourceName &type, const ResourceName &name, WORD language) const
+const Resource *ResourceImage::Find(const ResourceName &type, const ResourceName &name,
+                                    WORD language) const
 {
     const Resource *neutral = nullptr, *any = nullptr;
     for (const Resource &r : resources_) {
-        if (!(r.type == type) || !(r.name == name)) continue;
-        if (r.language == language) return &r;
-        if (r.language == 0 && !neutral) neutral = &r;
-        if (!any) any = &r;
+        if (!(r.type == type) || !(r.name == name))
+            continue;
+        if (r.language == language)
+            return &r;
+        if (r.language == 0 && !neutral)
+            neutral = &r;
+        if (!any)
+            any = &r;
     }
     return neutral ? neutral : any;
 }
@@ -139,7 +156,8 @@ const ResourceImage &ModuleResources()
 {
     static const ResourceImage image = [] {
         std::span<const BYTE> bytes(host_module_resources,
-                                    static_cast<size_t>(host_module_resources_end - host_module_resources));
+                                    static_cast<size_t>(host_module_resources_end -
+                                                        host_module_resources));
         return ResourceImage::Parse(bytes).value_or(ResourceImage{});
     }();
     return image;

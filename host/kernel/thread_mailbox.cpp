@@ -40,14 +40,17 @@ bool MailboxAddress(DWORD threadId, Address &address)
 {
     std::string directory = pc::AttachedDirectory();
     struct stat info;
-    if (directory.empty() || stat((directory + "/state").c_str(), &info) != 0) return false;
+    if (directory.empty() || stat((directory + "/state").c_str(), &info) != 0)
+        return false;
     char name[sizeof address.un.sun_path];
     int length = std::snprintf(name, sizeof name, "%ctolvane-thread/%llx-%llx/%lu", '\0',
                                static_cast<unsigned long long>(info.st_dev),
-                               static_cast<unsigned long long>(info.st_ino), static_cast<unsigned long>(threadId));
+                               static_cast<unsigned long long>(info.st_ino),
+                               static_cast<unsigned long>(threadId));
     address.un.sun_family = AF_UNIX;
     std::memcpy(address.un.sun_path, name, static_cast<std::size_t>(length));
-    address.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + static_cast<std::size_t>(length));
+    address.length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + static_cast<std::size_t>(length));
     return true;
 }
 
@@ -84,9 +87,12 @@ void Receive(Mailbox *mailbox)
     for (;;) {
         Packet packet;
         ssize_t got = recv(mailbox->fd, &packet, sizeof packet, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return;  // shut down at exit
-        if (got != sizeof packet) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return;  // shut down at exit
+        if (got != sizeof packet)
+            continue;
         mailbox->deliver(ThreadMail{packet.message, static_cast<WPARAM>(packet.wParam),
                                     static_cast<LPARAM>(packet.lParam)});
     }
@@ -95,20 +101,24 @@ void Receive(Mailbox *mailbox)
 void CloseMailboxAtExit()
 {
     shutdown(gMailbox->fd, SHUT_RDWR);
-    if (gMailbox->receiver.joinable()) gMailbox->receiver.join();
+    if (gMailbox->receiver.joinable())
+        gMailbox->receiver.join();
 }
 
 }  // namespace
 
 bool OpenMainThreadMailbox(std::function<void(const ThreadMail &)> deliver)
 {
-    if (gMailbox) return true;
+    if (gMailbox)
+        return true;
     int fd = -1;
     if (const char *handed = std::getenv(kMailboxVariable)) {
         fd = std::atoi(handed);
         unsetenv(kMailboxVariable);
-        if (fd < 0 || !IsMailboxSocket(fd)) fd = -1;
-        else fcntl(fd, F_SETFD, FD_CLOEXEC);  // not passed on to our own children
+        if (fd < 0 || !IsMailboxSocket(fd))
+            fd = -1;
+        else
+            fcntl(fd, F_SETFD, FD_CLOEXEC);  // not passed on to our own children
     }
     if (fd < 0) {
         fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -117,7 +127,8 @@ bool OpenMainThreadMailbox(std::function<void(const ThreadMail &)> deliver)
             fd = -1;
         }
     }
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     gMailbox = new Mailbox;
     gMailbox->fd = fd;
     gMailbox->threadId = GetCurrentThreadId();
@@ -127,27 +138,39 @@ bool OpenMainThreadMailbox(std::function<void(const ThreadMail &)> deliver)
     return true;
 }
 
-DWORD MailboxThreadId() { return gMailbox ? gMailbox->threadId : 0; }
+DWORD MailboxThreadId()
+{
+    return gMailbox ? gMailbox->threadId : 0;
+}
 
 DWORD SendThreadMail(DWORD threadId, const ThreadMail &mail)
 {
     Address address;
-    if (threadId == 0 || !MailboxAddress(threadId, address)) return ERROR_INVALID_THREAD_ID;
+    if (threadId == 0 || !MailboxAddress(threadId, address))
+        return ERROR_INVALID_THREAD_ID;
     int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return ERROR_NOT_ENOUGH_MEMORY;
-    Packet packet{static_cast<std::uint32_t>(mail.message), 0, static_cast<std::uint64_t>(mail.wParam),
-                  static_cast<std::int64_t>(mail.lParam)};
+    if (fd < 0)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    Packet packet{static_cast<std::uint32_t>(mail.message), 0,
+                  static_cast<std::uint64_t>(mail.wParam), static_cast<std::int64_t>(mail.lParam)};
     ssize_t sent = sendto(fd, &packet, sizeof packet, MSG_DONTWAIT | MSG_NOSIGNAL,
                           reinterpret_cast<const sockaddr *>(&address.un), address.length);
     int error = errno;
     close(fd);
-    if (sent == static_cast<ssize_t>(sizeof packet)) return ERROR_SUCCESS;
+    if (sent == static_cast<ssize_t>(sizeof packet))
+        return ERROR_SUCCESS;
     // A full mailbox is a full queue; anything else means no such thread.
     return error == EAGAIN || error == ENOBUFS ? ERROR_NOT_ENOUGH_QUOTA : ERROR_INVALID_THREAD_ID;
 }
 
-int CreateChildMailbox() { return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+int CreateChildMailbox()
+{
+    return socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+}
 
-void BindChildMailbox(int fd, pid_t child) { Bind(fd, static_cast<DWORD>(child)); }
+void BindChildMailbox(int fd, pid_t child)
+{
+    Bind(fd, static_cast<DWORD>(child));
+}
 
 }  // namespace kernel

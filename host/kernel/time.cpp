@@ -42,8 +42,8 @@ BOOL WINAPI SetLocalTime(const SYSTEMTIME *lpSystemTime)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    pc::CivilTime local{lpSystemTime->wYear, lpSystemTime->wMonth,  lpSystemTime->wDay,
-                        lpSystemTime->wHour, lpSystemTime->wMinute, lpSystemTime->wSecond,
+    pc::CivilTime local{lpSystemTime->wYear,        lpSystemTime->wMonth,  lpSystemTime->wDay,
+                        lpSystemTime->wHour,        lpSystemTime->wMinute, lpSystemTime->wSecond,
                         lpSystemTime->wMilliseconds};
     switch (pc::SetOsLocalTime(local)) {
     case pc::SetTimeResult::Ok:

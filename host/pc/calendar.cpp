@@ -49,8 +49,7 @@ void CivilFromDays(std::int64_t days, int &year, int &month, int &day)
 
 std::int64_t TicksFromCivil(const CivilTime &time)
 {
-    std::int64_t days = DaysFromCivil(time.year, time.month, time.day) -
-                        DaysFromCivil(1601, 1, 1);
+    std::int64_t days = DaysFromCivil(time.year, time.month, time.day) - DaysFromCivil(1601, 1, 1);
     std::int64_t seconds = time.hour * 3600 + time.minute * 60 + time.second;
     return days * kTicksPerDay + seconds * kTicksPerSecond +
            std::int64_t{time.millisecond} * 10'000;
@@ -101,8 +100,7 @@ std::string FormatCivil(const CivilTime &time, bool withMilliseconds)
     char text[40];
     if (withMilliseconds)
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", time.year,
-                      time.month, time.day, time.hour, time.minute, time.second,
-                      time.millisecond);
+                      time.month, time.day, time.hour, time.minute, time.second, time.millisecond);
     else
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
                       time.day, time.hour, time.minute, time.second);

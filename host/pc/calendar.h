@@ -16,7 +16,7 @@ struct CivilTime {
     int minute = 0;
     int second = 0;
     int millisecond = 0;
-    int dayOfWeek = 0; // 0 = Sunday; filled by the conversions, ignored as input
+    int dayOfWeek = 0;  // 0 = Sunday; filled by the conversions, ignored as input
 };
 
 inline constexpr std::int64_t kTicksPerSecond = 10'000'000;

@@ -13,12 +13,14 @@ void CellBuffer::Resize(int cols, int rows)
 
 void CellBuffer::Clear()
 {
-    for (Cell &c : cells_) c = Cell{};
+    for (Cell &c : cells_)
+        c = Cell{};
 }
 
 void CellBuffer::Put(int x, int y, char32_t ch, std::uint8_t attr)
 {
-    if (x < 0 || y < 0 || x >= cols_ || y >= rows_) return;
+    if (x < 0 || y < 0 || x >= cols_ || y >= rows_)
+        return;
     Cell &c = cells_[static_cast<size_t>(y) * cols_ + x];
     c.ch = ch;
     c.attr = attr;
@@ -37,7 +39,8 @@ constexpr char32_t kWindows1252High[32] = {
 
 char32_t FromCodePage(unsigned char b)
 {
-    if (b >= 0x80 && b < 0xA0) return kWindows1252High[b - 0x80] ? kWindows1252High[b - 0x80] : U'?';
+    if (b >= 0x80 && b < 0xA0)
+        return kWindows1252High[b - 0x80] ? kWindows1252High[b - 0x80] : U'?';
     return b < 0x20 || b == 0x7F ? U'?' : static_cast<char32_t>(b);
 }
 
@@ -52,12 +55,14 @@ void CellBuffer::Text(int x, int y, std::string_view text, std::uint8_t attr, in
 void CellBuffer::Fill(int x, int y, int w, int h, char32_t ch, std::uint8_t attr)
 {
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) Put(x + c, y + r, ch, attr);
+        for (int c = 0; c < w; ++c)
+            Put(x + c, y + r, ch, attr);
 }
 
 void CellBuffer::Box(int x, int y, int w, int h, std::uint8_t attr)
 {
-    if (w < 2 || h < 1) return;
+    if (w < 2 || h < 1)
+        return;
     if (h == 1) {
         // A frame one row high is a rule with ends.
         Put(x, y, U'[', attr);
@@ -78,14 +83,16 @@ void CellBuffer::Box(int x, int y, int w, int h, std::uint8_t attr)
 void CellBuffer::SetAttr(int x, int y, int w, std::uint8_t attr)
 {
     for (int c = 0; c < w; ++c)
-        if (x + c >= 0 && x + c < cols_ && y >= 0 && y < rows_) cells_[static_cast<size_t>(y) * cols_ + x + c].attr = attr;
+        if (x + c >= 0 && x + c < cols_ && y >= 0 && y < rows_)
+            cells_[static_cast<size_t>(y) * cols_ + x + c].attr = attr;
 }
 
 std::string CellBuffer::Line(int y) const
 {
     std::string out;
     int end = cols_;
-    while (end > 0 && At(end - 1, y).ch == U' ') --end;
+    while (end > 0 && At(end - 1, y).ch == U' ')
+        --end;
     for (int x = 0; x < end; ++x) {
         char32_t c = At(x, y).ch;
         if (c < 0x80) {

@@ -35,7 +35,8 @@ public:
     void Put(int x, int y, char32_t ch, std::uint8_t attr = kNormal);
     // Text in the program's code page (Windows-1252, as Windows 98 in the
     // West), clipped to `maxCols`.
-    void Text(int x, int y, std::string_view text, std::uint8_t attr = kNormal, int maxCols = 1 << 20);
+    void Text(int x, int y, std::string_view text, std::uint8_t attr = kNormal,
+              int maxCols = 1 << 20);
     void Fill(int x, int y, int w, int h, char32_t ch, std::uint8_t attr = kNormal);
     void Box(int x, int y, int w, int h, std::uint8_t attr = kNormal);
     void SetAttr(int x, int y, int w, std::uint8_t attr);

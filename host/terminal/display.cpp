@@ -31,13 +31,27 @@ struct KeyCode {
 };
 
 const KeyCode kKeyCodes[] = {
-    {false, '\t', Key::kTab},       {true, KEY_BTAB, Key::kBackTab}, {false, '\r', Key::kEnter},
-    {false, '\n', Key::kEnter},     {true, KEY_ENTER, Key::kEnter},  {false, 27, Key::kEscape},
-    {false, ' ', Key::kSpace},      {true, KEY_LEFT, Key::kLeft},    {true, KEY_RIGHT, Key::kRight},
-    {true, KEY_UP, Key::kUp},       {true, KEY_DOWN, Key::kDown},    {false, 3, Key::kCtrlC},
-    {false, 12, Key::kCtrlL},       {true, KEY_RESIZE, Key::kResize},  {true, KEY_PPAGE, Key::kPageUp},
-    {true, KEY_NPAGE, Key::kPageDown}, {true, KEY_HOME, Key::kHome},   {true, KEY_END, Key::kEnd},
-    {true, KEY_BACKSPACE, Key::kBackspace}, {false, 127, Key::kBackspace}, {false, 8, Key::kBackspace},
+    {false, '\t', Key::kTab},
+    {true, KEY_BTAB, Key::kBackTab},
+    {false, '\r', Key::kEnter},
+    {false, '\n', Key::kEnter},
+    {true, KEY_ENTER, Key::kEnter},
+    {false, 27, Key::kEscape},
+    {false, ' ', Key::kSpace},
+    {true, KEY_LEFT, Key::kLeft},
+    {true, KEY_RIGHT, Key::kRight},
+    {true, KEY_UP, Key::kUp},
+    {true, KEY_DOWN, Key::kDown},
+    {false, 3, Key::kCtrlC},
+    {false, 12, Key::kCtrlL},
+    {true, KEY_RESIZE, Key::kResize},
+    {true, KEY_PPAGE, Key::kPageUp},
+    {true, KEY_NPAGE, Key::kPageDown},
+    {true, KEY_HOME, Key::kHome},
+    {true, KEY_END, Key::kEnd},
+    {true, KEY_BACKSPACE, Key::kBackspace},
+    {false, 127, Key::kBackspace},
+    {false, 8, Key::kBackspace},
 };
 
 // Wheel notches arrive as presses of buttons 4 (away) and 5 (towards).
@@ -50,10 +64,14 @@ constexpr mmask_t kWheelDown = 0;
 attr_t CursesAttr(std::uint8_t attr)
 {
     attr_t a = A_NORMAL;
-    if (attr & kBold) a |= A_BOLD;
-    if (attr & kDim) a |= A_DIM;
-    if (attr & kReverse) a |= A_REVERSE;
-    if (attr & kUnderline) a |= A_UNDERLINE;
+    if (attr & kBold)
+        a |= A_BOLD;
+    if (attr & kDim)
+        a |= A_DIM;
+    if (attr & kReverse)
+        a |= A_REVERSE;
+    if (attr & kUnderline)
+        a |= A_UNDERLINE;
     return a;
 }
 
@@ -61,11 +79,14 @@ attr_t CursesAttr(std::uint8_t attr)
 
 bool Display::Start()
 {
-    if (started_) return true;
-    if (!isatty(0) || !isatty(1)) return false;
+    if (started_)
+        return true;
+    if (!isatty(0) || !isatty(1))
+        return false;
     std::setlocale(LC_ALL, "");
     gScreen = newterm(nullptr, stdout, stdin);
-    if (!gScreen) return false;
+    if (!gScreen)
+        return false;
     set_term(gScreen);
     raw();
     noecho();
@@ -83,7 +104,8 @@ bool Display::Start()
 
 void Display::Stop()
 {
-    if (!started_) return;
+    if (!started_)
+        return;
     curs_set(1);
     endwin();
     delscreen(gScreen);
@@ -105,7 +127,8 @@ void Display::QuerySize(int &cols, int &rows)
 
 void Display::Resize(int cols, int rows)
 {
-    if (!started_) return;
+    if (!started_)
+        return;
     resizeterm(rows, cols);
     clearok(curscr, TRUE);
     whole_ = true;
@@ -113,7 +136,8 @@ void Display::Resize(int cols, int rows)
 
 void Display::Show(const CellBuffer &frame)
 {
-    if (!started_) return;
+    if (!started_)
+        return;
     if (shown_.Cols() != frame.Cols() || shown_.Rows() != frame.Rows()) {
         shown_.Resize(frame.Cols(), frame.Rows());
         whole_ = true;
@@ -121,7 +145,8 @@ void Display::Show(const CellBuffer &frame)
     for (int y = 0; y < frame.Rows() && y < LINES; ++y) {
         for (int x = 0; x < frame.Cols() && x < COLS; ++x) {
             const Cell &cell = frame.At(x, y);
-            if (!whole_ && cell == shown_.At(x, y)) continue;
+            if (!whole_ && cell == shown_.At(x, y))
+                continue;
             wchar_t text[2] = {static_cast<wchar_t>(cell.ch), L'\0'};
             cchar_t cc;
             setcchar(&cc, text, CursesAttr(cell.attr), 0, nullptr);
@@ -138,20 +163,25 @@ void Display::Show(const CellBuffer &frame)
 
 void Display::Bell()
 {
-    if (started_) beep();
-    else std::fputc('\a', stderr);
+    if (started_)
+        beep();
+    else
+        std::fputc('\a', stderr);
 }
 
 RawInput Display::Read()
 {
     RawInput in;
-    if (!started_) return in;
+    if (!started_)
+        return in;
     wint_t ch;
     int kind = get_wch(&ch);
-    if (kind == ERR) return in;
+    if (kind == ERR)
+        return in;
     if (kind == KEY_CODE_YES && ch == KEY_MOUSE) {
         MEVENT event;
-        if (getmouse(&event) != OK) return in;
+        if (getmouse(&event) != OK)
+            return in;
         if (event.bstate & (BUTTON4_PRESSED | kWheelDown)) {
             in.kind = RawInput::kWheel;
             in.notches = (event.bstate & BUTTON4_PRESSED) ? 1 : -1;
@@ -166,7 +196,8 @@ RawInput Display::Read()
     }
     in.kind = RawInput::kKey;
     for (const KeyCode &k : kKeyCodes)
-        if (k.function == (kind == KEY_CODE_YES) && k.code == static_cast<int>(ch)) in.key = k.key;
+        if (k.function == (kind == KEY_CODE_YES) && k.code == static_cast<int>(ch))
+            in.key = k.key;
     return in;
 }
 

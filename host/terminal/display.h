@@ -8,8 +8,24 @@ namespace terminal {
 
 // The keys the terminal tells apart, whatever their escape sequences.
 enum class Key {
-    kOther, kTab, kBackTab, kEnter, kEscape, kSpace, kLeft, kRight, kUp, kDown,
-    kPageUp, kPageDown, kHome, kEnd, kBackspace, kCtrlC, kCtrlL, kResize,
+    kOther,
+    kTab,
+    kBackTab,
+    kEnter,
+    kEscape,
+    kSpace,
+    kLeft,
+    kRight,
+    kUp,
+    kDown,
+    kPageUp,
+    kPageDown,
+    kHome,
+    kEnd,
+    kBackspace,
+    kCtrlC,
+    kCtrlL,
+    kResize,
 };
 
 struct RawInput {

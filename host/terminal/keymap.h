@@ -23,10 +23,10 @@ enum class Action {
     kHome,
     kEnd,
     kBackspace,
-    kClose,     // the window's close command: Ctrl+C, the close box
-    kClick,     // press a control, or click a window
-    kWheel,     // turn the wheel over a window
-    kRedraw,    // Ctrl+L
+    kClose,   // the window's close command: Ctrl+C, the close box
+    kClick,   // press a control, or click a window
+    kWheel,   // turn the wheel over a window
+    kRedraw,  // Ctrl+L
     kResize,
 };
 

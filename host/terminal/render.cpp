@@ -24,18 +24,24 @@ constexpr std::string_view kCloseBox = "[X]";
 std::uint8_t Look(Window *c, bool focused)
 {
     std::uint8_t attr = kNormal;
-    if (!c->Enabled()) attr |= kDim;
-    if (focused) attr |= kReverse;
+    if (!c->Enabled())
+        attr |= kDim;
+    if (focused)
+        attr |= kReverse;
     return attr;
 }
 
 std::uint8_t AttrOf(std::uint8_t emphasis)
 {
     std::uint8_t attr = kNormal;
-    if (emphasis & user::kEmphasisBold) attr |= kBold;
-    if (emphasis & user::kEmphasisDim) attr |= kDim;
-    if (emphasis & user::kEmphasisReverse) attr |= kReverse;
-    if (emphasis & user::kEmphasisUnderline) attr |= kUnderline;
+    if (emphasis & user::kEmphasisBold)
+        attr |= kBold;
+    if (emphasis & user::kEmphasisDim)
+        attr |= kDim;
+    if (emphasis & user::kEmphasisReverse)
+        attr |= kReverse;
+    if (emphasis & user::kEmphasisUnderline)
+        attr |= kUnderline;
     return attr;
 }
 
@@ -45,18 +51,21 @@ void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
     DWORD align = c->style & SS_TYPEMASK;
     int row = 0;
     user::WrapText(c->text, r.w, [&](std::string_view line) {
-        if (row >= r.h) return;
+        if (row >= r.h)
+            return;
         int width = static_cast<int>(std::min<size_t>(line.size(), static_cast<size_t>(r.w)));
         int x = r.x;
-        if (align == SS_CENTER) x += (r.w - width) / 2;
-        else if (align == SS_RIGHT) x += r.w - width;
+        if (align == SS_CENTER)
+            x += (r.w - width) / 2;
+        else if (align == SS_RIGHT)
+            x += r.w - width;
         b.Text(ox + x, oy + r.y + row, line, attr, r.w);
         ++row;
     });
     for (const user::TextMark &mark : user::StaticMarksLocked(*c))
         if (mark.line < r.h && mark.column < r.w)
-            b.SetAttr(ox + r.x + mark.column, oy + r.y + mark.line, std::min(mark.width, r.w - mark.column),
-                      attr | AttrOf(mark.emphasis));
+            b.SetAttr(ox + r.x + mark.column, oy + r.y + mark.line,
+                      std::min(mark.width, r.w - mark.column), attr | AttrOf(mark.emphasis));
 }
 
 void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
@@ -80,7 +89,9 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
     case ControlKind::kRadioButton: {
         bool radio = c->kind == ControlKind::kRadioButton;
         const UINT check = user::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE);
-        char32_t mark = check == BST_CHECKED ? (radio ? U'*' : U'x') : check == BST_INDETERMINATE ? U'-' : U' ';
+        char32_t mark = check == BST_CHECKED         ? (radio ? U'*' : U'x')
+                        : check == BST_INDETERMINATE ? U'-'
+                                                     : U' ';
         std::uint8_t box = attr & ~kReverse;
         b.Put(x, y, radio ? U'(' : U'[', box);
         b.Put(x + 1, y, mark, box);
@@ -94,8 +105,10 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
         break;
     case ControlKind::kFrame: {
         DWORD type = c->style & SS_TYPEMASK;
-        if (type == SS_GRAYRECT || type == SS_BLACKRECT || type == SS_WHITERECT) b.Fill(x, y, r.w, r.h, U'░', kDim);
-        else b.Box(x, y, r.w, r.h, type == SS_GRAYFRAME ? kDim : kNormal);
+        if (type == SS_GRAYRECT || type == SS_BLACKRECT || type == SS_WHITERECT)
+            b.Fill(x, y, r.w, r.h, U'░', kDim);
+        else
+            b.Box(x, y, r.w, r.h, type == SS_GRAYFRAME ? kDim : kNormal);
         break;
     }
     case ControlKind::kText:
@@ -114,7 +127,8 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
             }
             b.Fill(left, y + row, inner, 1, U' ', attr & ~kReverse);
             if (static_cast<size_t>(row) < list.lines.size()) {
-                std::uint8_t look = (attr & ~kReverse) | (row == list.selection ? kReverse : kNormal);
+                std::uint8_t look =
+                    (attr & ~kReverse) | (row == list.selection ? kReverse : kNormal);
                 b.Text(left, y + row, list.lines[static_cast<size_t>(row)], look, inner);
             }
         }
@@ -130,17 +144,22 @@ void DrawWindow(CellBuffer &b, Window *w, bool active, HWND focus)
     const CellRect &r = w->cells;
     b.Fill(r.x, r.y, r.w, r.h, U' ');
     b.Box(r.x, r.y, r.w, r.h, active ? kBold : kNormal);
-    int titleRoom = r.w - 4 - ((w->style & WS_SYSMENU) ? static_cast<int>(kCloseBox.size()) + 1 : 0);
+    int titleRoom =
+        r.w - 4 - ((w->style & WS_SYSMENU) ? static_cast<int>(kCloseBox.size()) + 1 : 0);
     // The caption sits in the top border between blanks.
     int titleX = r.x + 2;
-    if (w->text.empty() || w->text[0] != ' ') b.Put(titleX++, r.y, U' ');
+    if (w->text.empty() || w->text[0] != ' ')
+        b.Put(titleX++, r.y, U' ');
     int shown = std::min(static_cast<int>(w->text.size()), std::max(0, titleRoom - 2));
     b.Text(titleX, r.y, w->text, active ? kReverse : kNormal, shown);
     b.Put(titleX + shown, r.y, U' ');
-    if (w->style & WS_SYSMENU) b.Text(r.x + r.w - 1 - static_cast<int>(kCloseBox.size()), r.y, kCloseBox, active ? kBold : kNormal);
+    if (w->style & WS_SYSMENU)
+        b.Text(r.x + r.w - 1 - static_cast<int>(kCloseBox.size()), r.y, kCloseBox,
+               active ? kBold : kNormal);
     for (HWND h : w->children) {
         Window *c = Find(h);
-        if (c && c->Visible()) DrawControl(b, r.x + 1, r.y + 1, c, h == focus);
+        if (c && c->Visible())
+            DrawControl(b, r.x + 1, r.y + 1, c, h == focus);
     }
 }
 
@@ -151,7 +170,8 @@ void NeededSize(int &cols, int &rows)
     cols = rows = 0;
     for (HWND h : user::State().zOrder) {
         Window *w = Find(h);
-        if (!w || !w->Visible()) continue;
+        if (!w || !w->Visible())
+            continue;
         cols = std::max(cols, w->cells.w);
         rows = std::max(rows, w->cells.h);
     }
@@ -164,7 +184,8 @@ void RenderScreen(CellBuffer &b)
     NeededSize(needCols, needRows);
     if (needCols > b.Cols() || needRows > b.Rows()) {
         char message[96];
-        int n = wsprintfA(message, "Terminal too small: need %dx%d, have %dx%d", needCols, needRows, b.Cols(), b.Rows());
+        int n = wsprintfA(message, "Terminal too small: need %dx%d, have %dx%d", needCols, needRows,
+                          b.Cols(), b.Rows());
         b.Text(0, 0, std::string_view(message, static_cast<size_t>(n)), kBold, b.Cols());
         return;
     }
@@ -173,7 +194,8 @@ void RenderScreen(CellBuffer &b)
     HWND focus = target && target->IsChild() ? target->handle : nullptr;
     for (HWND h : user::State().zOrder) {
         Window *w = Find(h);
-        if (!w || !w->Visible()) continue;
+        if (!w || !w->Visible())
+            continue;
         DrawWindow(b, w, w == active, w == active ? focus : nullptr);
     }
 }
@@ -183,19 +205,24 @@ Hit HitTest(int x, int y)
     auto &z = user::State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it) {
         Window *w = Find(*it);
-        if (!w || !w->Visible() || !w->cells.Contains(x, y)) continue;
+        if (!w || !w->Visible() || !w->cells.Contains(x, y))
+            continue;
         const CellRect &r = w->cells;
         int closeX = r.x + r.w - 1 - static_cast<int>(kCloseBox.size());
-        if ((w->style & WS_SYSMENU) && y == r.y && x >= closeX && x < closeX + static_cast<int>(kCloseBox.size()))
+        if ((w->style & WS_SYSMENU) && y == r.y && x >= closeX &&
+            x < closeX + static_cast<int>(kCloseBox.size()))
             return Hit{Region::kCloseBox, w->handle};
         // Later children are drawn over earlier ones; group boxes hold others.
         // Static text without SS_NOTIFY lets the click through to its
         // window, as it answers HTTRANSPARENT on Windows.
         for (auto c = w->children.rbegin(); c != w->children.rend(); ++c) {
             Window *child = Find(*c);
-            if (!child || !child->Visible() || child->kind == ControlKind::kGroupBox) continue;
-            if (child->kind == ControlKind::kText && !(child->style & SS_NOTIFY)) continue;
-            if (child->cells.Contains(x - r.x - 1, y - r.y - 1)) return Hit{Region::kControl, child->handle};
+            if (!child || !child->Visible() || child->kind == ControlKind::kGroupBox)
+                continue;
+            if (child->kind == ControlKind::kText && !(child->style & SS_NOTIFY))
+                continue;
+            if (child->cells.Contains(x - r.x - 1, y - r.y - 1))
+                return Hit{Region::kControl, child->handle};
         }
         return Hit{Region::kWindow, w->handle};
     }

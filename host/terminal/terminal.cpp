@@ -14,8 +14,8 @@
 #include "pc/session.h"
 #include "pc/timesource.h"
 #include "terminal/render.h"
-#include "user/message.h"
 #include "user/display_change.h"
+#include "user/message.h"
 #include "user/session_end.h"
 #include "user/window.h"
 
@@ -38,11 +38,21 @@ void Post(char event)
 void OnSignal(int sig)
 {
     switch (sig) {
-    case SIGWINCH: Post('W'); break;
-    case SIGINT: Post('C'); break;
-    case SIGHUP: Post('H'); break;
-    case SIGUSR1: Post('U'); break;
-    default: Post('T'); break;
+    case SIGWINCH:
+        Post('W');
+        break;
+    case SIGINT:
+        Post('C');
+        break;
+    case SIGHUP:
+        Post('H');
+        break;
+    case SIGUSR1:
+        Post('U');
+        break;
+    default:
+        Post('T');
+        break;
     }
 }
 
@@ -60,11 +70,13 @@ void Install(int sig)
 void Terminal::Open()
 {
     if (gPipe[0] < 0 && pipe(gPipe) == 0) {
-        for (int fd : gPipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        for (int fd : gPipe)
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(gPipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(gPipe[1], F_SETFD, FD_CLOEXEC);
     }
-    for (int sig : {SIGWINCH, SIGINT, pc::SignalOf(pc::SessionEndKind::kEnd), pc::SignalOf(pc::SessionEndKind::kForcedEnd),
+    for (int sig : {SIGWINCH, SIGINT, pc::SignalOf(pc::SessionEndKind::kEnd),
+                    pc::SignalOf(pc::SessionEndKind::kForcedEnd),
                     pc::SignalOf(pc::SessionEndKind::kCancelled)})
         Install(sig);
     if (pc::IsVirtualTime()) {
@@ -89,18 +101,23 @@ void Terminal::Close()
 {
     user::SetFrontEnd(nullptr);
     stopping_ = true;
-    if (clockWatch_.joinable()) clockWatch_.join();
+    if (clockWatch_.joinable())
+        clockWatch_.join();
     display_.Stop();
 }
 
-void Terminal::Restore() { display_.Stop(); }
+void Terminal::Restore()
+{
+    display_.Stop();
+}
 
 bool Terminal::FollowSize()
 {
     resized_ = false;
     int cols = 80, rows = 24;
     display_.QuerySize(cols, rows);
-    if (cols == frame_.Cols() && rows == frame_.Rows()) return false;
+    if (cols == frame_.Cols() && rows == frame_.Rows())
+        return false;
     display_.Resize(cols, rows);
     frame_.Resize(cols, rows);
     user::ChangeScreenSizeLocked(cols, rows);
@@ -114,16 +131,20 @@ void Terminal::Idle()
     if (!display_.Started()) {
         int cols, rows;
         NeededSize(cols, rows);
-        if (cols == 0) return;  // nothing shown yet
-        if (!display_.Start()) throw TerminalMissing{};
+        if (cols == 0)
+            return;  // nothing shown yet
+        if (!display_.Start())
+            throw TerminalMissing{};
         resized_ = true;
     }
     if (resized_) {
         drawnGeneration_ = ~std::uint64_t{0};
         // The windows fit themselves to a new size before it is drawn.
-        if (FollowSize()) return;
+        if (FollowSize())
+            return;
     }
-    if (drawnGeneration_ == user::State().generation) return;
+    if (drawnGeneration_ == user::State().generation)
+        return;
     drawnGeneration_ = user::State().generation;
     RenderScreen(frame_);
     int cols, rows;
@@ -137,15 +158,18 @@ void Terminal::Wait(std::int64_t timeoutNs)
     pollfd fds[2] = {{gPipe[0], POLLIN, 0}, {display_.InputFd(), POLLIN, 0}};
     nfds_t count = display_.Started() && !inputGone_ ? 2 : 1;
     int timeoutMs = timeoutNs < 0 ? -1 : static_cast<int>((timeoutNs + 999'999) / 1'000'000);
-    if (poll(fds, count, timeoutMs) <= 0) return;
+    if (poll(fds, count, timeoutMs) <= 0)
+        return;
     if (fds[0].revents & POLLIN) {
         char events[64];
         ssize_t n;
         while ((n = read(gPipe[0], events, sizeof events)) > 0)
-            for (ssize_t i = 0; i < n; ++i) HandleSignalByte(events[i]);
+            for (ssize_t i = 0; i < n; ++i)
+                HandleSignalByte(events[i]);
     }
     if (count > 1 && (fds[1].revents & POLLIN)) {
-        for (RawInput in = display_.Read(); in.kind != RawInput::kNone; in = display_.Read()) HandleInput(in);
+        for (RawInput in = display_.Read(); in.kind != RawInput::kNone; in = display_.Read())
+            HandleInput(in);
     }
     // A terminal that has hung up is the end of the user's session, whether
     // or not a SIGHUP reaches us. It says so at every poll, so it is not
@@ -156,24 +180,41 @@ void Terminal::Wait(std::int64_t timeoutNs)
     }
 }
 
-void Terminal::Wake() { Post('w'); }
+void Terminal::Wake()
+{
+    Post('w');
+}
 
-void Terminal::Beep() { display_.Bell(); }
+void Terminal::Beep()
+{
+    display_.Bell();
+}
 
 void Terminal::HandleSignalByte(char event)
 {
     switch (event) {
-    case 'W': Apply(Action::kResize); break;
-    case 'C': Apply(Action::kClose); break;
+    case 'W':
+        Apply(Action::kResize);
+        break;
+    case 'C':
+        Apply(Action::kClose);
+        break;
     // The end of the session, delivered by the loop; when it ends the program,
     // main() gives the terminal back.
-    case 'T': user::RequestSessionEnd(user::SessionEnd::kEnding); break;
-    case 'H': user::RequestSessionEnd(user::SessionEnd::kForced); break;
-    case 'U': user::RequestSessionEnd(user::SessionEnd::kCancelled); break;
+    case 'T':
+        user::RequestSessionEnd(user::SessionEnd::kEnding);
+        break;
+    case 'H':
+        user::RequestSessionEnd(user::SessionEnd::kForced);
+        break;
+    case 'U':
+        user::RequestSessionEnd(user::SessionEnd::kCancelled);
+        break;
     case 't':
         clockMoved_ = false;
         break;
-    default: break;  // 'w': woken; the loop looks again
+    default:
+        break;  // 'w': woken; the loop looks again
     }
 }
 
@@ -185,17 +226,23 @@ void Terminal::HandleInput(const RawInput &in)
         Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
         lock.unlock();
         action = ActionForRegion(hit.region);
-        if (action == Action::kNone) return;
+        if (action == Action::kNone)
+            return;
         user::UserLock again = user::LockUser();
         auto queue = user::CurrentQueue();
-        if (action == Action::kClose) user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, hit.hwnd});
-        else user::PostInputLocked(*queue, {user::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
+        if (action == Action::kClose)
+            user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, hit.hwnd});
+        else
+            user::PostInputLocked(*queue,
+                                  {user::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
         return;
     }
     if (action == Action::kWheel) {
         user::UserLock lock = user::LockUser();
         Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
-        if (hit.hwnd) user::PostInputLocked(*user::CurrentQueue(), {user::InputEvent::kWheel, in.notches, false, hit.hwnd});
+        if (hit.hwnd)
+            user::PostInputLocked(*user::CurrentQueue(),
+                                  {user::InputEvent::kWheel, in.notches, false, hit.hwnd});
         return;
     }
     Apply(action);
@@ -207,7 +254,8 @@ void Terminal::Apply(Action action)
     user::UserLock lock = user::LockUser();
     switch (action) {
     case Action::kNone:
-    case Action::kClick: return;
+    case Action::kClick:
+        return;
     case Action::kResize:
         resized_ = true;
         user::NotifyQueueLocked(*queue);
@@ -224,7 +272,8 @@ void Terminal::Apply(Action action)
         int vk;
         bool shift;
         // Keys to windows the user cannot see would act blind.
-        if (tooSmall_ || !KeyForAction(action, vk, shift)) return;
+        if (tooSmall_ || !KeyForAction(action, vk, shift))
+            return;
         user::PostInputLocked(*queue, {user::InputEvent::kKeyDown, vk, shift, nullptr});
         return;
     }

@@ -33,19 +33,22 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: %s\n", name, why.c_str());
         return 2;
     };
-    const char *const kPcOff = "the simulated PC is switched off; switch it on with 'tolvane-pc power on'";
+    const char *const kPcOff =
+        "the simulated PC is switched off; switch it on with 'tolvane-pc power on'";
 
     try {
         pc::AttachDefault(true);
     } catch (const pc::PcError &error) {
         return refuse(error.what());
     }
-    if (!pc::PoweredOn()) return refuse(kPcOff);
+    if (!pc::PoweredOn())
+        return refuse(kPcOff);
 
     // The command line after the program's name, as Windows hands it over.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1) commandLine += ' ';
+        if (i > 1)
+            commandLine += ' ';
         commandLine += argv[i];
     }
 

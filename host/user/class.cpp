@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "user/controls.h"
 #include "kernel/resources.h"
+#include "user/controls.h"
 #include "user/user_state.h"
 
 namespace user {
@@ -54,7 +54,8 @@ std::shared_ptr<const WindowClass> FindClassLocked(LPCSTR name)
 {
     for (const auto &c : Table().classes) {
         if (IS_INTRESOURCE(name)) {
-            if (c->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))) return c;
+            if (c->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name)))
+                return c;
         } else if (strcasecmp(c->name.c_str(), name) == 0) {
             return c;
         }
@@ -124,8 +125,10 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
     UserLock lock = LockUser();
     auto &icons = Table().icons;
     size_t index = 0;
-    while (index < icons.size() && !(icons[index] == name)) ++index;
-    if (index == icons.size()) icons.push_back(name);
+    while (index < icons.size() && !(icons[index] == name))
+        ++index;
+    if (index == icons.size())
+        icons.push_back(name);
     return reinterpret_cast<HICON>(0x30000 + index);
 }
 
@@ -143,7 +146,8 @@ extern "C" HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName)
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    if (!kernel::ModuleResources().Find(kernel::ResourceName::From(RT_GROUP_CURSOR), kernel::ResourceName::From(lpCursorName))) {
+    if (!kernel::ModuleResources().Find(kernel::ResourceName::From(RT_GROUP_CURSOR),
+                                        kernel::ResourceName::From(lpCursorName))) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }

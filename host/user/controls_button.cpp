@@ -34,22 +34,29 @@ void Click(HWND hwnd)
     {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        if (!Pushable(w)) return;
+        if (!Pushable(w))
+            return;
         UINT &check = StateOf(*w).check;
         switch (w->style & BS_TYPEMASK) {
-        case BS_AUTOCHECKBOX: check = check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED; break;
-        case BS_AUTO3STATE: check = (check + 1) % 3; break;
+        case BS_AUTOCHECKBOX:
+            check = check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+            break;
+        case BS_AUTO3STATE:
+            check = (check + 1) % 3;
+            break;
         case BS_AUTORADIOBUTTON: {
             // Checking one radio button of a group clears the others.
             Window *parent = ParentOf(w);
             for (HWND h : parent ? parent->children : std::vector<HWND>{}) {
                 Window *other = Find(h);
-                if (other && other->kind == ControlKind::kRadioButton) StateOf(*other).check = BST_UNCHECKED;
+                if (other && other->kind == ControlKind::kRadioButton)
+                    StateOf(*other).check = BST_UNCHECKED;
             }
             check = BST_CHECKED;
             break;
         }
-        default: break;
+        default:
+            break;
         }
         Touch();
     }
@@ -69,7 +76,8 @@ bool TakePushed(HWND hwnd)
 {
     UserLock lock = LockUser();
     Window *w = Find(hwnd);
-    if (!w || !StateOf(*w).pushed) return false;
+    if (!w || !StateOf(*w).pushed)
+        return false;
     StateOf(*w).pushed = false;
     Touch();
     return true;
@@ -83,26 +91,34 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE: {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         switch (w->kind) {
         case ControlKind::kPushButton:
-            return DLGC_BUTTON | ((w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
-        case ControlKind::kRadioButton: return DLGC_BUTTON | DLGC_RADIOBUTTON;
-        case ControlKind::kGroupBox: return DLGC_STATIC;
-        default: return DLGC_BUTTON;
+            return DLGC_BUTTON |
+                   ((w->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? DLGC_DEFPUSHBUTTON
+                                                                 : DLGC_UNDEFPUSHBUTTON);
+        case ControlKind::kRadioButton:
+            return DLGC_BUTTON | DLGC_RADIOBUTTON;
+        case ControlKind::kGroupBox:
+            return DLGC_STATIC;
+        default:
+            return DLGC_BUTTON;
         }
     }
     case WM_LBUTTONDOWN: {
         {
             UserLock lock = LockUser();
-            if (!Pushable(Find(hwnd))) return 0;
+            if (!Pushable(Find(hwnd)))
+                return 0;
         }
         SetFocus(hwnd);
         SetPushed(hwnd, true);
         return 0;
     }
     case WM_LBUTTONUP:
-        if (TakePushed(hwnd)) Click(hwnd);
+        if (TakePushed(hwnd))
+            Click(hwnd);
         return 0;
     case WM_KEYDOWN:
         if (wParam == VK_SPACE) {
@@ -115,12 +131,14 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         }
         return 0;
     case WM_KEYUP:
-        if (wParam == VK_SPACE && TakePushed(hwnd)) Click(hwnd);
+        if (wParam == VK_SPACE && TakePushed(hwnd))
+            Click(hwnd);
         return 0;
     case BM_CLICK: {
         {
             UserLock lock = LockUser();
-            if (!Pushable(Find(hwnd))) return 0;
+            if (!Pushable(Find(hwnd)))
+                return 0;
         }
         SendMessageA(hwnd, WM_LBUTTONDOWN, 1, 0);
         SendMessageA(hwnd, WM_LBUTTONUP, 0, 0);
@@ -137,7 +155,9 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (w && (w->kind == ControlKind::kCheckBox || w->kind == ControlKind::kRadioButton)) {
             DWORD type = w->style & BS_TYPEMASK;
             bool threeState = type == BS_3STATE || type == BS_AUTO3STATE;
-            StateOf(*w).check = wParam == BST_INDETERMINATE && !threeState ? BST_CHECKED : static_cast<UINT>(wParam & 3);
+            StateOf(*w).check = wParam == BST_INDETERMINATE && !threeState
+                                    ? BST_CHECKED
+                                    : static_cast<UINT>(wParam & 3);
             Touch();
         }
         return 0;
@@ -167,9 +187,11 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 UINT ButtonStateLocked(const Window &button)
 {
     const auto *state = dynamic_cast<const ButtonState *>(button.control.get());
-    if (!state) return 0;
+    if (!state)
+        return 0;
     Window *top = TopLevelOf(Find(button.handle));
-    return state->check | (state->pushed ? BST_PUSHED : 0) | (top && top->focus == button.handle ? BST_FOCUS : 0);
+    return state->check | (state->pushed ? BST_PUSHED : 0) |
+           (top && top->focus == button.handle ? BST_FOCUS : 0);
 }
 
 }  // namespace user

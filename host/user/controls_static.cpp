@@ -15,20 +15,23 @@ struct StaticState : ControlState {
 
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_GETDLGCODE) return DLGC_STATIC;
+    if (msg == WM_GETDLGCODE)
+        return DLGC_STATIC;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 std::span<const TextMark> StaticMarksLocked(const Window &text)
 {
     const auto *state = dynamic_cast<const StaticState *>(text.control.get());
-    if (!state) return {};
+    if (!state)
+        return {};
     return state->marks;
 }
 
 void SetStaticMarksLocked(Window &text, std::vector<TextMark> marks)
 {
-    if (text.kind != ControlKind::kText) return;
+    if (text.kind != ControlKind::kText)
+        return;
     auto *state = dynamic_cast<StaticState *>(text.control.get());
     if (!state) {
         text.control = std::make_unique<StaticState>();

@@ -16,11 +16,14 @@ namespace {
 void CollectTree(HWND hwnd, std::vector<HWND> &out)
 {
     Window *w = Find(hwnd);
-    if (!w || std::find(out.begin(), out.end(), hwnd) != out.end()) return;
+    if (!w || std::find(out.begin(), out.end(), hwnd) != out.end())
+        return;
     out.push_back(hwnd);
     for (auto &[h, other] : State().windows)
-        if (!other->IsChild() && other->owner == hwnd) CollectTree(h, out);
-    for (HWND child : w->children) CollectTree(child, out);
+        if (!other->IsChild() && other->owner == hwnd)
+            CollectTree(h, out);
+    for (HWND child : w->children)
+        CollectTree(child, out);
 }
 
 }  // namespace
@@ -32,18 +35,23 @@ void DestroyWindowTree(HWND hwnd)
         UserLock lock = LockUser();
         CollectTree(hwnd, doomed);
     }
-    for (HWND h : doomed) CallProc(h, WM_DESTROY, 0, 0);
+    for (HWND h : doomed)
+        CallProc(h, WM_DESTROY, 0, 0);
 
     UserLock lock = LockUser();
     UserState &s = State();
     for (HWND h : doomed) {
         Window *w = Find(h);
-        if (!w) continue;
-        if (w->queue) w->queue->timers.KillWindow(h);
-        if (Window *parent = ParentOf(w)) std::erase(parent->children, h);
+        if (!w)
+            continue;
+        if (w->queue)
+            w->queue->timers.KillWindow(h);
+        if (Window *parent = ParentOf(w))
+            std::erase(parent->children, h);
         std::erase(s.zOrder, h);
         for (auto &[other, win] : s.windows)
-            if (win->focus == h) win->focus = nullptr;
+            if (win->focus == h)
+                win->focus = nullptr;
         s.windows.erase(h);
     }
     Touch();

@@ -4,11 +4,11 @@
 // first focus), show, then the modal loop until EndDialog has been called.
 #include "user/dialog.h"
 
-#include "user/layout.h"
+#include "kernel/resources.h"
 #include "user/class.h"
 #include "user/destroy.h"
+#include "user/layout.h"
 #include "user/message.h"
-#include "kernel/resources.h"
 #include "user/window.h"
 
 namespace user {
@@ -40,7 +40,8 @@ void ApplyTemplateLayout(Window *dialog, const DialogTemplate &dlg)
         items.push_back(item);
     }
     DialogLayout layout = LayoutDialog(dlg.cx, dlg.cy, items);
-    for (size_t i = 0; i < dialog->children.size(); ++i) Find(dialog->children[i])->cells = layout.items[i];
+    for (size_t i = 0; i < dialog->children.size(); ++i)
+        Find(dialog->children[i])->cells = layout.items[i];
     dialog->clientCols = layout.clientCols;
     dialog->clientRows = layout.clientRows;
     dialog->cells.w = layout.clientCols + kFrameCols;
@@ -55,7 +56,8 @@ HWND CreateDialogWindows(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LP
     {
         UserLock lock = LockUser();
         CreateParams p;
-        p.windowClass = dlg.windowClass.Empty() ? FindClassLocked("#32770") : TemplateClass(dlg.windowClass);
+        p.windowClass =
+            dlg.windowClass.Empty() ? FindClassLocked("#32770") : TemplateClass(dlg.windowClass);
         if (!p.windowClass) {
             SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;
@@ -80,7 +82,8 @@ HWND CreateDialogWindows(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LP
             CreateParams c;
             c.windowClass = TemplateClass(item.windowClass);
             if (!c.windowClass) {
-                if (dlg.style & DS_NOFAILCREATE) continue;
+                if (dlg.style & DS_NOFAILCREATE)
+                    continue;
                 failed = true;
                 break;
             }
@@ -93,7 +96,8 @@ HWND CreateDialogWindows(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LP
             c.queue = p.queue;
             Window *control = CreateWindowLocked(c);
             // The last default push button of the template is the dialog's default.
-            if (control->kind == ControlKind::kPushButton && (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+            if (control->kind == ControlKind::kPushButton &&
+                (item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
                 if (Window *before = FindChild(w, w->dialog->defaultId))
                     before->style = (before->style & ~BS_TYPEMASK) | BS_PUSHBUTTON;
                 w->dialog->defaultId = control->id;
@@ -107,7 +111,8 @@ HWND CreateDialogWindows(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LP
         }
         ApplyTemplateLayout(w, dlg);
     }
-    if (arrange) arrange(hwnd);
+    if (arrange)
+        arrange(hwnd);
     return hwnd;
 }
 
@@ -125,8 +130,10 @@ INT_PTR ModalLoop(HWND hwnd)
         {
             UserLock lock = LockUser();
             Window *w = Find(hwnd);
-            if (!w) return -1;
-            if (w->dialog->ended) break;
+            if (!w)
+                return -1;
+            if (w->dialog->ended)
+                break;
         }
         MSG msg;
         if (!GetMessageA(&msg, nullptr, 0, 0)) {
@@ -134,11 +141,13 @@ INT_PTR ModalLoop(HWND hwnd)
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (IsDialogMessageA(hwnd, &msg)) continue;
+        if (IsDialogMessageA(hwnd, &msg))
+            continue;
         // A dialog without an owner leaves the others live; their keys still
         // get the dialog manager although this loop is not theirs.
         HWND other = DialogOfWindow(msg.hwnd);
-        if (other && other != hwnd && IsDialogMessageA(other, &msg)) continue;
+        if (other && other != hwnd && IsDialogMessageA(other, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -147,12 +156,15 @@ INT_PTR ModalLoop(HWND hwnd)
     {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        if (!w) return -1;
+        if (!w)
+            return -1;
         result = w->dialog->result;
-        if (w->dialog->disabledOwner) reenable = w->owner;
+        if (w->dialog->disabledOwner)
+            reenable = w->owner;
         w->dialog->disabledOwner = false;
     }
-    if (reenable) EnableWindow(reenable, TRUE);
+    if (reenable)
+        EnableWindow(reenable, TRUE);
     DestroyWindowTree(hwnd);
     return result;
 }
@@ -173,11 +185,13 @@ INT_PTR RunDialogBox(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LPARAM
     }
     // The owner is disabled before the dialog exists, as on Windows.
     bool disabledOwner = owner && IsWindowEnabled(owner);
-    if (disabledOwner) EnableWindow(owner, FALSE);
+    if (disabledOwner)
+        EnableWindow(owner, FALSE);
 
     HWND hwnd = CreateDialogWindows(dlg, owner, proc, param, arrange);
     if (!hwnd) {
-        if (disabledOwner) EnableWindow(owner, TRUE);
+        if (disabledOwner)
+            EnableWindow(owner, TRUE);
         return -1;
     }
     {
@@ -186,21 +200,25 @@ INT_PTR RunDialogBox(const DialogTemplate &dlg, HWND owner, DLGPROC proc, LPARAM
     }
 
     HWND first = GetNextDlgTabItem(hwnd, nullptr, FALSE);
-    if (SendMessageA(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) && IsWindow(hwnd)) {
+    if (SendMessageA(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) &&
+        IsWindow(hwnd)) {
         // TRUE: the dialog manager focuses the first tab stop (asked again,
         // since WM_INITDIALOG may have changed the controls).
         if (HWND focus = GetNextDlgTabItem(hwnd, nullptr, FALSE)) {
             UserLock lock = LockUser();
             Window *w = Find(hwnd);
-            if (w && !w->dialog->ended) SetFocusLocked(w, Find(focus));
+            if (w && !w->dialog->ended)
+                SetFocusLocked(w, Find(focus));
         }
     }
     {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        if (!w) return -1;
+        if (!w)
+            return -1;
         // A dialog ended during WM_INITDIALOG is never shown.
-        if (!w->dialog->ended && (dlg.style & WS_VISIBLE)) SetVisible(w, true);
+        if (!w->dialog->ended && (dlg.style & WS_VISIBLE))
+            SetVisible(w, true);
     }
     return ModalLoop(hwnd);
 }
@@ -215,20 +233,22 @@ void NextDialogControl(HWND dialog, WPARAM wParam, LPARAM lParam)
         {
             UserLock lock = LockUser();
             Window *w = Find(dialog);
-            if (!w) return;
+            if (!w)
+                return;
             current = w->focus;
         }
         target = GetNextDlgTabItem(dialog, current, wParam != 0);
     }
-    if (target) SetFocus(target);
+    if (target)
+        SetFocus(target);
 }
 
 }  // namespace user
 
 using namespace user;
 
-extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
-                                          DLGPROC lpDialogFunc, LPARAM dwInitParam)
+extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName,
+                                          HWND hWndParent, DLGPROC lpDialogFunc, LPARAM dwInitParam)
 {
     // The one module of a host program holds every template; any other
     // instance handle names a module that is not loaded.
@@ -240,7 +260,9 @@ extern "C" INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplate
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    const kernel::Resource *res = kernel::ModuleResources().Find(kernel::ResourceName::From(RT_DIALOG), kernel::ResourceName::From(lpTemplateName));
+    const kernel::Resource *res =
+        kernel::ModuleResources().Find(kernel::ResourceName::From(RT_DIALOG),
+                                       kernel::ResourceName::From(lpTemplateName));
     if (!res) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return -1;
@@ -265,7 +287,8 @@ extern "C" BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult)
     w->dialog->ended = true;
     // The owner comes back at once, before the loop has seen the end.
     if (w->dialog->disabledOwner) {
-        if (Window *owner = Find(w->owner)) owner->style &= ~WS_DISABLED;
+        if (Window *owner = Find(w->owner))
+            owner->style &= ~WS_DISABLED;
         w->dialog->disabledOwner = false;
     }
     SetVisible(w, false);
@@ -290,7 +313,8 @@ extern "C" LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM
         w->dialog->msgResult = 0;
     }
     INT_PTR handled = proc ? proc(hDlg, Msg, wParam, lParam) : FALSE;
-    if (!IsWindow(hDlg)) return handled;
+    if (!IsWindow(hDlg))
+        return handled;
     if (handled) {
         switch (Msg) {
         // These return the procedure's own value; everything else returns
@@ -303,7 +327,8 @@ extern "C" LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM
         case 0x0039:  // WM_COMPAREITEM
             return handled;
         default: {
-            if (Msg >= 0x0132 && Msg <= 0x0138) return handled;  // WM_CTLCOLOR*
+            if (Msg >= 0x0132 && Msg <= 0x0138)
+                return handled;  // WM_CTLCOLOR*
             UserLock lock = LockUser();
             Window *w = Find(hDlg);
             return w && w->dialog ? w->dialog->msgResult : 0;
@@ -319,10 +344,12 @@ extern "C" LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM
     case DM_GETDEFID: {
         UserLock lock = LockUser();
         Window *w = Find(hDlg);
-        if (w->dialog->defaultId) return MAKELONG(w->dialog->defaultId, DC_HASDEFID);
+        if (w->dialog->defaultId)
+            return MAKELONG(w->dialog->defaultId, DC_HASDEFID);
         for (HWND h : w->children) {
             Window *c = Find(h);
-            if (c && c->kind == ControlKind::kPushButton && (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            if (c && c->kind == ControlKind::kPushButton &&
+                (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
                 return MAKELONG(c->id, DC_HASDEFID);
         }
         return 0;
@@ -360,7 +387,8 @@ extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
     return c->handle;
 }
 
-extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam)
+extern "C" LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                              LPARAM lParam)
 {
     HWND control = GetDlgItem(hDlg, nIDDlgItem);
     return control ? SendMessageA(control, Msg, wParam, lParam) : 0;
@@ -374,7 +402,8 @@ extern "C" BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpStrin
 
 extern "C" UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax)
 {
-    if (lpString && cchMax > 0) lpString[0] = '\0';
+    if (lpString && cchMax > 0)
+        lpString[0] = '\0';
     HWND control = GetDlgItem(hDlg, nIDDlgItem);
     return control ? static_cast<UINT>(GetWindowTextA(control, lpString, cchMax)) : 0;
 }

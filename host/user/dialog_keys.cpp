@@ -9,13 +9,17 @@ namespace user {
 
 namespace {
 
-bool Focusable(Window *c) { return c && c->Visible() && c->Enabled(); }
+bool Focusable(Window *c)
+{
+    return c && c->Visible() && c->Enabled();
+}
 
 // Index of `control` among the dialog's children, or -1.
 int IndexOf(Window *dialog, HWND control)
 {
     for (size_t i = 0; i < dialog->children.size(); ++i)
-        if (dialog->children[i] == control) return static_cast<int>(i);
+        if (dialog->children[i] == control)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -25,12 +29,15 @@ template <typename Accept>
 HWND Cycle(Window *dialog, int start, int begin, int end, int step, Accept accept)
 {
     int count = end - begin;
-    if (count <= 0) return nullptr;
-    if (start < begin || start >= end) start = step > 0 ? end - 1 : begin;
+    if (count <= 0)
+        return nullptr;
+    if (start < begin || start >= end)
+        start = step > 0 ? end - 1 : begin;
     for (int k = 1; k <= count; ++k) {
         int i = begin + ((start - begin + step * k) % count + count) % count;
         Window *c = Find(dialog->children[i]);
-        if (accept(c)) return c->handle;
+        if (accept(c))
+            return c->handle;
     }
     return nullptr;
 }
@@ -64,12 +71,15 @@ extern "C" HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious)
     }
     const int n = static_cast<int>(dialog->children.size());
     int at = hCtl && hCtl != hDlg ? IndexOf(dialog, hCtl) : -1;
-    if (at < 0) at = 0;
+    if (at < 0)
+        at = 0;
     // A group runs from a WS_GROUP control (or the first) to the next one.
     int begin = at;
-    while (begin > 0 && !(Find(dialog->children[begin])->style & WS_GROUP)) --begin;
+    while (begin > 0 && !(Find(dialog->children[begin])->style & WS_GROUP))
+        --begin;
     int end = at + 1;
-    while (end < n && !(Find(dialog->children[end])->style & WS_GROUP)) ++end;
+    while (end < n && !(Find(dialog->children[end])->style & WS_GROUP))
+        ++end;
     // Static text, frames and group boxes cannot take the focus, so the arrows
     // pass over them.
     return Cycle(dialog, hCtl ? at : -1, begin, end, bPrevious ? -1 : 1, [](Window *c) {
@@ -80,25 +90,30 @@ extern "C" HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious)
 
 extern "C" BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg)
 {
-    if (!lpMsg) return FALSE;
+    if (!lpMsg)
+        return FALSE;
     {
         UserLock lock = LockUser();
         Window *dialog = Find(hDlg);
-        if (!dialog || !IsInside(Find(lpMsg->hwnd), hDlg)) return FALSE;
+        if (!dialog || !IsInside(Find(lpMsg->hwnd), hDlg))
+            return FALSE;
     }
     if (lpMsg->message == WM_KEYDOWN) {
-        LRESULT code = SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, lpMsg->wParam, reinterpret_cast<LPARAM>(lpMsg));
+        LRESULT code = SendMessageA(lpMsg->hwnd, WM_GETDLGCODE, lpMsg->wParam,
+                                    reinterpret_cast<LPARAM>(lpMsg));
         if (!(code & DLGC_WANTMESSAGE)) {
             switch (lpMsg->wParam) {
             case VK_TAB:
-                if (code & DLGC_WANTTAB) break;
+                if (code & DLGC_WANTTAB)
+                    break;
                 SendMessageA(hDlg, WM_NEXTDLGCTL, (GetKeyState(VK_SHIFT) & 0x8000) ? 1 : 0, 0);
                 return TRUE;
             case VK_LEFT:
             case VK_UP:
             case VK_RIGHT:
             case VK_DOWN: {
-                if (code & DLGC_WANTARROWS) break;
+                if (code & DLGC_WANTARROWS)
+                    break;
                 bool previous = lpMsg->wParam == VK_LEFT || lpMsg->wParam == VK_UP;
                 HWND next = GetNextDlgGroupItem(hDlg, GetFocus(), previous);
                 if (next) {
@@ -121,7 +136,8 @@ extern "C" BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg)
             }
             case VK_RETURN: {
                 HWND focus = GetFocus();
-                if (focus && GetParent(focus) == hDlg && (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON)) {
+                if (focus && GetParent(focus) == hDlg &&
+                    (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON)) {
                     SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(focus), BN_CLICKED),
                                  reinterpret_cast<LPARAM>(focus));
                     return TRUE;
@@ -132,13 +148,16 @@ extern "C" BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg)
                     // without one gets IDOK.
                     HWND button = GetDlgItem(hDlg, LOWORD(def));
                     if (!button || IsWindowEnabled(button))
-                        SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(LOWORD(def), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+                        SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(LOWORD(def), BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(button));
                 } else {
-                    SendMessageA(hDlg, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(hDlg, IDOK)));
+                    SendMessageA(hDlg, WM_COMMAND, IDOK,
+                                 reinterpret_cast<LPARAM>(GetDlgItem(hDlg, IDOK)));
                 }
                 return TRUE;
             }
-            default: break;
+            default:
+                break;
             }
         }
     }

@@ -17,11 +17,13 @@ constexpr WPARAM kBitsPerCell = 4;
 void ChangeScreenSizeLocked(int cols, int rows)
 {
     UserState &s = State();
-    if (cols == s.screenCols && rows == s.screenRows) return;
+    if (cols == s.screenCols && rows == s.screenRows)
+        return;
     s.screenCols = cols;
     s.screenRows = rows;
     const LPARAM size = MAKELPARAM(static_cast<WORD>(cols), static_cast<WORD>(rows));
-    for (HWND h : s.zOrder) SendNotifyLocked(h, WM_DISPLAYCHANGE, kBitsPerCell, size);
+    for (HWND h : s.zOrder)
+        SendNotifyLocked(h, WM_DISPLAYCHANGE, kBitsPerCell, size);
     Touch();
 }
 

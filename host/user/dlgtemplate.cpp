@@ -33,7 +33,8 @@ public:
     std::string String()
     {
         std::u16string text;
-        for (WORD c = Word(); ok_ && c != 0; c = Word()) text.push_back(static_cast<char16_t>(c));
+        for (WORD c = Word(); ok_ && c != 0; c = Word())
+            text.push_back(static_cast<char16_t>(c));
         return kernel::NarrowText(text);
     }
     // 0x0000: nothing; 0xFFFF: an ordinal follows; else a string.
@@ -76,7 +77,8 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const BYTE> bytes)
     TemplateReader in(bytes);
     DialogTemplate dlg;
     WORD count = 0;
-    if (bytes.size() >= 4 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xFF && bytes[3] == 0xFF) {
+    if (bytes.size() >= 4 && bytes[0] == 1 && bytes[1] == 0 && bytes[2] == 0xFF &&
+        bytes[3] == 0xFF) {
         dlg.extended = true;
         in.Dword();  // dlgVer 1, signature 0xFFFF
         in.Dword();  // helpID
@@ -102,7 +104,8 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const BYTE> bytes)
         }
         dlg.typeface = in.String();
     }
-    if (!in.Ok()) return std::nullopt;
+    if (!in.Ok())
+        return std::nullopt;
 
     for (WORD i = 0; i < count; ++i) {
         in.AlignDword();
@@ -125,7 +128,8 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const BYTE> bytes)
         WORD extra = in.Word();
         // Size in bytes of the creation data that follows (0: none).
         in.Bytes(extra, item.creationData);
-        if (!in.Ok()) return std::nullopt;
+        if (!in.Ok())
+            return std::nullopt;
         dlg.items.push_back(std::move(item));
     }
     return dlg;
@@ -134,13 +138,20 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const BYTE> bytes)
 const char *PredefinedClassName(WORD ordinal)
 {
     switch (ordinal) {
-    case kClassButton: return "Button";
-    case kClassEdit: return "Edit";
-    case kClassStatic: return "Static";
-    case kClassListBox: return "ListBox";
-    case kClassScrollBar: return "ScrollBar";
-    case kClassComboBox: return "ComboBox";
-    default: return nullptr;
+    case kClassButton:
+        return "Button";
+    case kClassEdit:
+        return "Edit";
+    case kClassStatic:
+        return "Static";
+    case kClassListBox:
+        return "ListBox";
+    case kClassScrollBar:
+        return "ScrollBar";
+    case kClassComboBox:
+        return "ComboBox";
+    default:
+        return nullptr;
     }
 }
 

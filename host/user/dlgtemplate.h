@@ -47,7 +47,7 @@ struct DialogTemplate {
     OrdinalOrText menu;
     OrdinalOrText windowClass;  // empty: the predefined dialog class
     std::string caption;
-    WORD pointSize = 0;         // with DS_SETFONT only
+    WORD pointSize = 0;  // with DS_SETFONT only
     std::string typeface;
     std::vector<DialogItemTemplate> items;
 };

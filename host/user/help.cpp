@@ -14,12 +14,12 @@
 #include <iterator>
 #include <memory>
 
-#include "user/layout.h"
+#include "kernel/module.h"
 #include "user/class.h"
 #include "user/help_file.h"
 #include "user/help_layout.h"
+#include "user/layout.h"
 #include "user/message.h"
-#include "kernel/module.h"
 #include "user/window.h"
 
 namespace user {
@@ -51,9 +51,9 @@ struct HelpState {
     HelpFileTopic problem;                         // then this page says why
     std::size_t topic = 0;
     HelpPage page;
-    int top = 0;       // first body line in view
-    int rows = 1;      // body lines in view
-    int selected = -1; // index into page.jumps
+    int top = 0;        // first body line in view
+    int rows = 1;       // body lines in view
+    int selected = -1;  // index into page.jumps
     std::vector<Place> back;
     std::string message;  // for the status line until the reader moves on
 };
@@ -76,7 +76,9 @@ int TextCols(const Window *w)
 
 int HeadingRows(const HelpState &s)
 {
-    return s.page.heading.empty() ? 0 : static_cast<int>(s.page.heading.size()) + 1;  // and a rule under it
+    return s.page.heading.empty()
+               ? 0
+               : static_cast<int>(s.page.heading.size()) + 1;  // and a rule under it
 }
 
 int MaxTop(const HelpState &s)
@@ -91,7 +93,8 @@ void SetOut(HelpState &s, Window *w, int paragraph, int offset)
     s.page = LayOutTopic(Shown(s), TextCols(w));
     s.rows = std::max(1, w->clientRows - 1 - HeadingRows(s));
     s.top = std::min(LineAtOrAfter(s.page.body, paragraph, offset), MaxTop(s));
-    if (s.selected >= static_cast<int>(s.page.jumps.size())) s.selected = -1;
+    if (s.selected >= static_cast<int>(s.page.jumps.size()))
+        s.selected = -1;
 }
 
 Place Here(const HelpState &s)
@@ -108,7 +111,9 @@ Place Here(const HelpState &s)
 std::uint8_t EmphasisOf(const HelpState &s, const HelpMark &mark)
 {
     std::uint8_t emphasis = mark.bold ? kEmphasisBold : 0;
-    if (mark.jump >= 0) emphasis |= mark.jump == s.selected ? kEmphasisUnderline | kEmphasisReverse : kEmphasisUnderline;
+    if (mark.jump >= 0)
+        emphasis |=
+            mark.jump == s.selected ? kEmphasisUnderline | kEmphasisReverse : kEmphasisUnderline;
     return emphasis;
 }
 
@@ -117,23 +122,28 @@ std::uint8_t EmphasisOf(const HelpState &s, const HelpMark &mark)
 void ShowLocked(HelpState &s)
 {
     Window *w = Find(s.hwnd);
-    if (!w) return;
+    if (!w)
+        return;
     std::string text;
     std::vector<TextMark> textMarks;
     int row = 0;
     auto add = [&](const std::string &line, const std::vector<HelpMark> &marks) {
-        if (row > 0) text += '\n';
+        if (row > 0)
+            text += '\n';
         text += line;
-        for (const HelpMark &m : marks) textMarks.push_back({row, m.column, m.width, EmphasisOf(s, m)});
+        for (const HelpMark &m : marks)
+            textMarks.push_back({row, m.column, m.width, EmphasisOf(s, m)});
         ++row;
     };
-    for (const HelpLine &line : s.page.heading) add(line.text, line.marks);
+    for (const HelpLine &line : s.page.heading)
+        add(line.text, line.marks);
     if (!s.page.heading.empty()) {
         textMarks.push_back({row, 0, TextCols(w), kEmphasisDim});
         add(std::string(static_cast<size_t>(TextCols(w)), '-'), {});
     }
     const int end = std::min(static_cast<int>(s.page.body.size()), s.top + s.rows);
-    for (int i = s.top; i < end; ++i) add(s.page.body[static_cast<size_t>(i)].text, s.page.body[static_cast<size_t>(i)].marks);
+    for (int i = s.top; i < end; ++i)
+        add(s.page.body[static_cast<size_t>(i)].text, s.page.body[static_cast<size_t>(i)].marks);
 
     std::string where;
     if (!s.page.body.empty())
@@ -158,7 +168,8 @@ void ShowLocked(HelpState &s)
 void OpenTopicLocked(HelpState &s, const Place &place)
 {
     Window *w = Find(s.hwnd);
-    if (!w) return;
+    if (!w)
+        return;
     s.topic = place.topic;
     s.selected = place.selected;
     s.message.clear();
@@ -171,7 +182,8 @@ void WithHelp(HWND hwnd, Fn act)
 {
     UserLock lock = LockUser();
     HelpState *help = Help().get();
-    if (!help || help->hwnd != hwnd) return;
+    if (!help || help->hwnd != hwnd)
+        return;
     act(*help);
     ShowLocked(*help);
 }
@@ -184,19 +196,27 @@ void ScrollTo(HelpState &s, int top)
 void SelectJump(HelpState &s, bool previous)
 {
     const int n = static_cast<int>(s.page.jumps.size());
-    if (n == 0) return;
-    if (s.selected < 0) s.selected = previous ? n - 1 : 0;
-    else s.selected = (s.selected + (previous ? n - 1 : 1)) % n;
+    if (n == 0)
+        return;
+    if (s.selected < 0)
+        s.selected = previous ? n - 1 : 0;
+    else
+        s.selected = (s.selected + (previous ? n - 1 : 1)) % n;
     const HelpJump &jump = s.page.jumps[static_cast<size_t>(s.selected)];
-    if (jump.heading) return;
-    if (jump.line < s.top) ScrollTo(s, jump.line);
-    else if (jump.line >= s.top + s.rows) ScrollTo(s, jump.line - s.rows + 1);
+    if (jump.heading)
+        return;
+    if (jump.line < s.top)
+        ScrollTo(s, jump.line);
+    else if (jump.line >= s.top + s.rows)
+        ScrollTo(s, jump.line - s.rows + 1);
 }
 
 void FollowJump(HelpState &s)
 {
-    if (s.selected < 0 || !s.document) return;
-    std::optional<std::size_t> topic = s.document->TopicForContext(s.page.jumps[static_cast<size_t>(s.selected)].target);
+    if (s.selected < 0 || !s.document)
+        return;
+    std::optional<std::size_t> topic =
+        s.document->TopicForContext(s.page.jumps[static_cast<size_t>(s.selected)].target);
     if (!topic) {
         s.message = "That jump leads to no topic of this help file.";
         return;
@@ -207,7 +227,8 @@ void FollowJump(HelpState &s)
 
 void GoBack(HelpState &s)
 {
-    if (s.back.empty()) return;
+    if (s.back.empty())
+        return;
     Place place = s.back.back();
     s.back.pop_back();
     OpenTopicLocked(s, place);
@@ -219,12 +240,15 @@ void ClickAt(HelpState &s, int x, int y)
     const int column = x - kMargin;
     const HelpLine *line = nullptr;
     const int heading = static_cast<int>(s.page.heading.size());
-    if (y < heading) line = &s.page.heading[static_cast<size_t>(y)];
+    if (y < heading)
+        line = &s.page.heading[static_cast<size_t>(y)];
     else if (y >= HeadingRows(s) && y - HeadingRows(s) < s.rows) {
         const int body = s.top + y - HeadingRows(s);
-        if (body < static_cast<int>(s.page.body.size())) line = &s.page.body[static_cast<size_t>(body)];
+        if (body < static_cast<int>(s.page.body.size()))
+            line = &s.page.body[static_cast<size_t>(body)];
     }
-    if (!line) return;
+    if (!line)
+        return;
     for (const HelpMark &m : line->marks)
         if (m.jump >= 0 && column >= m.column && column < m.column + m.width) {
             s.selected = m.jump;
@@ -237,7 +261,8 @@ void ClickAt(HelpState &s, int x, int y)
 // larger than the screen, down to a few rows.
 CellRect HelpWindowCells(int screenCols, int screenRows)
 {
-    return CellRect{0, 0, std::min(screenCols, kMaxCols), std::max(kMinRows, std::min(screenRows, kMaxRows))};
+    return CellRect{0, 0, std::min(screenCols, kMaxCols),
+                    std::max(kMinRows, std::min(screenRows, kMaxRows))};
 }
 
 // The text above the status line, both inside the frame's margins.
@@ -248,8 +273,10 @@ void PlaceContents(Window *w, CellRect cells)
     w->clientRows = cells.h - kFrameRows;
     for (HWND h : w->children) {
         Window *c = Find(h);
-        if (c && c->id == kTextId) c->cells = CellRect{kMargin, 0, TextCols(w), w->clientRows - 1};
-        else if (c && c->id == kStatusId) c->cells = CellRect{kMargin, w->clientRows - 1, TextCols(w), 1};
+        if (c && c->id == kTextId)
+            c->cells = CellRect{kMargin, 0, TextCols(w), w->clientRows - 1};
+        else if (c && c->id == kStatusId)
+            c->cells = CellRect{kMargin, w->clientRows - 1, TextCols(w), 1};
     }
     PlaceOnScreenLocked(w);
 }
@@ -260,7 +287,8 @@ void FitToScreen(HelpState &s, int screenCols, int screenRows)
 {
     Window *w = Find(s.hwnd);
     const CellRect cells = HelpWindowCells(screenCols, screenRows);
-    if (!w || (cells.w == w->cells.w && cells.h == w->cells.h)) return;
+    if (!w || (cells.w == w->cells.w && cells.h == w->cells.h))
+        return;
     const Place here = Here(s);
     PlaceContents(w, cells);
     SetOut(s, w, here.paragraph, here.offset);
@@ -279,16 +307,35 @@ LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             const int page = std::max(1, s.rows - 1);
             s.message.clear();
             switch (wParam) {
-            case VK_UP: ScrollTo(s, s.top - 1); break;
-            case VK_DOWN: ScrollTo(s, s.top + 1); break;
-            case VK_PRIOR: ScrollTo(s, s.top - page); break;
-            case VK_NEXT: ScrollTo(s, s.top + page); break;
-            case VK_HOME: ScrollTo(s, 0); break;
-            case VK_END: ScrollTo(s, MaxTop(s)); break;
-            case VK_TAB: SelectJump(s, shift); break;
-            case VK_RETURN: FollowJump(s); break;
-            case VK_BACK: GoBack(s); break;
-            default: break;
+            case VK_UP:
+                ScrollTo(s, s.top - 1);
+                break;
+            case VK_DOWN:
+                ScrollTo(s, s.top + 1);
+                break;
+            case VK_PRIOR:
+                ScrollTo(s, s.top - page);
+                break;
+            case VK_NEXT:
+                ScrollTo(s, s.top + page);
+                break;
+            case VK_HOME:
+                ScrollTo(s, 0);
+                break;
+            case VK_END:
+                ScrollTo(s, MaxTop(s));
+                break;
+            case VK_TAB:
+                SelectJump(s, shift);
+                break;
+            case VK_RETURN:
+                FollowJump(s);
+                break;
+            case VK_BACK:
+                GoBack(s);
+                break;
+            default:
+                break;
             }
         });
         return 0;
@@ -310,7 +357,8 @@ LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
     case WM_DESTROY: {
         UserLock lock = LockUser();
-        if (Help() && Help()->hwnd == hwnd) Help().reset();
+        if (Help() && Help()->hwnd == hwnd)
+            Help().reset();
         return 0;
     }
     default:
@@ -375,16 +423,19 @@ Loaded LoadHelp(const std::string &name, const std::string &shownName)
     Loaded loaded;
     const std::string path = FindHelpFile(name);
     if (path.empty()) {
-        loaded.problem = ProblemPage("Cannot find the help file",
-                                     "The help file " + shownName +
-                                         " is neither in the program's folder nor in the current folder, where a help "
-                                         "file named without a folder is looked for.");
+        loaded.problem = ProblemPage(
+            "Cannot find the help file",
+            "The help file " + shownName +
+                " is neither in the program's folder nor in the current folder, where a help "
+                "file named without a folder is looked for.");
         return loaded;
     }
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) {
-        loaded.problem = ProblemPage("Cannot open the help file", "The help file " + path + " cannot be read.");
+        loaded.problem =
+            ProblemPage("Cannot open the help file", "The help file " + path + " cannot be read.");
         return loaded;
     }
     std::string why;
@@ -392,8 +443,9 @@ Loaded LoadHelp(const std::string &name, const std::string &shownName)
         loaded.document = std::make_shared<const HelpDocument>(std::move(*document));
         return loaded;
     }
-    loaded.problem = ProblemPage("This is not a Windows Help file",
-                                 shownName + " is not a Windows Help file, or it is damaged: " + why + ".");
+    loaded.problem =
+        ProblemPage("This is not a Windows Help file",
+                    shownName + " is not a Windows Help file, or it is damaged: " + why + ".");
     return loaded;
 }
 
@@ -428,13 +480,16 @@ void CloseHelpWindow()
     {
         UserLock lock = LockUser();
         Window *w = Help() ? Find(Help()->hwnd) : nullptr;
-        if (!w) return;
+        if (!w)
+            return;
         hwnd = w->handle;
         mine = w->queue == CurrentQueue();
     }
     // The window belongs to the thread that opened it.
-    if (mine) DestroyWindow(hwnd);
-    else PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    if (mine)
+        DestroyWindow(hwnd);
+    else
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
 }
 
 std::string ProgramDirectory()
@@ -455,19 +510,24 @@ std::optional<HelpWindowView> HelpWindowLocked()
 {
     HelpState *help = Help().get();
     Window *w = help ? Find(help->hwnd) : nullptr;
-    if (!w) return std::nullopt;
+    if (!w)
+        return std::nullopt;
     HelpWindowView view;
     view.hwnd = w->handle;
     view.caption = w->text;
     view.title = Shown(*help).title;
-    for (const HelpLine &line : help->page.heading) view.heading.push_back(WithoutTrailingBlanks(line.text));
-    for (const HelpLine &line : help->page.body) view.lines.push_back(WithoutTrailingBlanks(line.text));
-    for (const HelpJump &jump : help->page.jumps) view.jumps.push_back(jump.text);
+    for (const HelpLine &line : help->page.heading)
+        view.heading.push_back(WithoutTrailingBlanks(line.text));
+    for (const HelpLine &line : help->page.body)
+        view.lines.push_back(WithoutTrailingBlanks(line.text));
+    for (const HelpJump &jump : help->page.jumps)
+        view.jumps.push_back(jump.text);
     view.selected = help->selected;
     view.top = help->top;
     view.rows = help->rows;
     for (HWND h : w->children)
-        if (Window *c = Find(h); c && c->id == kStatusId) view.status = WithoutTrailingBlanks(c->text);
+        if (Window *c = Find(h); c && c->id == kStatusId)
+            view.status = WithoutTrailingBlanks(c->text);
     return view;
 }
 
@@ -478,9 +538,11 @@ std::string FindHelpFile(const std::string &name)
     if (name.find_first_of("/\\") != std::string::npos)
         return fs::is_regular_file(name, error) ? name : std::string();
     for (const std::string &dir : {ProgramDirectory(), fs::current_path(error).string()}) {
-        if (dir.empty()) continue;
+        if (dir.empty())
+            continue;
         fs::path candidate = fs::path(dir) / name;
-        if (fs::is_regular_file(candidate, error)) return candidate.string();
+        if (fs::is_regular_file(candidate, error))
+            return candidate.string();
     }
     return {};
 }

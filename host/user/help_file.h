@@ -64,6 +64,7 @@ struct HelpDocument {
 
 // Reads a whole help file. On failure returns nothing and says why in
 // `error`, in words for the person who opened it.
-std::optional<HelpDocument> ReadHelpFile(const std::vector<std::uint8_t> &bytes, std::string &error);
+std::optional<HelpDocument> ReadHelpFile(const std::vector<std::uint8_t> &bytes,
+                                         std::string &error);
 
 }  // namespace user

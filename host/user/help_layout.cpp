@@ -16,7 +16,8 @@ constexpr int kSpaceForBlankLine = 12;  // half points above a paragraph that sh
 int Columns(int halfPoints)
 {
     const int half = kHalfPointsPerColumn / 2;
-    return halfPoints >= 0 ? (halfPoints + half) / kHalfPointsPerColumn : -((half - halfPoints) / kHalfPointsPerColumn);
+    return halfPoints >= 0 ? (halfPoints + half) / kHalfPointsPerColumn
+                           : -((half - halfPoints) / kHalfPointsPerColumn);
 }
 
 struct Char {
@@ -27,7 +28,10 @@ struct Char {
 
 class Setter {
 public:
-    Setter(HelpPage &page, std::map<int, int> &jumpOf, int width) : page_(page), jumpOf_(jumpOf), width_(width) {}
+    Setter(HelpPage &page, std::map<int, int> &jumpOf, int width)
+        : page_(page), jumpOf_(jumpOf), width_(width)
+    {
+    }
 
     void Paragraph(const HelpParagraph &p, int index)
     {
@@ -36,17 +40,22 @@ public:
         paragraph_ = index;
         left_ = std::clamp(Columns(p.leftIndent), 0, width_ - 1);
         tabs_.clear();
-        for (int stop : p.tabStops) tabs_.push_back(Columns(stop));
+        for (int stop : p.tabStops)
+            tabs_.push_back(Columns(stop));
         std::sort(tabs_.begin(), tabs_.end());
 
         std::vector<Char> chars;
         int offset = 0;
         for (const HelpSpan &span : p.spans) {
-            if (span.jump >= 0 && !jumpOf_.count(span.jump)) NewJump(span);
-            else if (span.jump >= 0) page_.jumps[static_cast<size_t>(jumpOf_[span.jump])].text += Shown(span.text);
-            for (char c : span.text) chars.push_back({c, &span, offset++});
+            if (span.jump >= 0 && !jumpOf_.count(span.jump))
+                NewJump(span);
+            else if (span.jump >= 0)
+                page_.jumps[static_cast<size_t>(jumpOf_[span.jump])].text += Shown(span.text);
+            for (char c : span.text)
+                chars.push_back({c, &span, offset++});
         }
-        if (p.spaceAbove >= kSpaceForBlankLine && !lines_->empty()) lines_->push_back({{}, {}, index, 0});
+        if (p.spaceAbove >= kSpaceForBlankLine && !lines_->empty())
+            lines_->push_back({{}, {}, index, 0});
         Start(std::clamp(left_ + Columns(p.firstIndent), 0, width_ - 1), 0);
         Set(chars);
         lines_->push_back(std::move(line_));
@@ -56,7 +65,8 @@ private:
     static std::string Shown(const std::string &text)
     {
         std::string out = text;
-        std::replace_if(out.begin(), out.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
+        std::replace_if(
+            out.begin(), out.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
         return out;
     }
 
@@ -87,25 +97,34 @@ private:
 
     void Put(const Char &ch)
     {
-        if (Column() >= width_) Break(ch.offset);
+        if (Column() >= width_)
+            Break(ch.offset);
         const int column = Column();
         line_.text += ch.c;
         const int jump = ch.span->jump >= 0 ? jumpOf_[ch.span->jump] : -1;
-        if (jump < 0 && !ch.span->bold) return;
+        if (jump < 0 && !ch.span->bold)
+            return;
         HelpJump *j = jump >= 0 ? &page_.jumps[static_cast<size_t>(jump)] : nullptr;
-        if (j && j->line < 0) j->line = static_cast<int>(lines_->size());
+        if (j && j->line < 0)
+            j->line = static_cast<int>(lines_->size());
         HelpMark *last = line_.marks.empty() ? nullptr : &line_.marks.back();
-        if (last && last->jump == jump && last->bold == ch.span->bold && last->column + last->width == column) ++last->width;
-        else line_.marks.push_back({column, 1, jump, ch.span->bold});
+        if (last && last->jump == jump && last->bold == ch.span->bold &&
+            last->column + last->width == column)
+            ++last->width;
+        else
+            line_.marks.push_back({column, 1, jump, ch.span->bold});
     }
 
     void Tab(int offset)
     {
         int target = Column() + 1;
         auto stop = std::upper_bound(tabs_.begin(), tabs_.end(), Column());
-        target = stop != tabs_.end() ? *stop : (Column() / kDefaultTabColumns + 1) * kDefaultTabColumns;
-        if (target >= width_) Break(offset);
-        else line_.text.resize(static_cast<size_t>(target), ' ');
+        target =
+            stop != tabs_.end() ? *stop : (Column() / kDefaultTabColumns + 1) * kDefaultTabColumns;
+        if (target >= width_)
+            Break(offset);
+        else
+            line_.text.resize(static_cast<size_t>(target), ' ');
     }
 
     void Set(const std::vector<Char> &chars)
@@ -114,8 +133,10 @@ private:
         for (size_t i = 0; i < chars.size();) {
             const Char &ch = chars[i];
             if (ch.c == '\n' || ch.c == '\t') {
-                if (ch.c == '\n') Break(ch.offset + 1);
-                else Tab(ch.offset + 1);
+                if (ch.c == '\n')
+                    Break(ch.offset + 1);
+                else
+                    Tab(ch.offset + 1);
                 blanks.clear();
                 ++i;
                 continue;
@@ -126,15 +147,19 @@ private:
                 continue;
             }
             size_t end = i;
-            while (end < chars.size() && chars[end].c != ' ' && chars[end].c != '\t' && chars[end].c != '\n') ++end;
+            while (end < chars.size() && chars[end].c != ' ' && chars[end].c != '\t' &&
+                   chars[end].c != '\n')
+                ++end;
             const int need = static_cast<int>(blanks.size() + (end - i));
             if (Column() > indent_ && Column() + need > width_) {
                 Break(ch.offset);
                 blanks.clear();
             }
-            for (const Char &b : blanks) Put(b);
+            for (const Char &b : blanks)
+                Put(b);
             blanks.clear();
-            for (; i < end; ++i) Put(chars[i]);  // a word wider than the line is cut
+            for (; i < end; ++i)
+                Put(chars[i]);  // a word wider than the line is cut
         }
     }
 
@@ -155,14 +180,16 @@ HelpPage LayOutTopic(const HelpFileTopic &topic, int width)
     HelpPage page;
     std::map<int, int> jumpOf;
     Setter setter(page, jumpOf, std::max(1, width));
-    for (size_t i = 0; i < topic.paragraphs.size(); ++i) setter.Paragraph(topic.paragraphs[i], static_cast<int>(i));
+    for (size_t i = 0; i < topic.paragraphs.size(); ++i)
+        setter.Paragraph(topic.paragraphs[i], static_cast<int>(i));
     return page;
 }
 
 int LineAtOrAfter(const std::vector<HelpLine> &lines, int paragraph, int offset)
 {
     for (size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].paragraph > paragraph || (lines[i].paragraph == paragraph && lines[i].offset >= offset))
+        if (lines[i].paragraph > paragraph ||
+            (lines[i].paragraph == paragraph && lines[i].offset >= offset))
             return static_cast<int>(i);
     return lines.empty() ? 0 : static_cast<int>(lines.size()) - 1;
 }

@@ -28,7 +28,7 @@ struct HelpLine {
 
 struct HelpJump {
     std::uint32_t target = 0;
-    std::string text;  // as shown, its lines joined by blanks
+    std::string text;      // as shown, its lines joined by blanks
     bool heading = false;  // in the non-scrolling region
     int line = 0;          // its first line in that region
 };

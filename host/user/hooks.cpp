@@ -22,6 +22,9 @@ UserHooks InstallUserHooks(UserHooks hooks)
     return hooks;
 }
 
-const UserHooks &HooksLocked() { return Installed(); }
+const UserHooks &HooksLocked()
+{
+    return Installed();
+}
 
 }  // namespace user

@@ -16,7 +16,8 @@ struct Queue;
 
 struct UserHooks {
     // A message box has been made, as `box`, and is about to show.
-    std::function<void(HWND box, const std::string &text, const std::string &caption, UINT type)> messageBoxShown;
+    std::function<void(HWND box, const std::string &text, const std::string &caption, UINT type)>
+        messageBoxShown;
     // It has gone, answered with the button `answer` (0: ended without one).
     std::function<void(HWND box, int answer)> messageBoxAnswered;
     // MessageBeep(type).

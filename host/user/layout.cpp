@@ -13,7 +13,10 @@ namespace user {
 
 namespace {
 
-bool IsContainer(ControlKind kind) { return kind == ControlKind::kGroupBox || kind == ControlKind::kFrame; }
+bool IsContainer(ControlKind kind)
+{
+    return kind == ControlKind::kGroupBox || kind == ControlKind::kFrame;
+}
 
 bool InsideUnits(const LayoutItem &inner, const LayoutItem &outer)
 {
@@ -24,7 +27,9 @@ bool InsideUnits(const LayoutItem &inner, const LayoutItem &outer)
 int TextWidth(const std::string &text)
 {
     int widest = 0;
-    WrapText(text, 1 << 20, [&](std::string_view line) { widest = std::max(widest, static_cast<int>(line.size())); });
+    WrapText(text, 1 << 20, [&](std::string_view line) {
+        widest = std::max(widest, static_cast<int>(line.size()));
+    });
     return widest;
 }
 
@@ -35,9 +40,12 @@ int TextRow(const LayoutItem &item)
     switch (item.kind) {
     case ControlKind::kPushButton:
     case ControlKind::kCheckBox:
-    case ControlKind::kRadioButton: return RowOf(item.y + std::max(0, (item.cy - 8) / 2));
-    case ControlKind::kListBox: return RowOf(item.y + 1);
-    default: return RowOf(item.y);
+    case ControlKind::kRadioButton:
+        return RowOf(item.y + std::max(0, (item.cy - 8) / 2));
+    case ControlKind::kListBox:
+        return RowOf(item.y + 1);
+    default:
+        return RowOf(item.y);
     }
 }
 
@@ -71,7 +79,8 @@ CellRect NaturalCells(const LayoutItem &item, int clientCols)
     case ControlKind::kFrame:
         r.y = RowOf(item.y);
         r.h = std::max(1, RowOf(item.y + std::max(1, item.cy) - 1) - r.y + 1);
-        if (item.kind == ControlKind::kGroupBox) r.h = std::max(r.h, 2);
+        if (item.kind == ControlKind::kGroupBox)
+            r.h = std::max(r.h, 2);
         break;
     default:
         r.h = std::max(1, item.cy / 8);
@@ -82,9 +91,15 @@ CellRect NaturalCells(const LayoutItem &item, int clientCols)
 
 }  // namespace
 
-int ColumnOf(int xUnits) { return (xUnits * 3 + 5) / 10; }
+int ColumnOf(int xUnits)
+{
+    return (xUnits * 3 + 5) / 10;
+}
 
-int RowOf(int yUnits) { return yUnits >= 0 ? yUnits / 8 : -((-yUnits + 7) / 8); }
+int RowOf(int yUnits)
+{
+    return yUnits >= 0 ? yUnits / 8 : -((-yUnits + 7) / 8);
+}
 
 DialogLayout LayoutDialog(int cx, int cy, const std::vector<LayoutItem> &items)
 {
@@ -92,18 +107,22 @@ DialogLayout LayoutDialog(int cx, int cy, const std::vector<LayoutItem> &items)
     out.clientCols = ColumnOf(cx);
     out.clientRows = (std::max(1, cy) + 7) / 8;
     const size_t n = items.size();
-    for (const LayoutItem &item : items) out.items.push_back(NaturalCells(item, out.clientCols));
+    for (const LayoutItem &item : items)
+        out.items.push_back(NaturalCells(item, out.clientCols));
 
     // container[i]: the innermost group box or frame whose units hold item i.
     std::vector<int> container(n, -1);
     for (size_t i = 0; i < n; ++i)
         for (size_t c = 0; c < n; ++c) {
-            if (c == i || !IsContainer(items[c].kind) || !InsideUnits(items[i], items[c])) continue;
-            if (container[i] < 0 || InsideUnits(items[c], items[container[i]])) container[i] = static_cast<int>(c);
+            if (c == i || !IsContainer(items[c].kind) || !InsideUnits(items[i], items[c]))
+                continue;
+            if (container[i] < 0 || InsideUnits(items[c], items[container[i]]))
+                container[i] = static_cast<int>(c);
         }
     auto nested = [&](size_t a, size_t b) {  // a inside b, however deep
         for (int c = container[a]; c >= 0; c = container[c])
-            if (static_cast<size_t>(c) == b) return true;
+            if (static_cast<size_t>(c) == b)
+                return true;
         return false;
     };
 
@@ -112,27 +131,37 @@ DialogLayout LayoutDialog(int cx, int cy, const std::vector<LayoutItem> &items)
         bool changed = false;
         // A container's border takes a cell on each side of what it holds.
         for (size_t i = 0; i < n; ++i) {
-            if (container[i] < 0) continue;
+            if (container[i] < 0)
+                continue;
             CellRect &box = cells[container[i]];
             CellRect &r = cells[i];
-            if (r.x < box.x + 1) r.x = box.x + 1, changed = true;
-            if (r.y < box.y + 1) r.y = box.y + 1, changed = true;
-            if (r.Right() > box.Right() - 1) box.w = r.Right() + 1 - box.x, changed = true;
-            if (r.Bottom() > box.Bottom() - 1) box.h = r.Bottom() + 1 - box.y, changed = true;
+            if (r.x < box.x + 1)
+                r.x = box.x + 1, changed = true;
+            if (r.y < box.y + 1)
+                r.y = box.y + 1, changed = true;
+            if (r.Right() > box.Right() - 1)
+                box.w = r.Right() + 1 - box.x, changed = true;
+            if (r.Bottom() > box.Bottom() - 1)
+                box.h = r.Bottom() + 1 - box.y, changed = true;
         }
         // Controls that neither hold nor are held by each other must not meet.
         for (size_t a = 0; a < n; ++a)
             for (size_t b = a + 1; b < n; ++b) {
-                if (nested(a, b) || nested(b, a) || !cells[a].Intersects(cells[b])) continue;
-                bool aFirst = cells[a].y < cells[b].y || (cells[a].y == cells[b].y && items[a].y <= items[b].y);
+                if (nested(a, b) || nested(b, a) || !cells[a].Intersects(cells[b]))
+                    continue;
+                bool aFirst = cells[a].y < cells[b].y ||
+                              (cells[a].y == cells[b].y && items[a].y <= items[b].y);
                 size_t upper = aFirst ? a : b, lower = aFirst ? b : a;
                 CellRect &u = cells[upper];
                 CellRect &l = cells[lower];
-                if (items[upper].kind == ControlKind::kListBox && l.y > u.y) u.h = l.y - u.y;
-                else l.y = u.Bottom();
+                if (items[upper].kind == ControlKind::kListBox && l.y > u.y)
+                    u.h = l.y - u.y;
+                else
+                    l.y = u.Bottom();
                 changed = true;
             }
-        if (!changed) break;
+        if (!changed)
+            break;
     }
     for (const CellRect &r : cells) {
         out.clientCols = std::max(out.clientCols, r.Right());

@@ -44,28 +44,37 @@ template <typename LineFn>
 int WrapText(std::string_view text, int width, LineFn &&line)
 {
     int count = 0;
-    if (width < 1) width = 1;
+    if (width < 1)
+        width = 1;
     size_t start = 0;
     for (;;) {
         size_t end = text.find('\n', start);
-        std::string_view para = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (!para.empty() && para.back() == '\r') para.remove_suffix(1);
+        std::string_view para =
+            text.substr(start,
+                        end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!para.empty() && para.back() == '\r')
+            para.remove_suffix(1);
         // Trailing blanks never force a break.
-        while (!para.empty() && para.back() == ' ') para.remove_suffix(1);
+        while (!para.empty() && para.back() == ' ')
+            para.remove_suffix(1);
         do {
             std::string_view piece = para;
             bool broke = piece.size() > static_cast<size_t>(width);
             if (broke) {
                 size_t cut = piece.rfind(' ', static_cast<size_t>(width));
-                piece = piece.substr(0, cut == std::string_view::npos || cut == 0 ? static_cast<size_t>(width) : cut);
+                piece = piece.substr(0, cut == std::string_view::npos || cut == 0
+                                            ? static_cast<size_t>(width)
+                                            : cut);
             }
             line(piece);
             ++count;
             para.remove_prefix(piece.size());
             if (broke)
-                while (!para.empty() && para.front() == ' ') para.remove_prefix(1);
+                while (!para.empty() && para.front() == ' ')
+                    para.remove_prefix(1);
         } while (!para.empty());
-        if (end == std::string_view::npos) break;
+        if (end == std::string_view::npos)
+            break;
         start = end + 1;
     }
     return count;

@@ -26,7 +26,8 @@ struct ThreadQueue {
     std::shared_ptr<Queue> queue;
     ~ThreadQueue()
     {
-        if (queue) EndThreadQueue();
+        if (queue)
+            EndThreadQueue();
     }
 };
 thread_local ThreadQueue tThread;
@@ -56,8 +57,10 @@ bool InRange(UINT message, UINT low, UINT high)
 
 bool MatchesWindow(HWND message, HWND filter)
 {
-    if (!filter) return true;
-    if (filter == reinterpret_cast<HWND>(-1)) return message == nullptr;
+    if (!filter)
+        return true;
+    if (filter == reinterpret_cast<HWND>(-1))
+        return message == nullptr;
     return IsInside(Find(message), filter);
 }
 
@@ -69,12 +72,14 @@ void RunSentMessages(Queue &queue, UserLock &lock)
             Window *w = Find(p->message.hwnd);
             return !p->taken && (!w || w->queue.get() == &queue);
         });
-        if (it == pending.end()) return;
+        if (it == pending.end())
+            return;
         std::shared_ptr<PendingSend> p = *it;
         pending.erase(it);
         p->taken = true;
         lock.unlock();
-        LRESULT result = CallProc(p->message.hwnd, p->message.message, p->message.wParam, p->message.lParam);
+        LRESULT result =
+            CallProc(p->message.hwnd, p->message.message, p->message.wParam, p->message.lParam);
         lock.lock();
         p->message.result = result;
         p->message.done = true;
@@ -92,7 +97,8 @@ LPARAM ClientPoint(Window *w, int x, int y)
         left += w->cells.x;
         row += w->cells.y;
     }
-    return MAKELPARAM(static_cast<WORD>(static_cast<short>(x - left)), static_cast<WORD>(static_cast<short>(y - row)));
+    return MAKELPARAM(static_cast<WORD>(static_cast<short>(x - left)),
+                      static_cast<WORD>(static_cast<short>(y - row)));
 }
 
 // Turns the first input event into a message. Returns false when the event
@@ -107,7 +113,8 @@ bool ConvertInput(Queue &queue, MSG &out)
     case InputEvent::kKeyDown:
     case InputEvent::kKeyUp: {
         Window *target = KeyboardTarget();
-        if (!target || target->queue.get() != &queue) return false;
+        if (!target || target->queue.get() != &queue)
+            return false;
         queue.shiftDown = event.shift;
         out.hwnd = target->handle;
         out.wParam = static_cast<WPARAM>(event.vk);
@@ -126,13 +133,16 @@ bool ConvertInput(Queue &queue, MSG &out)
     case InputEvent::kButtonDown: {
         // A disabled window, or one under a modal box, takes no clicks.
         Window *w = Find(event.hwnd);
-        if (!w || w->queue.get() != &queue || !TakesInput(w)) return false;
+        if (!w || w->queue.get() != &queue || !TakesInput(w))
+            return false;
         Window *top = TopLevelOf(w);
-        if (ActiveWindow() != top) BringToTop(top);
+        if (ActiveWindow() != top)
+            BringToTop(top);
         out.hwnd = w->handle;
         out.message = WM_LBUTTONDOWN;
         out.wParam = 1;  // MK_LBUTTON
-        if (event.x >= 0) out.lParam = ClientPoint(w, event.x, event.y);
+        if (event.x >= 0)
+            out.lParam = ClientPoint(w, event.x, event.y);
         InputEvent up = event;
         up.kind = InputEvent::kButtonUp;
         queue.input.PushFront(up);
@@ -140,14 +150,16 @@ bool ConvertInput(Queue &queue, MSG &out)
     }
     case InputEvent::kButtonUp: {
         Window *w = Find(event.hwnd);
-        if (!w) return false;
+        if (!w)
+            return false;
         out.hwnd = w->handle;
         out.message = WM_LBUTTONUP;
         return true;
     }
     case InputEvent::kClose: {
         Window *w = event.hwnd ? Find(event.hwnd) : ActiveWindow();
-        if (!w || w->queue.get() != &queue || !TakesInput(w)) return false;
+        if (!w || w->queue.get() != &queue || !TakesInput(w))
+            return false;
         out.hwnd = w->handle;
         out.message = WM_SYSCOMMAND;
         out.wParam = SC_CLOSE;
@@ -157,7 +169,8 @@ bool ConvertInput(Queue &queue, MSG &out)
         // To the top-level window under the pointer, as later Windows do:
         // in a terminal the pointer says which window is meant.
         Window *top = TopLevelOf(Find(event.hwnd));
-        if (!top || top->queue.get() != &queue || !TakesInput(top)) return false;
+        if (!top || top->queue.get() != &queue || !TakesInput(top))
+            return false;
         out.hwnd = top->handle;
         out.message = WM_MOUSEWHEEL;
         out.wParam = MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(event.vk * WHEEL_DELTA)));
@@ -167,16 +180,19 @@ bool ConvertInput(Queue &queue, MSG &out)
     return false;
 }
 
-bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, UINT high, bool remove)
+bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, UINT high,
+                 bool remove)
 {
     RunSentMessages(queue, lock);
     // The system sends the end of the session, so it arrives like a sent message.
     DeliverSessionEndLocked(queue, lock);
     for (size_t i = 0; i < queue.posted.Size(); ++i) {
         MSG &m = queue.posted.At(i);
-        if (!InRange(m.message, low, high) || !MatchesWindow(m.hwnd, filter)) continue;
+        if (!InRange(m.message, low, high) || !MatchesWindow(m.hwnd, filter))
+            continue;
         out = m;
-        if (remove) queue.posted.Remove(i);
+        if (remove)
+            queue.posted.Remove(i);
         return true;
     }
     if (queue.quit && InRange(WM_QUIT, low, high)) {
@@ -184,21 +200,25 @@ bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, 
         out.message = WM_QUIT;
         out.wParam = static_cast<WPARAM>(queue.quitCode);
         out.time = MessageTime();
-        if (remove) queue.quit = false;
+        if (remove)
+            queue.quit = false;
         return true;
     }
     if (!filter && remove) {
         while (!queue.input.Empty())
-            if (ConvertInput(queue, out)) return true;
+            if (ConvertInput(queue, out))
+                return true;
     }
     if (InRange(WM_TIMER, low, high)) {
         std::int64_t now = NowNs();
         if (remove) {
             // Timer messages for windows that no longer pass the filter stay due.
-            if (!filter && queue.timers.TakeDue(now, out)) return true;
+            if (!filter && queue.timers.TakeDue(now, out))
+                return true;
         } else if (queue.timers.NextDue() <= now) {
             for (const Timer &t : queue.timers.All()) {
-                if (t.dueNs > now || !MatchesWindow(t.hwnd, filter)) continue;
+                if (t.dueNs > now || !MatchesWindow(t.hwnd, filter))
+                    continue;
                 out = TimerMessage(t, now);
                 return true;
             }
@@ -210,9 +230,11 @@ bool TakeMessage(Queue &queue, UserLock &lock, MSG &out, HWND filter, UINT low, 
 std::int64_t WaitTimeout(const Queue &queue)
 {
     std::int64_t due = queue.timers.NextDue();
-    if (due == std::numeric_limits<std::int64_t>::max()) return -1;
+    if (due == std::numeric_limits<std::int64_t>::max())
+        return -1;
     // A front end hears of the virtual clock's moves itself.
-    if (pc::IsVirtualTime()) return queue.frontEnd ? -1 : kVirtualRecheckNs;
+    if (pc::IsVirtualTime())
+        return queue.frontEnd ? -1 : kVirtualRecheckNs;
     return std::max<std::int64_t>(0, due - NowNs());
 }
 
@@ -220,8 +242,10 @@ std::int64_t WaitTimeout(const Queue &queue)
 
 void Queue::Wake()
 {
-    if (frontEnd) frontEnd->Wake();
-    else wake.notify_all();
+    if (frontEnd)
+        frontEnd->Wake();
+    else
+        wake.notify_all();
 }
 
 std::shared_ptr<Queue> CurrentQueue()
@@ -235,7 +259,8 @@ std::shared_ptr<Queue> CurrentQueue()
 
 std::shared_ptr<Queue> QueueOfWindowLocked(HWND hwnd)
 {
-    if (!hwnd) return CurrentQueue();
+    if (!hwnd)
+        return CurrentQueue();
     Window *w = Find(hwnd);
     if (!w) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -252,7 +277,8 @@ void PostInputLocked(Queue &queue, const InputEvent &event)
 
 bool PostMessageLocked(Queue &queue, const MSG &msg)
 {
-    if (!queue.alive) return false;
+    if (!queue.alive)
+        return false;
     if (queue.posted.Size() >= kPostedLimit) {
         SetLastError(ERROR_NOT_ENOUGH_QUOTA);
         return false;
@@ -264,14 +290,16 @@ bool PostMessageLocked(Queue &queue, const MSG &msg)
 
 void NotifyQueueLocked(Queue &queue)
 {
-    if (const auto &hook = HooksLocked().queueNotified) hook(queue);
+    if (const auto &hook = HooksLocked().queueNotified)
+        hook(queue);
     queue.Wake();
 }
 
 void SendNotifyLocked(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     Window *w = Find(hwnd);
-    if (!w || !w->queue || !w->queue->alive) return;
+    if (!w || !w->queue || !w->queue->alive)
+        return;
     auto p = std::make_shared<PendingSend>();
     p->message = SentMessage{hwnd, msg, wParam, lParam};
     PendingSends().push_back(p);
@@ -285,9 +313,15 @@ void QuitQueueLocked(Queue &queue, int exitCode)
     NotifyQueueLocked(queue);
 }
 
-std::int64_t NowNs() { return pc::Now(); }
+std::int64_t NowNs()
+{
+    return pc::Now();
+}
 
-DWORD MessageTime() { return static_cast<DWORD>(NowNs() / 1'000'000); }
+DWORD MessageTime()
+{
+    return static_cast<DWORD>(NowNs() / 1'000'000);
+}
 
 void WaitForWork(Queue &queue, UserLock &lock, std::int64_t timeoutNs)
 {
@@ -302,13 +336,15 @@ void WaitForWork(Queue &queue, UserLock &lock, std::int64_t timeoutNs)
     }
 }
 
-bool SendToOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT &result, std::int64_t timeoutMs)
+bool SendToOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT &result,
+                       std::int64_t timeoutMs)
 {
     auto p = std::make_shared<PendingSend>();
     p->message = SentMessage{hwnd, msg, wParam, lParam};
     UserLock lock = LockUser();
     Window *w = Find(hwnd);
-    if (!w || !w->queue->alive) return false;
+    if (!w || !w->queue->alive)
+        return false;
     std::shared_ptr<Queue> queue = w->queue;
     PendingSends().push_back(p);
     NotifyQueueLocked(*queue);
@@ -333,16 +369,19 @@ void EndThreadQueue()
     // Windows that die with their thread get no messages any more.
     std::vector<HWND> mine;
     for (auto &[h, w] : s.windows)
-        if (w->queue == queue) mine.push_back(h);
+        if (w->queue == queue)
+            mine.push_back(h);
     for (HWND h : mine) {
         std::erase(s.zOrder, h);
         s.windows.erase(h);
     }
     for (auto &[h, w] : s.windows)
-        std::erase_if(w->children, [&](HWND c) { return std::find(mine.begin(), mine.end(), c) != mine.end(); });
+        std::erase_if(w->children,
+                      [&](HWND c) { return std::find(mine.begin(), mine.end(), c) != mine.end(); });
     Touch();
     Replies().notify_all();
-    if (const auto &hook = HooksLocked().queueIdle) hook(*queue, true);
+    if (const auto &hook = HooksLocked().queueIdle)
+        hook(*queue, true);
 }
 
 void SetFrontEnd(FrontEnd *frontEnd)
@@ -363,12 +402,17 @@ BOOL NextMessage(LPMSG msg, HWND hwnd, UINT low, UINT high, bool remove, bool wa
     auto queue = CurrentQueue();
     UserLock lock = LockUser();
     for (;;) {
-        if (TakeMessage(*queue, lock, *msg, hwnd, low, high, remove)) return TRUE;
-        if (!wait) return FALSE;
-        if (const auto &hook = HooksLocked().queueIdle) hook(*queue, true);
-        if (queue->frontEnd) queue->frontEnd->Idle();
+        if (TakeMessage(*queue, lock, *msg, hwnd, low, high, remove))
+            return TRUE;
+        if (!wait)
+            return FALSE;
+        if (const auto &hook = HooksLocked().queueIdle)
+            hook(*queue, true);
+        if (queue->frontEnd)
+            queue->frontEnd->Idle();
         WaitForWork(*queue, lock, WaitTimeout(*queue));
-        if (const auto &hook = HooksLocked().queueIdle) hook(*queue, false);
+        if (const auto &hook = HooksLocked().queueIdle)
+            hook(*queue, false);
     }
 }
 
@@ -391,15 +435,18 @@ extern "C" BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, U
 extern "C" BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                                     UINT wRemoveMsg)
 {
-    if (!lpMsg) return FALSE;
-    return NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0, false);
+    if (!lpMsg)
+        return FALSE;
+    return NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0,
+                       false);
 }
 
 extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     UserLock lock = LockUser();
     std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
-    if (!queue) return FALSE;
+    if (!queue)
+        return FALSE;
     MSG msg{};
     msg.hwnd = hWnd;
     msg.message = Msg;
@@ -432,26 +479,34 @@ extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
 
 extern "C" LRESULT WINAPI DispatchMessageA(const MSG *lpMsg)
 {
-    if (!lpMsg) return 0;
+    if (!lpMsg)
+        return 0;
     if (lpMsg->message == WM_TIMER && lpMsg->lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(lpMsg->lParam);
         proc(lpMsg->hwnd, WM_TIMER, lpMsg->wParam, lpMsg->time);
         return 0;
     }
-    if (!lpMsg->hwnd) return 0;
+    if (!lpMsg->hwnd)
+        return 0;
     return CallProc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
 extern "C" BOOL WINAPI TranslateMessage(const MSG *lpMsg)
 {
-    if (!lpMsg || lpMsg->message != WM_KEYDOWN) return FALSE;
+    if (!lpMsg || lpMsg->message != WM_KEYDOWN)
+        return FALSE;
     WPARAM vk = lpMsg->wParam;
     char c = 0;
-    if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_TAB || vk == VK_BACK) c = static_cast<char>(vk);
-    else if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) c = static_cast<char>(vk);
-    if (!c) return FALSE;
-    if (c >= 'A' && c <= 'Z' && !(GetKeyState(VK_SHIFT) & 0x8000)) c = static_cast<char>(c - 'A' + 'a');
-    return PostMessageA(lpMsg->hwnd, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), lpMsg->lParam);
+    if (vk == VK_SPACE || vk == VK_RETURN || vk == VK_ESCAPE || vk == VK_TAB || vk == VK_BACK)
+        c = static_cast<char>(vk);
+    else if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
+        c = static_cast<char>(vk);
+    if (!c)
+        return FALSE;
+    if (c >= 'A' && c <= 'Z' && !(GetKeyState(VK_SHIFT) & 0x8000))
+        c = static_cast<char>(c - 'A' + 'a');
+    return PostMessageA(lpMsg->hwnd, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)),
+                        lpMsg->lParam);
 }
 
 extern "C" void WINAPI PostQuitMessage(int nExitCode)
@@ -465,6 +520,7 @@ extern "C" SHORT WINAPI GetKeyState(int nVirtKey)
 {
     auto queue = CurrentQueue();
     UserLock lock = LockUser();
-    if (nVirtKey == VK_SHIFT && queue->shiftDown) return static_cast<SHORT>(0x8000);
+    if (nVirtKey == VK_SHIFT && queue->shiftDown)
+        return static_cast<SHORT>(0x8000);
     return 0;
 }

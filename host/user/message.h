@@ -33,18 +33,21 @@ public:
     }
     void Remove(size_t i)
     {
-        for (size_t k = i; k + 1 < count_; ++k) At(k) = At(k + 1);
+        for (size_t k = i; k + 1 < count_; ++k)
+            At(k) = At(k + 1);
         --count_;
     }
     void PushBack(const T &item)
     {
-        if (count_ == items_.size()) Grow();
+        if (count_ == items_.size())
+            Grow();
         items_[(head_ + count_) % items_.size()] = item;
         ++count_;
     }
     void PushFront(const T &item)
     {
-        if (count_ == items_.size()) Grow();
+        if (count_ == items_.size())
+            Grow();
         head_ = (head_ + items_.size() - 1) % items_.size();
         items_[head_] = item;
         ++count_;
@@ -54,7 +57,8 @@ private:
     void Grow()
     {
         std::vector<T> bigger(items_.empty() ? 16 : items_.size() * 2);
-        for (size_t i = 0; i < count_; ++i) bigger[i] = At(i);
+        for (size_t i = 0; i < count_; ++i)
+            bigger[i] = At(i);
         items_.swap(bigger);
         head_ = 0;
     }
@@ -68,8 +72,10 @@ struct InputEvent {
     enum Kind { kKeyDown, kKeyUp, kButtonDown, kButtonUp, kClose, kWheel } kind = kKeyDown;
     int vk = 0;  // keys; the wheel: notches, positive away from the user
     bool shift = false;
-    HWND hwnd = nullptr;  // buttons, wheel: the window pointed at; close: the window (nullptr: the active one)
-    int x = -1, y = -1;   // a button pressed with the mouse: the screen cell; -1: pressed by other means
+    HWND hwnd = nullptr;  // buttons, wheel: the window pointed at; close: the window (nullptr: the
+                          // active one)
+    int x = -1,
+        y = -1;  // a button pressed with the mouse: the screen cell; -1: pressed by other means
 };
 
 // An end of the user's session waiting for the thread (see user/session_end.h),
@@ -94,7 +100,7 @@ struct Queue {
     bool quit = false;
     int quitCode = 0;
     TimerList timers;
-    bool shiftDown = false;  // GetKeyState(VK_SHIFT) while a key is handled
+    bool shiftDown = false;                     // GetKeyState(VK_SHIFT) while a key is handled
     SessionEnd sessionEnd = SessionEnd::kNone;  // requested, not yet delivered
     bool endingSession = false;                 // being delivered now
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "user/layout.h"
 #include "user/dialog.h"
 #include "user/hooks.h"
+#include "user/layout.h"
 #include "user/message.h"
 #include "user/window.h"
 
@@ -25,15 +25,20 @@ constexpr int kMaxTextCols = 64;
 struct BoxState {
     UINT type;
     std::vector<int> buttons;
-    bool Has(int id) const { return std::find(buttons.begin(), buttons.end(), id) != buttons.end(); }
+    bool Has(int id) const
+    {
+        return std::find(buttons.begin(), buttons.end(), id) != buttons.end();
+    }
 };
 
 // The answer for IDCANCEL (Escape): Cancel, or OK when OK is the only button;
 // otherwise Escape does nothing, as on Windows.
 int EscapeAnswer(const BoxState &box)
 {
-    if (box.Has(IDCANCEL)) return IDCANCEL;
-    if (box.buttons.size() == 1 && box.buttons[0] == IDOK) return IDOK;
+    if (box.Has(IDCANCEL))
+        return IDCANCEL;
+    if (box.buttons.size() == 1 && box.buttons[0] == IDOK)
+        return IDOK;
     return 0;
 }
 
@@ -41,7 +46,8 @@ int EscapeAnswer(const BoxState &box)
 // no Cancel, so that every box can be closed.
 int CloseAnswer(const BoxState &box)
 {
-    if (int answer = EscapeAnswer(box)) return answer;
+    if (int answer = EscapeAnswer(box))
+        return answer;
     return box.Has(IDNO) ? IDNO : 0;
 }
 
@@ -50,7 +56,8 @@ thread_local std::vector<std::pair<HWND, BoxState *>> tOpenBoxes;
 BoxState *StateOf(HWND hwnd)
 {
     for (auto &[h, box] : tOpenBoxes)
-        if (h == hwnd) return box;
+        if (h == hwnd)
+            return box;
     return nullptr;
 }
 
@@ -69,24 +76,29 @@ INT_PTR CALLBACK MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_COMMAND: {
         BoxState *box = StateOf(hwnd);
         int id = LOWORD(wParam);
-        if (!box) return TRUE;
-        if (id == IDCANCEL && !box->Has(IDCANCEL)) id = EscapeAnswer(*box);
-        if (id && box->Has(id)) EndDialog(hwnd, id);
+        if (!box)
+            return TRUE;
+        if (id == IDCANCEL && !box->Has(IDCANCEL))
+            id = EscapeAnswer(*box);
+        if (id && box->Has(id))
+            EndDialog(hwnd, id);
         return TRUE;
     }
     case WM_CLOSE: {
         BoxState *box = StateOf(hwnd);
-        if (int answer = box ? CloseAnswer(*box) : 0) EndDialog(hwnd, answer);
+        if (int answer = box ? CloseAnswer(*box) : 0)
+            EndDialog(hwnd, answer);
         return TRUE;
     }
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 
 // Places text, icon marker and buttons in cells: margins of two columns, the
 // buttons centred on the last row.
-void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &caption, const char *icon,
-                       size_t buttonCount)
+void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &caption,
+                       const char *icon, size_t buttonCount)
 {
     UserLock lock = LockUser();
     Window *w = Find(hwnd);
@@ -96,14 +108,18 @@ void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &ca
     });
     const int iconCols = icon[0] ? static_cast<int>(std::char_traits<char>::length(icon)) + 2 : 0;
     const int buttonCols = 10;
-    const int buttonsWidth = static_cast<int>(buttonCount) * buttonCols + (static_cast<int>(buttonCount) - 1) * 2;
-    int clientCols = std::max({iconCols + textCols, buttonsWidth, static_cast<int>(caption.size()) + 4}) + 4;
+    const int buttonsWidth =
+        static_cast<int>(buttonCount) * buttonCols + (static_cast<int>(buttonCount) - 1) * 2;
+    int clientCols =
+        std::max({iconCols + textCols, buttonsWidth, static_cast<int>(caption.size()) + 4}) + 4;
     int clientRows = lines + 4;
     int buttonX = (clientCols - buttonsWidth) / 2;
     for (HWND h : w->children) {
         Window *c = Find(h);
-        if (c->id == kIconId) c->cells = CellRect{2, 1, iconCols - 2, 1};
-        else if (c->id == kTextId) c->cells = CellRect{2 + iconCols, 1, textCols, lines};
+        if (c->id == kIconId)
+            c->cells = CellRect{2, 1, iconCols - 2, 1};
+        else if (c->id == kTextId)
+            c->cells = CellRect{2 + iconCols, 1, textCols, lines};
         else {
             c->cells = CellRect{buttonX, clientRows - 2, buttonCols, 1};
             buttonX += buttonCols + 2;
@@ -128,37 +144,56 @@ DialogItemTemplate Item(DWORD style, int id, const char *windowClass, const std:
 std::vector<int> MessageBoxButtons(UINT type)
 {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    default:
+        return {IDOK};
     }
 }
 
 const char *MessageBoxButtonText(int id)
 {
     switch (id) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDABORT: return "Abort";
-    case IDRETRY: return "Retry";
-    case IDIGNORE: return "Ignore";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "";
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDABORT:
+        return "Abort";
+    case IDRETRY:
+        return "Retry";
+    case IDIGNORE:
+        return "Ignore";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    default:
+        return "";
     }
 }
 
 const char *MessageBoxIconMarker(UINT type)
 {
     switch (type & MB_ICONMASK) {
-    case MB_ICONHAND: return "(X)";
-    case MB_ICONQUESTION: return "(?)";
-    case MB_ICONEXCLAMATION: return "(!)";
-    case MB_ICONASTERISK: return "(i)";
-    default: return "";
+    case MB_ICONHAND:
+        return "(X)";
+    case MB_ICONQUESTION:
+        return "(?)";
+    case MB_ICONEXCLAMATION:
+        return "(!)";
+    case MB_ICONASTERISK:
+        return "(i)";
+    default:
+        return "";
     }
 }
 
@@ -183,7 +218,8 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
     dlg.style = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
     dlg.exStyle = (uType & MB_TOPMOST) ? WS_EX_TOPMOST : 0;
     dlg.caption = caption;
-    if (icon[0]) dlg.items.push_back(Item(SS_LEFT, kIconId, "Static", icon));
+    if (icon[0])
+        dlg.items.push_back(Item(SS_LEFT, kIconId, "Static", icon));
     dlg.items.push_back(Item(SS_LEFT, kTextId, "Static", text));
     for (size_t i = 0; i < box.buttons.size(); ++i) {
         int id = box.buttons[i];
@@ -196,13 +232,16 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
         ArrangeMessageBox(hwnd, text, caption, icon, box.buttons.size());
         UserLock lock = LockUser();
         shown = hwnd;
-        if (const auto &hook = HooksLocked().messageBoxShown) hook(hwnd, text, caption, uType);
+        if (const auto &hook = HooksLocked().messageBoxShown)
+            hook(hwnd, text, caption, uType);
     };
-    INT_PTR result = RunDialogBox(dlg, hWnd, MessageBoxProc, reinterpret_cast<LPARAM>(&box), arrange);
+    INT_PTR result =
+        RunDialogBox(dlg, hWnd, MessageBoxProc, reinterpret_cast<LPARAM>(&box), arrange);
     std::erase_if(tOpenBoxes, [&](const auto &open) { return open.second == &box; });
     const int answer = result > 0 ? static_cast<int>(result) : 0;
     UserLock lock = LockUser();
-    if (const auto &hook = HooksLocked().messageBoxAnswered; hook && shown) hook(shown, answer);
+    if (const auto &hook = HooksLocked().messageBoxAnswered; hook && shown)
+        hook(shown, answer);
     return answer;
 }
 
@@ -210,7 +249,9 @@ extern "C" BOOL WINAPI MessageBeep(UINT uType)
 {
     auto queue = CurrentQueue();
     UserLock lock = LockUser();
-    if (const auto &hook = HooksLocked().beep) hook(uType);
-    if (queue->frontEnd) queue->frontEnd->Beep();
+    if (const auto &hook = HooksLocked().beep)
+        hook(uType);
+    if (queue->frontEnd)
+        queue->frontEnd->Beep();
     return TRUE;
 }

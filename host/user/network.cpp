@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <winnetwk.h>
 
-#include "pc/settings.h"
 #include "kernel/handles.h"
+#include "pc/settings.h"
 
 namespace {
 

@@ -35,18 +35,21 @@ std::uint64_t ArmHungEnd()
 {
     HungEnd &hung = Hung();
     std::lock_guard guard(hung.mutex);
-    if (!hung.onHung) return 0;
+    if (!hung.onHung)
+        return 0;
     std::uint64_t ticket = ++hung.ticket;
     std::thread([ticket, timeout = hung.timeoutMs, onHung = hung.onHung] {
         std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
-        if (Hung().ticket == ticket) onHung();
+        if (Hung().ticket == ticket)
+            onHung();
     }).detach();
     return ticket;
 }
 
 void DisarmHungEnd(std::uint64_t ticket)
 {
-    if (ticket) Hung().ticket.compare_exchange_strong(ticket, ticket + 1);
+    if (ticket)
+        Hung().ticket.compare_exchange_strong(ticket, ticket + 1);
 }
 
 // Hidden windows too, topmost first, as the system enumerates them.
@@ -55,7 +58,8 @@ std::vector<HWND> TopLevelWindowsLocked(const Queue &queue)
     std::vector<HWND> windows;
     auto &z = State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it)
-        if (Window *w = Find(*it); w && w->queue.get() == &queue) windows.push_back(*it);
+        if (Window *w = Find(*it); w && w->queue.get() == &queue)
+            windows.push_back(*it);
     return windows;
 }
 
@@ -66,7 +70,8 @@ bool Deliver(SessionEnd kind, const std::vector<HWND> &windows)
     std::uint64_t ticket = ending ? ArmHungEnd() : 0;
     std::vector<HWND> asked;
     for (HWND h : windows) {
-        if (!IsWindow(h)) continue;
+        if (!IsWindow(h))
+            continue;
         asked.push_back(h);
         // One refusal calls off a polite end; a forced one only informs.
         if (!SendMessageA(h, WM_QUERYENDSESSION, 0, 0) && kind == SessionEnd::kEnding) {
@@ -74,9 +79,11 @@ bool Deliver(SessionEnd kind, const std::vector<HWND> &windows)
             break;
         }
     }
-    if (!ending) DisarmHungEnd(ticket);
+    if (!ending)
+        DisarmHungEnd(ticket);
     for (HWND h : asked)
-        if (IsWindow(h)) SendMessageA(h, WM_ENDSESSION, ending, 0);
+        if (IsWindow(h))
+            SendMessageA(h, WM_ENDSESSION, ending, 0);
     return ending;
 }
 
@@ -84,7 +91,8 @@ bool Deliver(SessionEnd kind, const std::vector<HWND> &windows)
 
 void RequestSessionEndLocked(Queue &queue, SessionEnd kind)
 {
-    if (kind > queue.sessionEnd) queue.sessionEnd = kind;
+    if (kind > queue.sessionEnd)
+        queue.sessionEnd = kind;
     NotifyQueueLocked(queue);
 }
 
@@ -108,7 +116,8 @@ void DeliverSessionEndLocked(Queue &queue, UserLock &lock)
         bool ending = Deliver(kind, windows);
         lock.lock();
         queue.endingSession = false;
-        if (ending) throw ProgramEnded{};
+        if (ending)
+            throw ProgramEnded{};
     }
 }
 
@@ -140,6 +149,7 @@ extern "C" BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason)
     RequestSessionEnd(forced ? SessionEnd::kForced : SessionEnd::kEnding);
     // After a shut-down the next program finds a Windows started afresh, as
     // after a restart; a log-off leaves Windows, and its atoms, as they are.
-    if (uFlags & (EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF)) pc::RestartWindows();
+    if (uFlags & (EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF))
+        pc::RestartWindows();
     return TRUE;
 }

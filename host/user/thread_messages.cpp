@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "user/message.h"
 #include "kernel/thread_mailbox.h"
+#include "user/message.h"
 
 namespace user {
 
@@ -33,7 +33,8 @@ BOOL PostToQueue(Queue &queue, UINT message, WPARAM wParam, LPARAM lParam)
     MSG msg = ThreadMessage(message, wParam, lParam);
     UserLock lock = LockUser();
     if (!PostMessageLocked(queue, msg)) {
-        if (!queue.alive) SetLastError(ERROR_INVALID_THREAD_ID);
+        if (!queue.alive)
+            SetLastError(ERROR_INVALID_THREAD_ID);
         return FALSE;
     }
     return TRUE;
@@ -43,16 +44,20 @@ BOOL PostToQueue(Queue &queue, UINT message, WPARAM wParam, LPARAM lParam)
 
 void ReceiveThreadMessages()
 {
-    if (gMailboxQueue) return;
+    if (gMailboxQueue)
+        return;
     // The user state must outlive the exit handler that stops the receiver.
-    { UserLock touch = LockUser(); }
+    {
+        UserLock touch = LockUser();
+    }
     std::shared_ptr<Queue> queue = CurrentQueue();
     bool opened = kernel::OpenMainThreadMailbox([queue](const kernel::ThreadMail &mail) {
         MSG msg = ThreadMessage(mail.message, mail.wParam, mail.lParam);
         UserLock lock = LockUser();
         PostMessageLocked(*queue, msg);
     });
-    if (opened) gMailboxQueue = new std::shared_ptr<Queue>(queue);
+    if (opened)
+        gMailboxQueue = new std::shared_ptr<Queue>(queue);
 }
 
 }  // namespace user
@@ -60,10 +65,13 @@ void ReceiveThreadMessages()
 extern "C" BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam)
 {
     using namespace user;
-    if (idThread != 0 && idThread == GetCurrentThreadId()) return PostToQueue(*CurrentQueue(), Msg, wParam, lParam);
-    if (gMailboxQueue && idThread == kernel::MailboxThreadId()) return PostToQueue(**gMailboxQueue, Msg, wParam, lParam);
+    if (idThread != 0 && idThread == GetCurrentThreadId())
+        return PostToQueue(*CurrentQueue(), Msg, wParam, lParam);
+    if (gMailboxQueue && idThread == kernel::MailboxThreadId())
+        return PostToQueue(**gMailboxQueue, Msg, wParam, lParam);
     DWORD error = kernel::SendThreadMail(idThread, kernel::ThreadMail{Msg, wParam, lParam});
-    if (error == ERROR_SUCCESS) return TRUE;
+    if (error == ERROR_SUCCESS)
+        return TRUE;
     SetLastError(error);
     return FALSE;
 }

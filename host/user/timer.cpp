@@ -15,7 +15,8 @@ constexpr std::int64_t kMs = 1'000'000;
 
 }  // namespace
 
-UINT_PTR TimerList::Set(HWND hwnd, UINT_PTR id, std::int64_t periodNs, TIMERPROC proc, std::int64_t nowNs)
+UINT_PTR TimerList::Set(HWND hwnd, UINT_PTR id, std::int64_t periodNs, TIMERPROC proc,
+                        std::int64_t nowNs)
 {
     // The clock's millisecond, like the tick count Windows schedules timers on.
     const std::int64_t start = nowNs / kMs * kMs;
@@ -25,7 +26,8 @@ UINT_PTR TimerList::Set(HWND hwnd, UINT_PTR id, std::int64_t periodNs, TIMERPROC
                                [&](const Timer &t) { return !t.hwnd && t.id == candidate; });
         };
         if (id == 0 || !used(id)) {
-            do id = nextThreadTimerId_++;
+            do
+                id = nextThreadTimerId_++;
             while (id == 0 || used(id));
         }
     }
@@ -43,8 +45,10 @@ UINT_PTR TimerList::Set(HWND hwnd, UINT_PTR id, std::int64_t periodNs, TIMERPROC
 
 bool TimerList::Kill(HWND hwnd, UINT_PTR id)
 {
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer &t) { return t.hwnd == hwnd && t.id == id; });
-    if (it == timers_.end()) return false;
+    auto it = std::find_if(timers_.begin(), timers_.end(),
+                           [&](const Timer &t) { return t.hwnd == hwnd && t.id == id; });
+    if (it == timers_.end())
+        return false;
     timers_.erase(it);
     return true;
 }
@@ -57,7 +61,8 @@ void TimerList::KillWindow(HWND hwnd)
 std::int64_t TimerList::NextDue() const
 {
     std::int64_t due = std::numeric_limits<std::int64_t>::max();
-    for (const Timer &t : timers_) due = std::min(due, t.dueNs);
+    for (const Timer &t : timers_)
+        due = std::min(due, t.dueNs);
     return due;
 }
 
@@ -65,8 +70,10 @@ bool TimerList::TakeDue(std::int64_t nowNs, MSG &out)
 {
     Timer *first = nullptr;
     for (Timer &t : timers_)
-        if (t.dueNs <= nowNs && (!first || t.dueNs < first->dueNs)) first = &t;
-    if (!first) return false;
+        if (t.dueNs <= nowNs && (!first || t.dueNs < first->dueNs))
+            first = &t;
+    if (!first)
+        return false;
     // The period keeps its phase; expiries that passed while the thread was
     // busy collapse into this one message.
     std::int64_t missed = (nowNs - first->dueNs) / first->periodNs;
@@ -90,13 +97,16 @@ MSG TimerMessage(const Timer &timer, std::int64_t nowNs)
 
 using namespace user;
 
-extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc)
+extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse,
+                                    TIMERPROC lpTimerFunc)
 {
     UserLock lock = LockUser();
     std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
-    if (!queue) return 0;
+    if (!queue)
+        return 0;
     uElapse = std::clamp<UINT>(uElapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
-    UINT_PTR id = queue->timers.Set(hWnd, nIDEvent, static_cast<std::int64_t>(uElapse) * kMs, lpTimerFunc, NowNs());
+    UINT_PTR id = queue->timers.Set(hWnd, nIDEvent, static_cast<std::int64_t>(uElapse) * kMs,
+                                    lpTimerFunc, NowNs());
     queue->Wake();
     return hWnd ? 1 : id;
 }
@@ -105,7 +115,8 @@ extern "C" BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent)
 {
     UserLock lock = LockUser();
     std::shared_ptr<Queue> queue = QueueOfWindowLocked(hWnd);
-    if (!queue) return FALSE;
+    if (!queue)
+        return FALSE;
     if (!queue->timers.Kill(hWnd, uIDEvent)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -21,15 +21,21 @@ struct UserState {
     std::unordered_map<HWND, std::unique_ptr<Window>> windows;
     std::vector<HWND> zOrder;  // top-level windows, bottom to top
     uintptr_t nextHandle = 0x10000;
-    uint64_t generation = 0;   // bumped by every visible change, for redraws
+    uint64_t generation = 0;  // bumped by every visible change, for redraws
     int screenCols = 80, screenRows = 24;
 };
 
 UserState &State();
 using UserLock = std::unique_lock<std::mutex>;
-inline UserLock LockUser() { return UserLock(State().mutex); }
+inline UserLock LockUser()
+{
+    return UserLock(State().mutex);
+}
 
 // With the lock held: something visible changed.
-inline void Touch() { ++State().generation; }
+inline void Touch()
+{
+    ++State().generation;
+}
 
 }  // namespace user

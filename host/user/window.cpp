@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "user/layout.h"
 #include "user/class.h"
+#include "user/layout.h"
 
 namespace user {
 
@@ -33,13 +33,15 @@ Window *ParentOf(const Window *w)
 bool IsInside(const Window *w, HWND ancestor)
 {
     for (; w; w = ParentOf(w))
-        if (w->handle == ancestor) return true;
+        if (w->handle == ancestor)
+            return true;
     return false;
 }
 
 Window *TopLevelOf(Window *w)
 {
-    while (w && w->IsChild()) w = ParentOf(w);
+    while (w && w->IsChild())
+        w = ParentOf(w);
     return w;
 }
 
@@ -48,7 +50,8 @@ Window *ActiveWindow()
     auto &z = State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it) {
         Window *w = Find(*it);
-        if (w && w->Visible() && w->Enabled()) return w;
+        if (w && w->Visible() && w->Enabled())
+            return w;
     }
     return nullptr;
 }
@@ -56,14 +59,16 @@ Window *ActiveWindow()
 bool TakesInput(Window *w)
 {
     for (; w; w = ParentOf(w))
-        if (!w->Visible() || !w->Enabled()) return false;
+        if (!w->Visible() || !w->Enabled())
+            return false;
     return true;
 }
 
 Window *KeyboardTarget()
 {
     Window *active = ActiveWindow();
-    if (!active) return nullptr;
+    if (!active)
+        return nullptr;
     Window *focus = Find(active->focus);
     return focus && TakesInput(focus) ? focus : active;
 }
@@ -96,7 +101,8 @@ void PlaceOnScreenLocked(Window *w)
 
 void SetVisible(Window *w, bool visible)
 {
-    if (visible == w->Visible()) return;
+    if (visible == w->Visible())
+        return;
     w->style = visible ? (w->style | WS_VISIBLE) : (w->style & ~WS_VISIBLE);
     if (visible && !w->IsChild()) {
         PlaceOnScreenLocked(w);
@@ -109,18 +115,21 @@ void SetFocusLocked(Window *top, Window *control)
 {
     top->focus = control ? control->handle : nullptr;
     Touch();
-    if (!top->dialog) return;
+    if (!top->dialog)
+        return;
     // On Windows the default-button look follows the focus among push buttons
     // and returns to the dialog's default button when the focus goes elsewhere.
     HWND look = nullptr;
     if (control && control->kind == ControlKind::kPushButton) {
         look = control->handle;
-    } else if (Window *def = FindChild(top, top->dialog->defaultId); def && def->kind == ControlKind::kPushButton) {
+    } else if (Window *def = FindChild(top, top->dialog->defaultId);
+               def && def->kind == ControlKind::kPushButton) {
         look = def->handle;
     }
     for (HWND h : top->children) {
         Window *c = Find(h);
-        if (!c || c->kind != ControlKind::kPushButton) continue;
+        if (!c || c->kind != ControlKind::kPushButton)
+            continue;
         DWORD type = c->handle == look ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         c->style = (c->style & ~BS_TYPEMASK) | type;
     }
@@ -128,10 +137,12 @@ void SetFocusLocked(Window *top, Window *control)
 
 Window *FindChild(Window *parent, int id)
 {
-    if (!parent) return nullptr;
+    if (!parent)
+        return nullptr;
     for (HWND h : parent->children) {
         Window *c = Find(h);
-        if (c && c->id == id) return c;
+        if (c && c->id == id)
+            return c;
     }
     return nullptr;
 }
@@ -156,12 +167,14 @@ Window *CreateWindowLocked(const CreateParams &p)
     Window *raw = w.get();
     if (p.style & WS_CHILD) {
         raw->parent = p.parent;
-        if (Window *parent = Find(p.parent)) parent->children.push_back(raw->handle);
+        if (Window *parent = Find(p.parent))
+            parent->children.push_back(raw->handle);
     } else {
         raw->owner = p.owner;
     }
     s.windows.emplace(raw->handle, std::move(w));
-    if (!raw->IsChild()) BringToTop(raw);
+    if (!raw->IsChild())
+        BringToTop(raw);
     Touch();
     return raw;
 }
@@ -172,7 +185,8 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     {
         UserLock lock = LockUser();
         Window *w = Find(hwnd);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         proc = w->proc;
     }
     return proc ? proc(hwnd, msg, wParam, lParam) : 0;
@@ -187,7 +201,8 @@ namespace {
 Window *FindOrFail(HWND hwnd)
 {
     Window *w = Find(hwnd);
-    if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    if (!w)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return w;
 }
 
@@ -211,7 +226,8 @@ extern "C" BOOL WINAPI IsWindowVisible(HWND hWnd)
     UserLock lock = LockUser();
     Window *w = FindOrFail(hWnd);
     for (; w; w = ParentOf(w))
-        if (!w->Visible()) return FALSE;
+        if (!w->Visible())
+            return FALSE;
     return hWnd && Find(hWnd) != nullptr;
 }
 
@@ -219,7 +235,8 @@ extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
 {
     UserLock lock = LockUser();
     Window *w = FindOrFail(hWnd);
-    if (!w) return FALSE;
+    if (!w)
+        return FALSE;
     BOOL wasDisabled = !w->Enabled();
     if (bEnable) {
         w->style &= ~WS_DISABLED;
@@ -227,7 +244,8 @@ extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
         w->style |= WS_DISABLED;
         // A disabled window cannot keep the focus; Windows leaves no control focused.
         Window *top = TopLevelOf(w);
-        if (top && top->focus == hWnd) SetFocusLocked(top, nullptr);
+        if (top && top->focus == hWnd)
+            SetFocusLocked(top, nullptr);
     }
     Touch();
     return wasDisabled;
@@ -237,7 +255,8 @@ extern "C" HWND WINAPI GetParent(HWND hWnd)
 {
     UserLock lock = LockUser();
     Window *w = FindOrFail(hWnd);
-    if (!w) return nullptr;
+    if (!w)
+        return nullptr;
     return w->IsChild() ? w->parent : w->owner;
 }
 
@@ -254,18 +273,21 @@ extern "C" BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    return SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString ? lpString : "")) != 0;
+    return SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString ? lpString : "")) !=
+           0;
 }
 
 extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
 {
-    if (!lpString || nMaxCount <= 0) return 0;
+    if (!lpString || nMaxCount <= 0)
+        return 0;
     lpString[0] = '\0';
     if (!IsWindow(hWnd)) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    return static_cast<int>(SendMessageA(hWnd, WM_GETTEXT, nMaxCount, reinterpret_cast<LPARAM>(lpString)));
+    return static_cast<int>(
+        SendMessageA(hWnd, WM_GETTEXT, nMaxCount, reinterpret_cast<LPARAM>(lpString)));
 }
 
 extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName)
@@ -274,14 +296,18 @@ extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName)
     std::shared_ptr<const WindowClass> wanted;
     if (lpClassName) {
         wanted = FindClassLocked(lpClassName);
-        if (!wanted) return nullptr;
+        if (!wanted)
+            return nullptr;
     }
     auto &z = State().zOrder;
     for (auto it = z.rbegin(); it != z.rend(); ++it) {
         Window *w = Find(*it);
-        if (!w) continue;
-        if (wanted && w->windowClass != wanted) continue;
-        if (lpWindowName && strcasecmp(w->text.c_str(), lpWindowName) != 0) continue;
+        if (!w)
+            continue;
+        if (wanted && w->windowClass != wanted)
+            continue;
+        if (lpWindowName && strcasecmp(w->text.c_str(), lpWindowName) != 0)
+            continue;
         return w->handle;
     }
     return nullptr;
@@ -300,14 +326,17 @@ extern "C" HWND WINAPI SetFocus(HWND hWnd)
     Window *before = KeyboardTarget();
     HWND previous = before && before->IsChild() ? before->handle : nullptr;
     if (!hWnd) {
-        if (Window *active = ActiveWindow()) SetFocusLocked(active, nullptr);
+        if (Window *active = ActiveWindow())
+            SetFocusLocked(active, nullptr);
         return previous;
     }
     Window *w = FindOrFail(hWnd);
-    if (!w || !w->Enabled()) return nullptr;
+    if (!w || !w->Enabled())
+        return nullptr;
     Window *top = TopLevelOf(w);
     // Focusing a control activates its window, unless a modal box holds it disabled.
-    if (top->Visible() && top->Enabled() && ActiveWindow() != top) BringToTop(top);
+    if (top->Visible() && top->Enabled() && ActiveWindow() != top)
+        BringToTop(top);
     SetFocusLocked(top, w->IsChild() ? w : nullptr);
     return previous;
 }
@@ -316,14 +345,20 @@ extern "C" LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
 {
     UserLock lock = LockUser();
     Window *w = FindOrFail(hWnd);
-    if (!w) return 0;
+    if (!w)
+        return 0;
     switch (nIndex) {
-    case GWL_STYLE: return static_cast<LONG>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
-    case GWL_ID: return w->id;
-    default: break;
+    case GWL_STYLE:
+        return static_cast<LONG>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG>(w->exStyle);
+    case GWL_ID:
+        return w->id;
+    default:
+        break;
     }
-    if (nIndex == DWL_MSGRESULT && w->dialog) return static_cast<LONG>(w->dialog->msgResult);
+    if (nIndex == DWL_MSGRESULT && w->dialog)
+        return static_cast<LONG>(w->dialog->msgResult);
     if (nIndex >= 0 && static_cast<size_t>(nIndex) + 4 <= w->extraBytes.size()) {
         LONG value;
         std::memcpy(&value, &w->extraBytes[nIndex], 4);
@@ -337,7 +372,8 @@ extern "C" LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
 {
     UserLock lock = LockUser();
     Window *w = FindOrFail(hWnd);
-    if (!w) return 0;
+    if (!w)
+        return 0;
     LONG old = 0;
     Touch();
     switch (nIndex) {
@@ -353,7 +389,8 @@ extern "C" LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
         old = w->id;
         w->id = dwNewLong;
         return old;
-    default: break;
+    default:
+        break;
     }
     if (nIndex == DWL_MSGRESULT && w->dialog) {
         old = static_cast<LONG>(w->dialog->msgResult);
@@ -375,7 +412,8 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
     case WM_SETTEXT: {
         UserLock lock = LockUser();
         Window *w = Find(hWnd);
-        if (!w) return FALSE;
+        if (!w)
+            return FALSE;
         w->text = lParam ? reinterpret_cast<LPCSTR>(lParam) : "";
         Touch();
         return TRUE;
@@ -384,7 +422,8 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
         UserLock lock = LockUser();
         Window *w = Find(hWnd);
         auto *out = reinterpret_cast<LPSTR>(lParam);
-        if (!w || !out || wParam == 0) return 0;
+        if (!w || !out || wParam == 0)
+            return 0;
         size_t n = std::min(w->text.size(), static_cast<size_t>(wParam) - 1);
         std::memcpy(out, w->text.data(), n);
         out[n] = '\0';
@@ -396,7 +435,8 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
         return w ? static_cast<LRESULT>(w->text.size()) : 0;
     }
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            SendMessageA(hWnd, WM_CLOSE, 0, 0);
         return 0;
     case WM_CLOSE:
         DestroyWindow(hWnd);
@@ -407,7 +447,8 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
         // A top-level window keeps its place on a screen of the new size.
         UserLock lock = LockUser();
         Window *w = Find(hWnd);
-        if (w && !w->IsChild()) PlaceOnScreenLocked(w);
+        if (w && !w->IsChild())
+            PlaceOnScreenLocked(w);
         return 0;
     }
     default:

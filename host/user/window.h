@@ -46,14 +46,14 @@ struct Window {
     DWORD style = 0;
     DWORD exStyle = 0;
     int id = 0;
-    HWND parent = nullptr;  // children only
-    HWND owner = nullptr;   // top-level windows only
+    HWND parent = nullptr;       // children only
+    HWND owner = nullptr;        // top-level windows only
     std::vector<HWND> children;  // creation order, which is also tab order
     std::shared_ptr<Queue> queue;
     HICON icon = nullptr;
 
-    RECT units{};    // dialog units, as the template gives them
-    CellRect cells;  // see CellRect
+    RECT units{};                        // dialog units, as the template gives them
+    CellRect cells;                      // see CellRect
     int clientCols = 0, clientRows = 0;  // top-level: the client area inside the frame
 
     HWND focus = nullptr;  // top-level: the child that has, or last had, the focus

@@ -16,14 +16,16 @@ public:
     // False once the limit is reached; formatting stops there, as on Windows.
     bool Put(char c)
     {
-        if (count_ >= kLimit) return false;
+        if (count_ >= kLimit)
+            return false;
         out_[count_++] = c;
         return true;
     }
     bool Repeat(char c, int n)
     {
         for (; n > 0; --n)
-            if (!Put(c)) return false;
+            if (!Put(c))
+                return false;
         return true;
     }
     int Finish()
@@ -43,18 +45,20 @@ struct Conversion {
     char fill = ' ';
     int width = 0;
     int precision = -1;
-    bool wide = false;   // l or w: WCHAR text
-    bool narrow = false; // h: CHAR text even for C and S
+    bool wide = false;    // l or w: WCHAR text
+    bool narrow = false;  // h: CHAR text even for C and S
 };
 
 const char *ReadNumber(const char *p, int &value)
 {
     value = 0;
-    while (*p >= '0' && *p <= '9') value = value * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9')
+        value = value * 10 + (*p++ - '0');
     return p;
 }
 
-bool PutNumber(Output &out, const Conversion &conv, unsigned long value, bool negative, int radix, bool upper)
+bool PutNumber(Output &out, const Conversion &conv, unsigned long value, bool negative, int radix,
+               bool upper)
 {
     char digits[16];
     int n = 0;
@@ -72,30 +76,41 @@ bool PutNumber(Output &out, const Conversion &conv, unsigned long value, bool ne
     char fill = (conv.left || conv.precision >= 0) ? ' ' : conv.fill;
 
     auto putHead = [&] {
-        if (negative && !out.Put('-')) return false;
-        if (hexPrefix && (!out.Put('0') || !out.Put(upper ? 'X' : 'x'))) return false;
+        if (negative && !out.Put('-'))
+            return false;
+        if (hexPrefix && (!out.Put('0') || !out.Put(upper ? 'X' : 'x')))
+            return false;
         return true;
     };
     bool ok = true;
-    if (!conv.left && fill == ' ') ok = out.Repeat(' ', pad) && putHead();
-    else if (!conv.left) ok = putHead() && out.Repeat('0', pad);
-    else ok = putHead();
+    if (!conv.left && fill == ' ')
+        ok = out.Repeat(' ', pad) && putHead();
+    else if (!conv.left)
+        ok = putHead() && out.Repeat('0', pad);
+    else
+        ok = putHead();
     ok = ok && out.Repeat('0', zeros);
-    while (ok && n > 0) ok = out.Put(digits[--n]);
-    if (ok && conv.left) ok = out.Repeat(' ', pad);
+    while (ok && n > 0)
+        ok = out.Put(digits[--n]);
+    if (ok && conv.left)
+        ok = out.Repeat(' ', pad);
     return ok;
 }
 
 template <typename Char>
 bool PutText(Output &out, const Conversion &conv, const Char *text, int length)
 {
-    if (conv.precision >= 0 && length > conv.precision) length = conv.precision;
+    if (conv.precision >= 0 && length > conv.precision)
+        length = conv.precision;
     int pad = conv.width - length;
-    if (!conv.left && !out.Repeat(conv.fill, pad)) return false;
+    if (!conv.left && !out.Repeat(conv.fill, pad))
+        return false;
     for (int i = 0; i < length; ++i) {
         unsigned c = static_cast<unsigned>(text[i]);
-        if (sizeof(Char) > 1 && c >= 0x100) c = '?';
-        if (!out.Put(static_cast<char>(c))) return false;
+        if (sizeof(Char) > 1 && c >= 0x100)
+            c = '?';
+        if (!out.Put(static_cast<char>(c)))
+            return false;
     }
     return !conv.left || out.Repeat(conv.fill, pad);
 }
@@ -103,7 +118,8 @@ bool PutText(Output &out, const Conversion &conv, const Char *text, int length)
 int WideLength(const WCHAR *text)
 {
     int n = 0;
-    while (text[n]) ++n;
+    while (text[n])
+        ++n;
     return n;
 }
 
@@ -116,17 +132,20 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist)
     va_copy(args, arglist);
     for (const char *p = lpFmt; *p; ++p) {
         if (*p != '%') {
-            if (!out.Put(*p)) break;
+            if (!out.Put(*p))
+                break;
             continue;
         }
         Conversion conv;
-        for (++p; *p == '-' || *p == '#'; ++p) (*p == '-' ? conv.left : conv.prefix) = true;
+        for (++p; *p == '-' || *p == '#'; ++p)
+            (*p == '-' ? conv.left : conv.prefix) = true;
         if (*p == '0') {
             conv.fill = '0';
             ++p;
         }
         p = ReadNumber(p, conv.width);
-        if (*p == '.') p = ReadNumber(p + 1, conv.precision);
+        if (*p == '.')
+            p = ReadNumber(p + 1, conv.precision);
         if (*p == 'l' || *p == 'w') {
             conv.wide = true;
             ++p;
@@ -136,7 +155,8 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist)
         } else if (*p == 't') {
             ++p;
         }
-        if (*p == '\0') break;
+        if (*p == '\0')
+            break;
 
         bool ok = true;
         switch (*p) {
@@ -145,12 +165,19 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist)
             // LONG and int are both 32 bits here, as on Win32.
             long value = va_arg(args, int);
             bool negative = value < 0;
-            ok = PutNumber(out, conv, negative ? static_cast<unsigned long>(-value) : value, negative, 10, false);
+            ok = PutNumber(out, conv, negative ? static_cast<unsigned long>(-value) : value,
+                           negative, 10, false);
             break;
         }
-        case 'u': ok = PutNumber(out, conv, va_arg(args, unsigned), false, 10, false); break;
-        case 'x': ok = PutNumber(out, conv, va_arg(args, unsigned), false, 16, false); break;
-        case 'X': ok = PutNumber(out, conv, va_arg(args, unsigned), false, 16, true); break;
+        case 'u':
+            ok = PutNumber(out, conv, va_arg(args, unsigned), false, 10, false);
+            break;
+        case 'x':
+            ok = PutNumber(out, conv, va_arg(args, unsigned), false, 16, false);
+            break;
+        case 'X':
+            ok = PutNumber(out, conv, va_arg(args, unsigned), false, 16, true);
+            break;
         case 'c':
         case 'C': {
             int value = va_arg(args, int);
@@ -168,7 +195,8 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist)
             } else {
                 // A null string prints nothing rather than faulting.
                 const char *text = va_arg(args, const char *);
-                ok = PutText(out, conv, text ? text : "", text ? static_cast<int>(std::strlen(text)) : 0);
+                ok = PutText(out, conv, text ? text : "",
+                             text ? static_cast<int>(std::strlen(text)) : 0);
             }
             break;
         default:
@@ -176,7 +204,8 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist)
             ok = out.Put(*p);
             break;
         }
-        if (!ok) break;
+        if (!ok)
+            break;
     }
     va_end(args);
     return out.Finish();
