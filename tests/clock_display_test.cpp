@@ -5,7 +5,9 @@
 
 namespace {
 
-TEST(ClockDisplay, StartsIdleWithEmptyLines)
+class ClockDisplay : public ProgramTest {};
+
+TEST_F(ClockDisplay, StartsIdleWithEmptyLines)
 {
     automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
@@ -21,7 +23,7 @@ TEST(ClockDisplay, StartsIdleWithEmptyLines)
         EXPECT_TRUE(session.Lines(id).empty()) << "list box " << id << " before the first tick";
 }
 
-TEST(ClockDisplay, LinesFillAtTheFirstTick)
+TEST_F(ClockDisplay, LinesFillAtTheFirstTick)
 {
     automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
@@ -33,7 +35,7 @@ TEST(ClockDisplay, LinesFillAtTheFirstTick)
     EXPECT_EQ(Line(session, IDC_UTC_LINE), " 06-15-2026   10:20:07");
 }
 
-TEST(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
+TEST_F(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
 {
     automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:00.000"));
     StartToMainDialog(session);
@@ -46,7 +48,7 @@ TEST(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
     EXPECT_EQ(Line(session, IDC_CMOS_LINE), " 06-15-2026   10:20:01");
 }
 
-TEST(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
+TEST_F(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
 {
     automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
@@ -58,7 +60,7 @@ TEST(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
     EXPECT_EQ(Line(session, IDC_CMOS_LINE), " 06-15-2026   10:20:12");
 }
 
-TEST(ClockDisplay, UtcLineShowsTheTimeZoneBias)
+TEST_F(ClockDisplay, UtcLineShowsTheTimeZoneBias)
 {
     automation::PcSetup setup = Pc("y2k-ready", "2026-06-15 10:20:07.000");
     setup.utcOffsetMinutes = 120;
@@ -70,7 +72,7 @@ TEST(ClockDisplay, UtcLineShowsTheTimeZoneBias)
     EXPECT_EQ(Line(session, IDC_UTC_LINE), " 06-15-2026   08:20:07");
 }
 
-TEST(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
+TEST_F(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
 {
     automation::Session session(Pc("legacy-rtc", "1999-12-31 23:59:55.000"));
     StartToMainDialog(session);
@@ -80,7 +82,7 @@ TEST(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
     EXPECT_EQ(Line(session, IDC_CMOS_LINE), Line(session, IDC_LOCAL_LINE));
 }
 
-TEST(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
+TEST_F(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
 {
     for (const char *profile : {"bios-date-fails", "bios-time-fails"}) {
         SCOPED_TRACE(profile);
@@ -95,7 +97,7 @@ TEST(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
     }
 }
 
-TEST(ClockDisplay, LegacyChipShowsNineteenHundredAfterMidnight)
+TEST_F(ClockDisplay, LegacyChipShowsNineteenHundredAfterMidnight)
 {
     automation::Session session(Pc("legacy-rtc", "1999-12-31 23:59:58.000"));
     StartToMainDialog(session);

@@ -10,6 +10,8 @@
 
 namespace {
 
+class ClockFormats : public ProgramTest {};
+
 constexpr std::int64_t kMs = 1'000'000;
 
 TEST(ClockReadings, Bcd2HexTakesTheLowByteAndKeepsBadNibbles)
@@ -85,7 +87,7 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
     }
 }
 
-TEST(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
+TEST_F(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
 {
     automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
     char cmos[33], bios[33], local[33], utc[33];
@@ -99,7 +101,7 @@ TEST(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
     EXPECT_EQ(std::strlen(cmos), 22u);
 }
 
-TEST(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
+TEST_F(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
 {
     automation::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     int (*formatters[])(char *) = {GetCmosDateTimeString, GetBiosDateTimeString,
@@ -121,7 +123,7 @@ TEST(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
     }
 }
 
-TEST(ClockFormats, NothingNewLeavesTheBufferUntouched)
+TEST_F(ClockFormats, NothingNewLeavesTheBufferUntouched)
 {
     automation::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     char line[33];

@@ -3,6 +3,8 @@
 // put them in, and a bounded real-time wait for what another process does.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <signal.h>
@@ -152,6 +154,17 @@ inline PROCESS_INFORMATION Start(const std::string &image)
         throw std::runtime_error("cannot start " + image + ": error " +
                                  std::to_string(GetLastError()));
     return pi;
+}
+
+// Waits for the end of a child that is expected to end by itself.
+inline DWORD Finish(const PROCESS_INFORMATION &pi)
+{
+    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }));
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return code;
 }
 
 }  // namespace companiontest

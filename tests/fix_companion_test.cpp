@@ -16,10 +16,11 @@ const char *const kPass = "Pass: The PC clocks are Year 2000 compliant";
 const char *const kFail =
     "Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details";
 
-class FixCompanion : public ::testing::Test {
+class FixCompanion : public ProgramTest {
 protected:
     void SetUp() override
     {
+        ProgramTest::SetUp();
         gfFixInstalled = 0;
         gChildThreadID = 0;
         ghChildProcess = NULL;

@@ -15,6 +15,8 @@
 
 namespace {
 
+class Help : public ProgramTest {};
+
 const char *const kHelpCaption = "Tolvane Help";
 const char *const kContentsTitle = "Tolvane - Year 2000 Clock Test and Fix";
 
@@ -70,7 +72,7 @@ void WriteHelpFile(const std::string &path, const std::string &source)
                static_cast<std::streamsize>(bytes.size()));
 }
 
-TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
+TEST_F(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     automation::HelpWindowRecord help = OpenHelp(s);
@@ -95,7 +97,7 @@ TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
     EXPECT_EQ(s.TopCaption(), kWarningCaption);
 }
 
-TEST(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
+TEST_F(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     automation::HelpWindowRecord contents = OpenHelp(s);
@@ -136,7 +138,7 @@ TEST(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
     }
 }
 
-TEST(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
+TEST_F(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     OpenHelp(s);
@@ -149,7 +151,7 @@ TEST(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
         << s.Screen();
 }
 
-TEST(Help, ScrollsALongTopicByLinePageAndWheel)
+TEST_F(Help, ScrollsALongTopicByLinePageAndWheel)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     s.Resize(72, 24);
@@ -196,7 +198,7 @@ TEST(Help, ScrollsALongTopicByLinePageAndWheel)
     }));
 }
 
-TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
+TEST_F(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     s.Resize(100, 40);
@@ -227,7 +229,7 @@ TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
     EXPECT_EQ(help.shown.back(), lastLine);
 }
 
-TEST(Help, ReaderClosesOnlyTheHelpWindow)
+TEST_F(Help, ReaderClosesOnlyTheHelpWindow)
 {
     struct Way {
         const char *name;
@@ -256,7 +258,7 @@ TEST(Help, ReaderClosesOnlyTheHelpWindow)
     }
 }
 
-TEST(Help, TheProgramsTidyUpClosesItsHelpWindow)
+TEST_F(Help, TheProgramsTidyUpClosesItsHelpWindow)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     OpenHelp(s);
@@ -267,7 +269,7 @@ TEST(Help, TheProgramsTidyUpClosesItsHelpWindow)
     EXPECT_EQ(s.Captions(), std::vector<std::string>{kMainCaption});
 }
 
-TEST(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
+TEST_F(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     WriteHelpFile("Tolvaneeval.hlp", "@helpfile Current\n@topic a\n@title Here\nText.\n");
@@ -284,7 +286,7 @@ TEST(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
     EXPECT_EQ(s.Captions().size(), 2u) << "a second help window opened";
 }
 
-TEST(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
+TEST_F(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
 {
     struct Case {
         const char *what;

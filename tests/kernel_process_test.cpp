@@ -1,12 +1,11 @@
 // Processes as the fix control uses them: finding a program by name, starting
 // exactly the file meant, waiting with time-outs on the PC's clock, killing,
-// reaping, and posting to another program's main thread.
+// reaping.
 #include <gtest/gtest.h>
 
 #include <future>
 #include <vector>
 
-#include "tolvane.h"
 #include "companion_fixture.h"
 #include "kernel/module.h"
 #include "kernel/process.h"
@@ -75,17 +74,6 @@ Started Launch(const char *application, std::string commandLine, const char *dir
                           nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, directory, &si, &s.pi);
     s.error = s.ok ? 0 : GetLastError();
     return s;
-}
-
-// Waits for the end of a child that is expected to end by itself.
-DWORD Finish(const PROCESS_INFORMATION &pi)
-{
-    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }));
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code;
 }
 
 TEST(ProcessSearch, LooksInTheProgramDirectoryThenTheCurrentOneThenThePath)
@@ -295,69 +283,6 @@ TEST(ProcessWait, ChildWhoseHandlesAreClosedIsStillReaped)
     CloseHandle(s.pi.hThread);
     CloseHandle(s.pi.hProcess);
     EXPECT_TRUE(Eventually([&] { return ProcessGone(s.pi.dwProcessId); })) << "left a zombie";
-}
-
-TEST(ProcessMessages, OwnThreadGetsThePostAndUnknownThreadsAreRefused)
-{
-    pctest::TestPc pc;
-    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 2, 3));
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
-    EXPECT_EQ(msg.wParam, 2u);
-    EXPECT_EQ(msg.lParam, 3);
-    EXPECT_EQ(msg.hwnd, nullptr);
-
-    Started ended = Launch("/bin/true", "true");
-    ASSERT_TRUE(ended.ok);
-    Finish(ended.pi);
-    for (DWORD id : {DWORD{0}, ended.pi.dwThreadId}) {
-        SCOPED_TRACE(id);
-        SetLastError(0);
-        EXPECT_FALSE(PostThreadMessageA(id, WM_QUIT, 0, 0));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
-    }
-}
-
-TEST(Companion, EndsOnAQuitPostedTheMomentItStarted)
-{
-    pctest::TestPc pc;
-    StartedProcessesGuard guard;
-    PROCESS_INFORMATION pi = Start(CompanionBinary());
-    // Before the companion has run a line: the post waits in its mailbox.
-    EXPECT_TRUE(PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0));
-    EXPECT_EQ(Finish(pi), 0u);
-    EXPECT_FALSE(AtomHeld());
-}
-
-TEST(Companion, SecondOneLeavesTheFirstItsAtom)
-{
-    pctest::TestPc pc;
-    StartedProcessesGuard guard;
-    PROCESS_INFORMATION first = Start(CompanionBinary());
-    ASSERT_TRUE(Eventually(AtomHeld));
-    PROCESS_INFORMATION second = Start(CompanionBinary());
-    EXPECT_EQ(Finish(second), 0u);
-    EXPECT_TRUE(AtomHeld()) << "the second companion took the first one's atom";
-    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
-    PostThreadMessageA(first.dwThreadId, WM_QUIT, 0, 0);
-    EXPECT_EQ(Finish(first), 0u);
-    EXPECT_FALSE(AtomHeld());
-}
-
-TEST(Companion, CarriesTheCenturyOfALegacyRtcWhenTheYearWraps)
-{
-    pctest::TestPc pc("1999-12-31 23:59:58", "legacy-rtc");
-    StartedProcessesGuard guard;
-    PROCESS_INFORMATION pi = Start(CompanionBinary());
-    ASSERT_TRUE(Eventually(AtomHeld));
-    pctest::TestPc::Advance(3.0);
-    EXPECT_TRUE(Eventually([] { return ReadCmosRegister(0x32) == 0x20; }))
-        << "century byte still " << std::hex << ReadCmosRegister(0x32);
-    EXPECT_EQ(ReadCmosRegister(0x09), 0x00);
-    PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0);
-    EXPECT_EQ(Finish(pi), 0u);
 }
 
 }  // namespace

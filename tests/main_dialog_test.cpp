@@ -8,7 +8,9 @@
 
 namespace {
 
-TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
+class MainDialog : public ProgramTest {};
+
+TEST_F(MainDialog, CommandsOfNoButtonAreNotHandled)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -26,7 +28,7 @@ TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
     EXPECT_TRUE(s.MessageBoxes().empty());
 }
 
-TEST(MainDialog, EscapeDoesNothingAndEnterPressesTest)
+TEST_F(MainDialog, EscapeDoesNothingAndEnterPressesTest)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -38,7 +40,7 @@ TEST(MainDialog, EscapeDoesNothingAndEnterPressesTest)
     EXPECT_EQ(s.TopCaption(), kWarningCaption) << "Enter did not press TEST";
 }
 
-TEST(MainDialog, CloseAndTheCloseCommandEndWithZero)
+TEST_F(MainDialog, CloseAndTheCloseCommandEndWithZero)
 {
     {
         automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
@@ -56,7 +58,7 @@ TEST(MainDialog, CloseAndTheCloseCommandEndWithZero)
     }
 }
 
-TEST(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
+TEST_F(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -74,7 +76,7 @@ TEST(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
     EXPECT_NE(Line(s, IDC_BIOS_LINE), last) << "the line did not come back after a good read";
 }
 
-TEST(MainDialog, ChipStuckInItsUpdateNeitherHangsTheProgramNorRushesItsClocks)
+TEST_F(MainDialog, ChipStuckInItsUpdateNeitherHangsTheProgramNorRushesItsClocks)
 {
     automation::Session s(Pc("stuck-rtc", "2026-06-15 10:20:07.000"));
     const std::int64_t start = pc::Now();

@@ -3,11 +3,10 @@
 // a PC that is off refusing programs.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
+#include "pc/atoms.h"
 #include "pc/machine.h"
 #include "pc/osclock.h"
 #include "pc/power.h"
@@ -166,9 +165,7 @@ TEST(PcBoot, RestartReloadsTheOsClockFromTheChip)
     pc::SetRtcTime(*pc::ParseCivil("2005-05-05 05:05:05"));
     pc::RestartWindows();
     EXPECT_EQ(OsDate(), "2005-05-05 05:05:05.000");
-    SYSTEMTIME utc;
-    GetSystemTime(&utc);
-    EXPECT_EQ(utc.wHour, 5) << "local time equals UTC on this PC";
+    EXPECT_EQ(pc::OsUtcNow().hour, 5) << "local time equals UTC on this PC";
 }
 
 TEST(PcBoot, TheOsClockStartsInLocalTime)
@@ -182,7 +179,7 @@ TEST(PcBoot, TheOsClockStartsInLocalTime)
 TEST(PcBoot, APcThatIsOffRunsNoProgramAndKeepsOnlyItsChip)
 {
     TestPc pc("1999-12-31 23:58:00");
-    ATOM atom = GlobalAddAtomA("_faltrem_running_");
+    std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
     ASSERT_NE(atom, 0);
 
     // A program running on the PC keeps it on.
@@ -203,8 +200,8 @@ TEST(PcBoot, APcThatIsOffRunsNoProgramAndKeepsOnlyItsChip)
     EXPECT_EQ(ChipDate(), "2000-01-01 00:00:00") << "the chip runs on its battery";
     pc::PowerOn();
     EXPECT_EQ(pc::BootCount(), boot + 1);
-    EXPECT_EQ(GetTickCount(), 0u);
-    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0) << "the atoms went with the power";
+    EXPECT_EQ(pc::OsTickCount(), 0u);
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, 0) << "the atoms went with the power";
     EXPECT_THROW(pc::PowerOn(), pc::PcError);
 }
 

@@ -2,6 +2,8 @@
 // automation, the way a person at the keyboard would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -9,6 +11,31 @@
 
 #include "tolvane.h"
 #include "automation/session.h"
+
+// The fixture of every test that runs the program's code in this process.
+// What the program keeps process-wide carries over from one such test to the
+// next in the same process: the variables of tolvane.h (gfDontShowWarning,
+// gfTesting, gfFixInstalled, ...), the second each clock line last showed
+// (clocks/display.cpp), the mutex that marks a running copy. The program
+// sets them up once per run, as on Windows, and has no way to reset them. So
+// each such test needs a process of its own, which is how ctest runs every
+// test; a second one in the same process fails at once and says why.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static std::string first;
+        const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+        if (first.empty())
+            first = name;
+        else
+            GTEST_FAIL() << name << " runs the program in the process " << first
+                         << " ran it in; run each program test on its own (ctest does, or "
+                            "--gtest_filter="
+                         << name << ")";
+    }
+};
 
 inline const char *const kMainCaption = " Tolvane";
 inline const char *const kAboutCaption = "About Tolvane";

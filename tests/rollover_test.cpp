@@ -10,6 +10,9 @@
 
 namespace {
 
+class RolloverTest : public ProgramTest {};
+class DateFile : public ProgramTest {};
+
 const char *const kPass = "Pass: The PC clocks are Year 2000 compliant";
 const char *const kFail =
     "Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details";
@@ -67,7 +70,7 @@ std::string Verdict(automation::Session &s)
     return box ? box->text : std::string("(no message box)");
 }
 
-TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
+TEST_F(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.250"));
     StartToMainDialog(s);
@@ -107,7 +110,7 @@ TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
     EXPECT_EQ(t.wSecond, 7);
 }
 
-TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
+TEST_F(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -121,7 +124,7 @@ TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
     ExpectButtons(s, {false, true, false, false}, "still Watching");
 }
 
-TEST(RolloverTest, VerdictsOfTheProblemPcs)
+TEST_F(RolloverTest, VerdictsOfTheProblemPcs)
 {
     struct Case {
         const char *profile;
@@ -155,7 +158,7 @@ TEST(RolloverTest, VerdictsOfTheProblemPcs)
     }
 }
 
-TEST(RolloverTest, StoppedBeforeMidnightIsUnknown)
+TEST_F(RolloverTest, StoppedBeforeMidnightIsUnknown)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -165,7 +168,7 @@ TEST(RolloverTest, StoppedBeforeMidnightIsUnknown)
     EXPECT_EQ(s.TopMessageBox()->caption, kResultCaption);
 }
 
-TEST(RolloverTest, WaitingPastTheNextMidnightFails)
+TEST_F(RolloverTest, WaitingPastTheNextMidnightFails)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -177,7 +180,7 @@ TEST(RolloverTest, WaitingPastTheNextMidnightFails)
     EXPECT_EQ(Verdict(s), kFail);
 }
 
-TEST(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
+TEST_F(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -200,7 +203,7 @@ TEST(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
     EXPECT_NE(Line(s, IDC_LOCAL_LINE), before) << "display did not restart after Reset Date";
 }
 
-TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
+TEST_F(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -217,7 +220,7 @@ TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
     ExpectButtons(s, {false, true, false, false}, "Watching without a warning");
 }
 
-TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
+TEST_F(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -230,7 +233,7 @@ TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
     EXPECT_EQ(s.TopCaption(), kWarningCaption);
 }
 
-TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
+TEST_F(RolloverTest, WarningThatCannotBeShownIsNoConsent)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -245,7 +248,7 @@ TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
     EXPECT_EQ(Local().wYear, 2026) << "clock changed without consent";
 }
 
-TEST(RolloverTest, MainDialogStaysLiveUnderTheWarning)
+TEST_F(RolloverTest, MainDialogStaysLiveUnderTheWarning)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -255,7 +258,7 @@ TEST(RolloverTest, MainDialogStaysLiveUnderTheWarning)
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_CLOSE));
 }
 
-TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
+TEST_F(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
 {
     for (bool closeCommand : {false, true}) {
         SCOPED_TRACE(closeCommand ? "close command" : "Close button");
@@ -278,7 +281,7 @@ TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
     }
 }
 
-TEST(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
+TEST_F(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
@@ -293,7 +296,7 @@ TEST(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
     EXPECT_EQ(t.wSecond, 7);
 }
 
-TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
+TEST_F(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
 {
     struct Case {
         const char *what;
@@ -328,7 +331,7 @@ TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
     }
 }
 
-TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
+TEST_F(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     std::vector<unsigned char> old = Record(1998, 3, 0, 1, 8, 0, 0, 0);
@@ -342,7 +345,7 @@ TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
     EXPECT_EQ(DateFileBytes(), expected);
 }
 
-TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
+TEST_F(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
@@ -363,7 +366,7 @@ TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
     EXPECT_EQ(DateFileBytes(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
 }
 
-TEST(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
+TEST_F(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.500"));
     EXPECT_EQ(ReadDateFileAndRestoreDate(), 0) << "no file: nothing to restore";

@@ -18,6 +18,8 @@
 
 namespace {
 
+class Shutdown : public ProgramTest {};
+
 const char *const kCompanionAtom = "_faltrem_running_";
 const char *const kCouldntReset =
     "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
@@ -252,7 +254,7 @@ bool Possible(State state, Way way)
     return state != State::kVerdictUp || IsEnd(way);
 }
 
-TEST(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRight)
+TEST_F(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRight)
 {
     for (State state : kStates)
         for (Way way : kWays)
@@ -260,7 +262,7 @@ TEST(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRig
                 CheckWayOut(state, way, false);
 }
 
-TEST(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
+TEST_F(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
 {
     for (State state : kStates)
         for (Way way : kWays)
@@ -268,7 +270,7 @@ TEST(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
                 CheckWayOut(state, way, true);
 }
 
-TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
+TEST_F(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
 {
     for (bool really : {false, true}) {
         SCOPED_TRACE(really ? "end of session" : "cancelled end of session");
@@ -291,7 +293,7 @@ TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
 // The clock refused the test's setting, so the saved date is the user's own
 // time of a minute ago: an exit while the box says so must not set it back,
 // even where setting the clock works again by then.
-TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
+TEST_F(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
 {
     for (Way way : {Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd}) {
         SCOPED_TRACE(Name(way));
@@ -333,7 +335,7 @@ TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
     }
 }
 
-TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
+TEST_F(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(kEarlierRecord);
@@ -349,97 +351,6 @@ TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
     EXPECT_EQ(DateFileBytes(), kThisRecord);
     EXPECT_EQ(LocalNow(), "1999-12-31 23:59:55");
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS));
-}
-
-// ---- The host's end of session itself, under programs of the tests' own ----
-
-struct Seen {
-    int endSessions = 0;
-    WPARAM lastEnding = 0;
-    bool refuse = false;
-} gSeen;
-
-INT_PTR CALLBACK RefusingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_QUERYENDSESSION:
-        if (!gSeen.refuse)
-            return FALSE;
-        SetWindowLongA(hwnd, DWL_MSGRESULT, FALSE);
-        return TRUE;
-    case WM_ENDSESSION:
-        ++gSeen.endSessions;
-        gSeen.lastEnding = wParam;
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
-int WINAPI DialogMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
-{
-    return static_cast<int>(
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, RefusingDlg, 0));
-}
-
-TEST(EndSession, ARefusalCallsOffAPoliteEndButNotAForcedOne)
-{
-    struct Case {
-        bool refuse, forced, ends;
-    } cases[] = {{false, false, true}, {true, false, false}, {true, true, true}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.refuse ? "refused" : "agreed") + (c.forced ? ", forced" : ""));
-        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        gSeen = Seen{};
-        gSeen.refuse = c.refuse;
-        s.Start(&DialogMain);
-        s.EndSession(true, c.forced);
-        EXPECT_EQ(gSeen.endSessions, 1);
-        EXPECT_EQ(gSeen.lastEnding, static_cast<WPARAM>(c.ends));
-        EXPECT_EQ(s.Running(), !c.ends);
-        EXPECT_EQ(s.EndedBySessionEnd(), c.ends);
-    }
-}
-
-UINT gExitFlags;
-
-// A program without windows that asks for the end itself, then waits for it.
-int WINAPI ExitWindowsMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    if (!ExitWindowsEx(gExitFlags, 0))
-        return 2;
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
-        DispatchMessageA(&msg);
-    return 1;
-}
-
-TEST(EndSession, ExitWindowsEndsTheCallerTooAndRestartsUnlessItLogsOff)
-{
-    struct Case {
-        UINT flags;
-        bool accepted, restarts;
-    } cases[] = {
-        {EWX_REBOOT, true, true},
-        {EWX_SHUTDOWN | EWX_POWEROFF | EWX_FORCE, true, true},
-        {EWX_LOGOFF, true, false},
-        {0x100, false, false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE("flags " + std::to_string(c.flags));
-        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        GlobalAddAtomA(kCompanionAtom);
-        const std::uint32_t boot = pc::BootCount();
-        gExitFlags = c.flags;
-        s.Start(&ExitWindowsMain);
-        EXPECT_FALSE(s.Running());
-        EXPECT_EQ(s.EndedBySessionEnd(), c.accepted);
-        if (!c.accepted) {
-            EXPECT_EQ(s.ExitCode(), 2);
-        }
-        EXPECT_EQ(pc::BootCount(), boot + (c.restarts ? 1 : 0));
-        EXPECT_EQ(GlobalFindAtomA(kCompanionAtom) == 0, c.restarts);
-    }
 }
 
 }  // namespace

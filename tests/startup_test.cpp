@@ -16,6 +16,8 @@
 
 namespace {
 
+class Startup : public ProgramTest {};
+
 const char *const kCompanionAtom = "_faltrem_running_";
 const char *const kCompanionRunning =
     "The Fix software was running before you started Tolvane !\n\nTolvane will Not run until the Fix software "
@@ -59,7 +61,7 @@ int WaitForCompanion(pid_t pid)
     return -1;
 }
 
-TEST(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
+TEST_F(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
 {
     automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
     GlobalAddAtomA(kCompanionAtom);
@@ -78,7 +80,7 @@ TEST(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
     EXPECT_FALSE(Shows(s, kMainCaption));
 }
 
-TEST(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
+TEST_F(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
 {
     struct Way {
         const char *name;
@@ -101,7 +103,7 @@ TEST(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
     }
 }
 
-TEST(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
+TEST_F(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
 {
     automation::Session s(Pc("nt", "2026-06-15 10:20:07.000"));
     s.Start();
@@ -120,7 +122,7 @@ TEST(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
     EXPECT_EQ(s.MessageBoxes().size(), 1u);
 }
 
-TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
+TEST_F(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
 {
     {
         automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
@@ -145,7 +147,7 @@ TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
     }
 }
 
-TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
+TEST_F(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     GlobalAddAtomA(kCompanionAtom);
@@ -166,7 +168,7 @@ TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
     EXPECT_EQ(pc::BootCount(), boot);
 }
 
-TEST(Startup, YesToTheRestartEndsTheCompanionAndRestartsWindows)
+TEST_F(Startup, YesToTheRestartEndsTheCompanionAndRestartsWindows)
 {
     automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     pid_t companion = StartCompanion(s);

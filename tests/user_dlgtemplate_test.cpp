@@ -1,17 +1,22 @@
-// The resource reader and the dialog template parser, on the resources
-// embedded in this binary and on hand-made bytes.
+// The dialog template parser, on the program's templates embedded in this
+// binary and on hand-made bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "tolvane.h"
 #include "kernel/resources.h"
+#include "le_bytes.h"
+#include "ui_fixture.h"
 #include "user/dlgtemplate.h"
 
 namespace {
 
-using kernel::ResourceImage;
+using uitest::IDD_ABOUT;
+using uitest::IDD_MAIN;
+using uitest::IDD_WARNING;
+using uitest::IDI_TOLVANE;
+
 using kernel::ResourceName;
 using user::DialogTemplate;
 using user::ParseDialogTemplate;
@@ -113,30 +118,6 @@ TEST(DlgTemplate, MainDialogControlsInTemplateOrder)
                   (std::vector<int>{e.x, e.y, e.cx, e.cy}));
     }
 }
-
-// Little-endian bytes, written a field at a time.
-struct Bytes {
-    std::vector<BYTE> b;
-    Bytes &W(WORD w)
-    {
-        b.push_back(static_cast<BYTE>(w));
-        b.push_back(static_cast<BYTE>(w >> 8));
-        return *this;
-    }
-    Bytes &D(DWORD d) { return W(static_cast<WORD>(d)).W(static_cast<WORD>(d >> 16)); }
-    Bytes &S(const char *text)  // UTF-16, zero-terminated
-    {
-        for (; *text; ++text)
-            W(static_cast<unsigned char>(*text));
-        return W(0);
-    }
-    Bytes &AlignDword()
-    {
-        while (b.size() % 4)
-            b.push_back(0);
-        return *this;
-    }
-};
 
 // A DLGTEMPLATE that uses each kind of ordinal-or-string field once.
 std::vector<BYTE> HandMadeTemplate()
@@ -261,64 +242,6 @@ TEST(DlgTemplate, ExtendedTemplateHasDwordIdsAndItsOwnFieldOrder)
     EXPECT_TRUE(dlg->windowClass.Empty());
     ASSERT_EQ(dlg->items.size(), 1u);
     EXPECT_EQ(dlg->items[0].id, 70000u);
-}
-
-// One .res record: header (sizes, type, name, language) and its data.
-void AppendRecord(Bytes &res, const Bytes &typeAndName, WORD language,
-                  const std::vector<BYTE> &data)
-{
-    Bytes header;
-    header.b = typeAndName.b;
-    header.AlignDword();
-    header
-        .D(0)         // DataVersion
-        .W(0x1030)    // MemoryFlags
-        .W(language)  // LanguageId
-        .D(0)         // Version
-        .D(0);        // Characteristics
-    res.D(static_cast<DWORD>(data.size())).D(static_cast<DWORD>(header.b.size() + 8));
-    res.b.insert(res.b.end(), header.b.begin(), header.b.end());
-    res.b.insert(res.b.end(), data.begin(), data.end());
-    res.AlignDword();
-}
-
-TEST(DlgTemplate, ResFileFindsByOrdinalOrNameAndPrefersTheLanguageAsked)
-{
-    Bytes res;
-    Bytes empty;
-    empty.W(0xFFFF).W(0).W(0xFFFF).W(0);
-    AppendRecord(res, empty, 0, {});  // the leading empty record
-    Bytes byName;
-    byName.S("TEXTFILE").S("README");
-    AppendRecord(res, byName, 0, {'a', 'b', 'c'});  // 3 bytes: the next record is padded
-    Bytes dialog;
-    dialog.W(0xFFFF).W(5).W(0xFFFF).W(42);
-    AppendRecord(res, dialog, 1033, {1});
-    const size_t last = res.b.size();
-    AppendRecord(res, dialog, 2057, {2});
-
-    auto image = ResourceImage::Parse(res.b);
-    ASSERT_TRUE(image.has_value());
-    EXPECT_EQ(image->All().size(), 3u);
-    const kernel::Resource *text =
-        image->Find(ResourceName::From("textfile"), ResourceName::From("readme"));
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(std::string(text->data.begin(), text->data.end()), "abc");
-    const kernel::Resource *british =
-        image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)));
-    ASSERT_NE(british, nullptr);
-    EXPECT_EQ(british->data[0], 2);
-    EXPECT_EQ(image
-                  ->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(42)),
-                         1033)
-                  ->data[0],
-              1);
-    EXPECT_EQ(image->Find(ResourceName::From(RT_DIALOG), ResourceName::From(MAKEINTRESOURCEA(43))),
-              nullptr);
-
-    // A record whose size runs past the end is no resource file.
-    res.b[last + 1] = 0xFF;  // DataSize 0xFF01
-    EXPECT_FALSE(ResourceImage::Parse(res.b).has_value());
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <windows.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "pc/atoms.h"
+#include "pc/osclock.h"
 #include "pc/power.h"
 #include "pc/session.h"
+#include "pc/settings.h"
 #include "pc_fixture.h"
 
 namespace {
@@ -148,24 +149,20 @@ TEST(Cli, ShowsAndChangesThePcOtherProgramsUse)
     EXPECT_EQ(Cli({"advance", "2s"}).status, 0);
     EXPECT_TRUE(Contains(Cli({"show"}).out, "date 1900-01-01  time 00:00:00"));
 
-    ATOM atom = GlobalAddAtomA("_faltrem_running_");
+    std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
     EXPECT_TRUE(Contains(Cli({"show"}).out, "references 1  \"_faltrem_running_\""));
     EXPECT_EQ(Cli({"restart"}).status, 0);
-    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0);
-    EXPECT_EQ(GlobalDeleteAtom(atom), atom);
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, 0);
+    EXPECT_NE(pc::DeleteAtom(atom), pc::AtomStatus::Ok);
 
     ASSERT_EQ(Cli({"set", "os-time=2001-02-03 04:05:06", "platform=nt4", "network=yes"}).status, 0);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    EXPECT_EQ(now.wYear, 2001);
-    EXPECT_EQ(now.wSecond, 6);
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    ASSERT_TRUE(GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+    pc::CivilTime now = pc::OsLocalNow();
+    EXPECT_EQ(now.year, 2001);
+    EXPECT_EQ(now.second, 6);
+    EXPECT_EQ(pc::CurrentPlatform().platformId, 2u) << "VER_PLATFORM_WIN32_NT";
     EXPECT_EQ(Cli({"sync"}).status, 0);
-    GetLocalTime(&now);
-    EXPECT_EQ(now.wYear, 2000);
+    now = pc::OsLocalNow();
+    EXPECT_EQ(now.year, 2000);
 }
 
 TEST(Cli, CreateForceReplacesAndProfilesAreListed)
@@ -213,7 +210,7 @@ pid_t StartRefusingProgram()
 TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
 {
     TestPc pc;
-    ATOM atom = GlobalAddAtomA("_faltrem_running_");
+    std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
     pid_t refuser = StartRefusingProgram();
     ASSERT_GT(refuser, 0);
     struct KillAtEnd {
@@ -230,7 +227,7 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
     EXPECT_TRUE(Contains(refused.err, "restart called off")) << refused.err;
     EXPECT_TRUE(Contains(refused.err, "refuser (pid " + std::to_string(refuser) + ")"))
         << refused.err;
-    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), atom)
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, atom)
         << "a called-off restart cleared the atoms";
     EXPECT_EQ(pc::BootCount(), 1u);
 
@@ -239,7 +236,7 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_TRUE(Contains(forced.out, "Windows restarted; 1 running host program ended first"))
         << forced.out;
-    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0);
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, 0);
     EXPECT_EQ(pc::BootCount(), 2u);
     int status = 0;
     EXPECT_EQ(waitpid(refuser, &status, 0), refuser);
@@ -247,53 +244,6 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
     refuser = 0;
 
     EXPECT_EQ(Cli({"restart", "now"}).status, 2);
-}
-
-// A host program started from a script: no terminal, input from /dev/null,
-// a session of its own. Status -1 if it has not ended within 10 s; it is
-// killed then.
-CliRun RunWithoutTerminal(const std::string &program)
-{
-    std::string path = std::string(TOLVANE_BINARY_DIR) + "/" + program;
-    int err[2];
-    if (pipe(err) != 0)
-        return {-1, "", "pipe"};
-    pid_t child = fork();
-    if (child == 0) {
-        setsid();
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(err[1], 2);
-        close(err[0]);
-        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(err[1]);
-    CliRun run{-1, "", ""};
-    bool ended = false;  // its stderr closed: the program is on its way out
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!ended) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd fd{err[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
-            break;
-        char buffer[512];
-        ssize_t got = read(err[0], buffer, sizeof buffer);
-        if (got > 0)
-            run.err.append(buffer, static_cast<std::size_t>(got));
-        else
-            ended = true;
-    }
-    close(err[0]);
-    if (!ended)
-        kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (ended && WIFEXITED(status))
-        run.status = WEXITSTATUS(status);
-    return run;
 }
 
 TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
@@ -351,34 +301,6 @@ TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
     EXPECT_TRUE(Contains(show, "  date 2000-01-01  time 00:03:00")) << show;
     EXPECT_TRUE(Contains(show, "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01"))
         << show;
-}
-
-TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
-{
-    TestPc pc;
-    pc::PowerOff();
-    for (const char *program : {"tolvane", "faltrem.exe"}) {
-        SCOPED_TRACE(program);
-        CliRun run = RunWithoutTerminal(program);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(
-            run.err,
-            std::string(program) +
-                ": the simulated PC is switched off; switch it on with 'tolvane-pc power on'\n");
-    }
-    EXPECT_TRUE(pc::ListRunningPrograms().empty());
-}
-
-TEST(HostPrograms, TolvaneStartedWithoutATerminalSaysSoAndEndsAtOnce)
-{
-    TestPc pc("2026-06-15 10:00:00");
-    CliRun run = RunWithoutTerminal("tolvane");
-    EXPECT_EQ(run.status, 2) << "still running after 10 s: " << run.err;
-    EXPECT_EQ(run.err, "tolvane: needs a terminal to show its windows\n");
-    EXPECT_TRUE(pc::ListRunningPrograms().empty());
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    EXPECT_EQ(now.wYear, 2026) << "the clock was touched";
 }
 
 }  // namespace

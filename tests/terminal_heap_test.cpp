@@ -1,45 +1,13 @@
 // A steady clock tick allocates nothing: WM_TIMER, four list boxes each losing
-// and gaining a line, and a redraw of the screen. Allocations are counted on
-// the program's thread only, with a replaced global operator new.
+// and gaining a line, and a redraw of the screen, under a test program of the
+// user layer's own. Allocations are counted on the program's thread only.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "heap_counter.h"
 #include "terminal/cells.h"
 #include "terminal/render.h"
 #include "ui_fixture.h"
 #include "user/window.h"
-
-namespace {
-
-std::atomic<long> gAllocations{0};
-thread_local bool tCounting = false;
-
-}  // namespace
-
-void *operator new(std::size_t size)
-{
-    if (tCounting)
-        ++gAllocations;
-    if (void *p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-// GCC takes the free() of what operator new returned for a mismatch, not
-// seeing that this operator new got it from malloc().
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void *p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void *p, std::size_t) noexcept
-{
-    std::free(p);
-}
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -57,7 +25,7 @@ void ReplaceLine(HWND dialog, int id, int second)
 
 int WINAPI CountingProgram(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
 {
-    tCounting = true;
+    heaptest::CountThisThread();
     return TestProgram(instance, previous, commandLine, show);
 }
 
@@ -80,29 +48,12 @@ TEST(UiHeap, SteadyClockTickAllocatesNothing)
     };
     session.Start(CountingProgram);
     session.Advance(1000);  // the first lines take their storage
-    long before = gAllocations;
+    long before = heaptest::Allocations();
     ASSERT_GT(before, 0) << "the count must see the start-up's allocations";
     session.Advance(2000);
     EXPECT_GE(gSeen.timers, 15);
-    EXPECT_EQ(gAllocations - before, 0) << "allocations in 10 steady ticks";
+    EXPECT_EQ(heaptest::Allocations() - before, 0) << "allocations in 10 steady ticks";
     EXPECT_NE(gFrame.ToText().find(" 06-15-2026   10:20:"), std::string::npos);
-}
-
-int WINAPI CountingWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
-{
-    tCounting = true;
-    return WinMain(instance, previous, commandLine, show);
-}
-
-TEST(UiHeap, ProgramsClockTickAllocatesNothing)
-{
-    automation::Session session;
-    session.Start(CountingWinMain);
-    session.PressIn("About Tolvane", IDOK);
-    session.Advance(2000);
-    long before = gAllocations;
-    session.Advance(3000);
-    EXPECT_EQ(gAllocations - before, 0) << "allocations in 15 ticks of the program's live clocks";
 }
 
 }  // namespace
