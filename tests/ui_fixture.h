@@ -1,6 +1,8 @@
 // A small test program for the user services: it registers the "Tolvane"
 // class and runs one of the embedded templates with a dialog procedure that
 // records what reaches it, so that the layer is tested apart from the program.
+// What it records and how it behaves are process-wide variables; each test
+// sets them afresh with Reset(), so these tests may share a process.
 #pragma once
 
 #include <windows.h>

@@ -49,6 +49,10 @@ struct PcSetup {
 
 using EntryPoint = int(WINAPI *)(HINSTANCE, HINSTANCE, LPSTR, int);
 
+// One session at a time in a process: while it lives it takes over the
+// process's current directory, attached PC, user hooks and module file name;
+// at its end it gives back the directory, the hooks and the file name, and
+// removes its PC.
 class Session {
 public:
     // A fresh PC directory (virtual clock at setup.localTime, local time) and
