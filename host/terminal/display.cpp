@@ -12,11 +12,7 @@
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1
 #endif
-// curses names its screen type `struct screen`, which would clash with this
-// namespace; the tag is renamed for this file, which links only C functions.
-#define screen curses_screen
 #include <curses.h>
-#undef screen
 
 namespace terminal {
 
