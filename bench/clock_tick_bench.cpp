@@ -3,10 +3,10 @@
 // built from its template, run on the program's thread as the timer would.
 #include <benchmark/benchmark.h>
 
-#include "allocations.h"
-#include "drive/session.h"
-#include "pc/timesource.h"
 #include "tolvane.h"
+#include "allocations.h"
+#include "automation/session.h"
+#include "pc/timesource.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ int WINAPI BenchEntry(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
 void BM_DoClocksTick(benchmark::State &state)
 {
-    drive::Session session(drive::PcSetup{"y2k-ready", "2026-06-15 10:20:07.000", 0, {}});
+    automation::Session session(automation::PcSetup{"y2k-ready", "2026-06-15 10:20:07.000", 0, {}});
     gState = &state;
     session.Start(BenchEntry);
 }

@@ -11,8 +11,8 @@
 
 #include "allocations.h"
 
-#include "pc/machine.h"
 #include "tolvane.h"
+#include "pc/machine.h"
 
 namespace {
 

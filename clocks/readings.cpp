@@ -1,41 +1,20 @@
 // The two hardware views of the clock: the RTC's registers read through the
 // CMOS ports, and the BIOS time-of-day service; plus the BCD conversion.
 #include "tolvane.h"
+#include "cmos.h"
 #include "pcio.h"
-
-#define CMOS_INDEX_PORT 0x70
-#define CMOS_DATA_PORT 0x71
-#define RTC_STATUS_A 0x0A
-#define RTC_UPDATE_IN_PROGRESS 0x80
-
-// An update cycle keeps UIP high for 244 + 1984 us; a poll costs two port
-// accesses of about 1 us each on the ISA bus, so 5000 polls wait well past any
-// real update. A chip whose UIP never clears is read as it stands rather than
-// hanging the program with interrupts off.
-#define UIP_POLL_LIMIT 5000
-
-#define RTC_SECONDS 0x00
-#define RTC_MINUTES 0x02
-#define RTC_HOURS 0x04
-#define RTC_DAY 0x07
-#define RTC_MONTH 0x08
-#define RTC_YEAR 0x09
-#define CMOS_CENTURY 0x32
 
 #define BIOS_READ_RTC_TIME 0x02
 #define BIOS_READ_RTC_DATE 0x04
 
 int ReadCmosRegister(int reg)
 {
-    int polls = 0;
     int value;
 
+    // A stuck chip is read as it stands.
     DisableInterrupts();
-    do {
-        PortWriteByte(CMOS_INDEX_PORT, RTC_STATUS_A);
-    } while ((PortReadByte(CMOS_DATA_PORT) & RTC_UPDATE_IN_PROGRESS) && ++polls < UIP_POLL_LIMIT);
-    PortWriteByte(CMOS_INDEX_PORT, (unsigned char)reg);
-    value = PortReadByte(CMOS_DATA_PORT);
+    WaitForCmosUpdateEnd();
+    value = ReadCmosByte((unsigned char)reg);
     EnableInterrupts();
     return value;
 }

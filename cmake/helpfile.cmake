@@ -7,7 +7,12 @@ set(HLPC_SOURCES
     ${CMAKE_SOURCE_DIR}/resources/hlpc/help_source.cpp
     ${CMAKE_SOURCE_DIR}/resources/hlpc/help_writer.cpp)
 set(HLPC_MAIN ${CMAKE_SOURCE_DIR}/resources/hlpc/hlpc.cpp)
-file(GLOB HLPC_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/hlpc/*.h)
+set(HLPC_HEADERS
+    ${CMAKE_SOURCE_DIR}/resources/hlpc/btree_writer.h
+    ${CMAKE_SOURCE_DIR}/resources/hlpc/byte_writer.h
+    ${CMAKE_SOURCE_DIR}/resources/hlpc/help_source.h
+    ${CMAKE_SOURCE_DIR}/resources/hlpc/help_writer.h
+    ${CMAKE_SOURCE_DIR}/resources/hlpc/winhelp_format.h)
 set(HELP_SOURCE ${CMAKE_SOURCE_DIR}/resources/help.hlpsrc)
 set(HELP_FILE ${CMAKE_BINARY_DIR}/Tolvaneeval.hlp)
 

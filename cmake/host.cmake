@@ -12,31 +12,17 @@ pkg_check_modules(NCURSESW REQUIRED IMPORTED_TARGET ncursesw)
 find_package(Threads REQUIRED)
 find_program(WINDRES i686-w64-mingw32-windres REQUIRED)
 
-# Simulated PC, Win32 subset and terminal.
-file(GLOB HOST_PC_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/pc/*.cpp)
-file(GLOB HOST_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/win32/*.cpp
-     ${CMAKE_SOURCE_DIR}/host/screen/*.cpp)
-list(FILTER HOST_WIN32_SOURCES EXCLUDE REGEX "entry\\.cpp$")
-file(GLOB HOST_DRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/drive/*.cpp)
+# Every program beside the others, where a Windows program name finds its
+# host executable and where the README says they are.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-add_library(tolvane_pc STATIC ${HOST_PC_SOURCES})
-target_include_directories(tolvane_pc PUBLIC ${CMAKE_SOURCE_DIR}/host ${CMAKE_SOURCE_DIR}/host/include
-                           ${CMAKE_SOURCE_DIR}/clocks)
-target_link_libraries(tolvane_pc PUBLIC Threads::Threads rt)
-
-add_library(tolvane_win32 STATIC ${HOST_WIN32_SOURCES})
-# The help engine reads the help file's format from the help compiler's header.
-target_include_directories(tolvane_win32 PRIVATE ${CMAKE_SOURCE_DIR}/resources/hlpc)
-target_link_libraries(tolvane_win32 PUBLIC tolvane_pc PkgConfig::NCURSESW)
-
-# The host entry point: main() hands over to the program's WinMain.
-add_library(tolvane_entry OBJECT ${CMAKE_SOURCE_DIR}/host/win32/entry.cpp)
-target_link_libraries(tolvane_entry PUBLIC tolvane_win32)
+include(cmake/layers.cmake)
+add_subdirectory(host)
 
 # The program's resources, compiled by windres exactly as for Windows, embedded
 # as the module's resource section so the host reads the real templates.
 set(TOLVANE_RES ${CMAKE_BINARY_DIR}/tolvane.res)
-file(GLOB RESOURCE_INPUTS LIST_DIRECTORIES false CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+set(RESOURCE_INPUTS ${CMAKE_SOURCE_DIR}/resources/tolvane.rc ${CMAKE_SOURCE_DIR}/resources/tolvane.ico)
 add_custom_command(OUTPUT ${TOLVANE_RES}
   COMMAND ${WINDRES} -I ${CMAKE_SOURCE_DIR}/resources -I ${CMAKE_SOURCE_DIR}/shell
           -O res -i ${CMAKE_SOURCE_DIR}/resources/tolvane.rc -o ${TOLVANE_RES}
@@ -63,21 +49,20 @@ endfunction()
 tolvane_module_resources(tolvane ${TOLVANE_RES})
 tolvane_module_resources(faltrem "")
 
+# The program sees the Win32 headers and its own, nothing else of host/.
 add_library(tolvane_program STATIC ${PROGRAM_SOURCES})
-target_include_directories(tolvane_program PUBLIC ${PROGRAM_INCLUDES})
-target_link_libraries(tolvane_program PUBLIC tolvane_win32)
+target_include_directories(tolvane_program PUBLIC ${PROGRAM_INCLUDES} ${CMAKE_SOURCE_DIR}/host/include)
+target_link_libraries(tolvane_program PUBLIC $<LINK_ONLY:tolvane_user>)
 
 add_executable(tolvane $<TARGET_OBJECTS:tolvane_resources>)
 target_link_libraries(tolvane PRIVATE tolvane_entry tolvane_program)
 
 # A Windows program name finds the host executable of the same file name, so
 # the companion is built as faltrem.exe.
-if(COMPANION_SOURCES)
-  add_executable(faltrem ${COMPANION_SOURCES} $<TARGET_OBJECTS:faltrem_resources>)
-  target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
-  target_link_libraries(faltrem PRIVATE tolvane_entry)
-  set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
-endif()
+add_executable(faltrem ${COMPANION_SOURCES} $<TARGET_OBJECTS:faltrem_resources>)
+target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
+target_link_libraries(faltrem PRIVATE tolvane_entry)
+set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
 
 # The help compiler, and the help file it makes for the host's help engine.
 add_library(tolvane_hlpc STATIC ${HLPC_SOURCES})
@@ -86,50 +71,9 @@ add_executable(hlpc ${HLPC_MAIN})
 target_link_libraries(hlpc PRIVATE tolvane_hlpc)
 tolvane_help_file($<TARGET_FILE:hlpc> hlpc)
 
-add_executable(tolvane-pc ${CMAKE_SOURCE_DIR}/host/tools/tolvane-pc.cpp)
-target_link_libraries(tolvane-pc PRIVATE tolvane_pc)
-
 # Tests and benchmarks.
 enable_testing()
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
-
-if(HOST_DRIVE_SOURCES)
-  add_library(tolvane_drive STATIC ${HOST_DRIVE_SOURCES})
-  target_link_libraries(tolvane_drive PUBLIC tolvane_program)
-endif()
-
-# Companions that never end on WM_QUIT, each under the companion's file name
-# in a directory of its own: one holds the atom, one hangs before taking it.
-foreach(misbehaving stubborn hung)
-  add_executable(${misbehaving}_faltrem ${CMAKE_SOURCE_DIR}/tests/companions/${misbehaving}_faltrem.cpp
-                 $<TARGET_OBJECTS:faltrem_resources>)
-  target_link_libraries(${misbehaving}_faltrem PRIVATE tolvane_entry)
-  set_target_properties(${misbehaving}_faltrem PROPERTIES OUTPUT_NAME faltrem.exe
-                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${misbehaving})
-endforeach()
-
-file(GLOB TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
-add_executable(tolvane_tests ${TEST_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
-target_include_directories(tolvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(tolvane_tests PRIVATE tolvane_program tolvane_hlpc GTest::gtest_main GTest::gmock)
-if(TARGET tolvane_drive)
-  target_link_libraries(tolvane_tests PRIVATE tolvane_drive)
-endif()
-target_compile_definitions(tolvane_tests PRIVATE
-  TOLVANE_BINARY_DIR="${CMAKE_BINARY_DIR}" TOLVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-add_dependencies(tolvane_tests tolvane tolvane-pc stubborn_faltrem hung_faltrem help_file)
-if(TARGET faltrem)
-  add_dependencies(tolvane_tests faltrem)
-endif()
-include(GoogleTest)
-gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120)
-
-file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
-if(BENCH_SOURCES)
-  add_executable(tolvane_bench ${BENCH_SOURCES} $<TARGET_OBJECTS:tolvane_resources>)
-  target_link_libraries(tolvane_bench PRIVATE tolvane_program benchmark::benchmark)
-  if(TARGET tolvane_drive)
-    target_link_libraries(tolvane_bench PRIVATE tolvane_drive)
-  endif()
-endif()
+add_subdirectory(tests)
+add_subdirectory(bench)

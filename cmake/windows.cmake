@@ -9,20 +9,18 @@ set(WIN_LINK_OPTIONS -nostartfiles -nodefaultlibs -mwindows -s)
 set(WIN_SYSTEM_LIBS user32 kernel32 gcc)
 
 add_executable(tolvane WIN32 ${PROGRAM_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp
-               ${CMAKE_SOURCE_DIR}/resources/tolvane.rc)
+               ${CMAKE_SOURCE_DIR}/shell/winentry.cpp ${CMAKE_SOURCE_DIR}/resources/tolvane.rc)
 target_include_directories(tolvane PRIVATE ${PROGRAM_INCLUDES})
 target_link_options(tolvane PRIVATE ${WIN_LINK_OPTIONS})
 target_link_libraries(tolvane PRIVATE comctl32 mpr ${WIN_SYSTEM_LIBS})
 set_target_properties(tolvane PROPERTIES OUTPUT_NAME tolvane SUFFIX .exe)
 
-if(COMPANION_SOURCES)
-  add_executable(faltrem WIN32 ${COMPANION_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp
-                 ${CMAKE_SOURCE_DIR}/shell/winentry.cpp)
-  target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
-  target_link_options(faltrem PRIVATE ${WIN_LINK_OPTIONS})
-  target_link_libraries(faltrem PRIVATE ${WIN_SYSTEM_LIBS})
-  set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem SUFFIX .exe)
-endif()
+add_executable(faltrem WIN32 ${COMPANION_SOURCES} ${CMAKE_SOURCE_DIR}/clocks/pcio_x86.cpp
+               ${CMAKE_SOURCE_DIR}/shell/winentry.cpp)
+target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
+target_link_options(faltrem PRIVATE ${WIN_LINK_OPTIONS})
+target_link_libraries(faltrem PRIVATE ${WIN_SYSTEM_LIBS})
+set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem SUFFIX .exe)
 
 # hlpc runs here, on the build machine, so the host's compiler builds it.
 find_program(HOST_CXX NAMES c++ g++ clang++ REQUIRED)

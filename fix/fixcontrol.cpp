@@ -37,8 +37,8 @@ int StartChildProcess(const char *path, DWORD *threadId, HANDLE *processHandle)
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
     wsprintfA(commandLine, "\"%s\"", path);
-    if (!CreateProcessA(path, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, NULL, &si,
-                        &pi))
+    if (!CreateProcessA(path, commandLine, NULL, NULL, FALSE, NORMAL_PRIORITY_CLASS, NULL, NULL,
+                        &si, &pi))
         return 0;
     *threadId = pi.dwThreadId;
     *processHandle = pi.hProcess;

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything (host, host with sanitizers, the Windows cross-build) and
-# runs every test.
+# Checks the formatting, builds everything (host, host with sanitizers, the
+# Windows cross-build) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 jobs=2
+
+echo "== format"
+bash scripts/check-format.sh
 
 for preset in host asan windows; do
   echo "== build: $preset"

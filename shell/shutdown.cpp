@@ -48,5 +48,6 @@ void EndSession(HWND hwnd)
     }
     TidyUp(hwnd);
     if (fRestored)
-        MessageBoxA(hwnd, "Date Restored", "Tolvane -  End Session", MB_ICONINFORMATION | MB_TOPMOST);
+        MessageBoxA(hwnd, "Date Restored", "Tolvane -  End Session",
+                    MB_ICONINFORMATION | MB_TOPMOST);
 }

@@ -58,7 +58,8 @@ int RunStartupChecks(HWND hwnd)
     }
 
     if (IsAnotherCopyRunning()) {
-        MessageBoxA(hwnd, "Tolvane is already running.\n\nUse the copy that is open, or close it first.",
+        MessageBoxA(hwnd,
+                    "Tolvane is already running.\n\nUse the copy that is open, or close it first.",
                     "Tolvane -  Already Running", MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
         return 0;
     }
@@ -74,14 +75,15 @@ int RunStartupChecks(HWND hwnd)
     }
 
     if (IsFaltremRunning()) {
-        if (MessageBoxA(hwnd,
-                        "The Fix software was running before you started Tolvane !\n\nTolvane will "
-                        "Not run until the Fix software is removed from the system.    \nTo do this "
-                        "you will have to restart Windows\n\nRestarting means you will lose any "
-                        "unsaved information in applications currently running.\n\nRestart "
-                        "Windows now ?",
-                        "Tolvane -  Fix Software Running",
-                        MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2 | MB_TOPMOST) == IDYES)
+        if (MessageBoxA(
+                hwnd,
+                "The Fix software was running before you started Tolvane !\n\nTolvane will "
+                "Not run until the Fix software is removed from the system.    \nTo do this "
+                "you will have to restart Windows\n\nRestarting means you will lose any "
+                "unsaved information in applications currently running.\n\nRestart "
+                "Windows now ?",
+                "Tolvane -  Fix Software Running",
+                MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2 | MB_TOPMOST) == IDYES)
             RestartComputer(hwnd);
         return 0;
     }

@@ -1,6 +1,6 @@
 // The Windows programs' entry point in place of the C runtime's: Windows 95
 // shipped without msvcrt.dll, so tolvane.exe and faltrem.exe import from the
-// system DLLs alone. The host build has its own entry (host/win32/entry.cpp).
+// system DLLs alone. The host build has its own entry (host/tools/program_main.cpp).
 #ifdef __MINGW32__
 
 #include <windows.h>
@@ -32,8 +32,8 @@ extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup(void)
     GetStartupInfoA(&si);
     if (si.dwFlags & STARTF_USESHOWWINDOW)
         nShowCmd = si.wShowWindow;
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, SkipProgramName(GetCommandLineA()),
-                              nShowCmd));
+    ExitProcess(
+        (UINT)WinMain(GetModuleHandleA(NULL), NULL, SkipProgramName(GetCommandLineA()), nShowCmd));
 }
 
 // The compiler emits calls to these for ZeroMemory and structure copies. The

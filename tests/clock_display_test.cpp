@@ -5,9 +5,11 @@
 
 namespace {
 
-TEST(ClockDisplay, StartsIdleWithEmptyLines)
+class ClockDisplay : public ProgramTest {};
+
+TEST_F(ClockDisplay, StartsIdleWithEmptyLines)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
 
     EXPECT_EQ(session.TopCaption(), kMainCaption);
@@ -21,9 +23,9 @@ TEST(ClockDisplay, StartsIdleWithEmptyLines)
         EXPECT_TRUE(session.Lines(id).empty()) << "list box " << id << " before the first tick";
 }
 
-TEST(ClockDisplay, LinesFillAtTheFirstTick)
+TEST_F(ClockDisplay, LinesFillAtTheFirstTick)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
     session.Advance(200);
 
@@ -33,9 +35,9 @@ TEST(ClockDisplay, LinesFillAtTheFirstTick)
     EXPECT_EQ(Line(session, IDC_UTC_LINE), " 06-15-2026   10:20:07");
 }
 
-TEST(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
+TEST_F(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:00.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:00.000"));
     StartToMainDialog(session);
     session.Advance(400);
     for (int id : {IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_LOCAL_LINE, IDC_UTC_LINE})
@@ -46,9 +48,9 @@ TEST(ClockDisplay, ClockAtSecondZeroStaysEmptyUntilItsNextSecond)
     EXPECT_EQ(Line(session, IDC_CMOS_LINE), " 06-15-2026   10:20:01");
 }
 
-TEST(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
+TEST_F(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
 {
-    drive::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session session(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(session);
     session.Advance(5000);
 
@@ -58,11 +60,11 @@ TEST(ClockDisplay, EachListBoxHoldsOneLineThatFollowsItsClock)
     EXPECT_EQ(Line(session, IDC_CMOS_LINE), " 06-15-2026   10:20:12");
 }
 
-TEST(ClockDisplay, UtcLineShowsTheTimeZoneBias)
+TEST_F(ClockDisplay, UtcLineShowsTheTimeZoneBias)
 {
-    drive::PcSetup setup = Pc("y2k-ready", "2026-06-15 10:20:07.000");
+    automation::PcSetup setup = Pc("y2k-ready", "2026-06-15 10:20:07.000");
     setup.utcOffsetMinutes = 120;
-    drive::Session session(setup);
+    automation::Session session(setup);
     StartToMainDialog(session);
     session.Advance(200);
 
@@ -70,9 +72,9 @@ TEST(ClockDisplay, UtcLineShowsTheTimeZoneBias)
     EXPECT_EQ(Line(session, IDC_UTC_LINE), " 06-15-2026   08:20:07");
 }
 
-TEST(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
+TEST_F(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
 {
-    drive::Session session(Pc("legacy-rtc", "1999-12-31 23:59:55.000"));
+    automation::Session session(Pc("legacy-rtc", "1999-12-31 23:59:55.000"));
     StartToMainDialog(session);
     session.Advance(200);
 
@@ -80,11 +82,11 @@ TEST(ClockDisplay, CmosLineAtTheTestSettingEqualsTheLocalLine)
     EXPECT_EQ(Line(session, IDC_CMOS_LINE), Line(session, IDC_LOCAL_LINE));
 }
 
-TEST(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
+TEST_F(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
 {
     for (const char *profile : {"bios-date-fails", "bios-time-fails"}) {
         SCOPED_TRACE(profile);
-        drive::Session session(Pc(profile, "2026-06-15 10:20:07.000"));
+        automation::Session session(Pc(profile, "2026-06-15 10:20:07.000"));
         StartToMainDialog(session);
         session.Advance(3000);
 
@@ -95,9 +97,9 @@ TEST(ClockDisplay, BiosThatFailsEveryReadLeavesItsLineEmpty)
     }
 }
 
-TEST(ClockDisplay, LegacyChipShowsNineteenHundredAfterMidnight)
+TEST_F(ClockDisplay, LegacyChipShowsNineteenHundredAfterMidnight)
 {
-    drive::Session session(Pc("legacy-rtc", "1999-12-31 23:59:58.000"));
+    automation::Session session(Pc("legacy-rtc", "1999-12-31 23:59:58.000"));
     StartToMainDialog(session);
     session.Advance(3000);
 

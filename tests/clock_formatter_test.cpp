@@ -10,20 +10,23 @@
 
 namespace {
 
+class ClockFormats : public ProgramTest {};
+
 constexpr std::int64_t kMs = 1'000'000;
 
 TEST(ClockReadings, Bcd2HexTakesTheLowByteAndKeepsBadNibbles)
 {
     struct Case {
         int in, out;
-    } cases[] = {{0x19, 19}, {0x00, 0}, {0x99, 99}, {0x1A, 20}, {0x119, 19}, {0x59, 59}, {0xFF, 165}};
+    } cases[] = {{0x19, 19},  {0x00, 0},  {0x99, 99}, {0x1A, 20},
+                 {0x119, 19}, {0x59, 59}, {0xFF, 165}};
     for (const Case &c : cases)
         EXPECT_EQ(bcd2hex(c.in), c.out) << "bcd2hex(0x" << std::hex << c.in << ")";
 }
 
 TEST(ClockReadings, CmosReadingIsRawBcd)
 {
-    drive::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
+    automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
     ClockReading r;
     GetCmosTime(&r);
     EXPECT_EQ(r.century, 0x19);
@@ -42,7 +45,7 @@ TEST(ClockReadings, CenturyAfterTheWrapDependsOnTheChip)
         int century;
     } cases[] = {{"y2k-ready", 0x20}, {"legacy-rtc", 0x19}, {"windowing-bios", 0x19}};
     for (const Case &c : cases) {
-        drive::Session pc(Pc(c.profile, "1999-12-31 23:59:59.500"));
+        automation::Session pc(Pc(c.profile, "1999-12-31 23:59:59.500"));
         pc::AdvanceVirtualTime(1000 * kMs);
         ClockReading r;
         GetCmosTime(&r);
@@ -57,13 +60,13 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
 {
     const ClockReading untouched = {0x77, 0x77, 0x77, 0x77, 0x77, 0x77, 0x77};
     {
-        drive::Session pc(Pc("bios-date-fails", "2026-06-15 10:20:07.000"));
+        automation::Session pc(Pc("bios-date-fails", "2026-06-15 10:20:07.000"));
         ClockReading r = untouched;
         EXPECT_EQ(GetBiosDateTime(&r), 1);
         EXPECT_EQ(std::memcmp(&r, &untouched, sizeof r), 0) << "date failure wrote fields";
     }
     {
-        drive::Session pc(Pc("bios-time-fails", "2026-06-15 10:20:07.000"));
+        automation::Session pc(Pc("bios-time-fails", "2026-06-15 10:20:07.000"));
         ClockReading r = untouched;
         EXPECT_EQ(GetBiosTime(&r), 1);
         EXPECT_EQ(r.century, 0x20);
@@ -74,7 +77,7 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
         EXPECT_EQ(r.second, 0x77);
     }
     {
-        drive::Session pc(Pc("windowing-bios", "1999-12-31 23:59:59.500"));
+        automation::Session pc(Pc("windowing-bios", "1999-12-31 23:59:59.500"));
         pc::AdvanceVirtualTime(1000 * kMs);
         ClockReading r = untouched;
         EXPECT_EQ(GetBiosTime(&r), 0);
@@ -84,9 +87,9 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
     }
 }
 
-TEST(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
+TEST_F(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
 {
-    drive::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
+    automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
     char cmos[33], bios[33], local[33], utc[33];
     ASSERT_EQ(GetCmosDateTimeString(cmos), 1);
     ASSERT_EQ(GetBiosDateTimeString(bios), 1);
@@ -98,9 +101,9 @@ TEST(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
     EXPECT_EQ(std::strlen(cmos), 22u);
 }
 
-TEST(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
+TEST_F(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
 {
-    drive::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     int (*formatters[])(char *) = {GetCmosDateTimeString, GetBiosDateTimeString,
                                    GetSystemLocalDateTimeString, GetSystemUTCDateTimeString};
     int newLines[4] = {0, 0, 0, 0};
@@ -120,9 +123,9 @@ TEST(ClockFormats, EachFormatterReportsANewLineOncePerSecond)
     }
 }
 
-TEST(ClockFormats, NothingNewLeavesTheBufferUntouched)
+TEST_F(ClockFormats, NothingNewLeavesTheBufferUntouched)
 {
-    drive::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session pc(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     char line[33];
     ASSERT_EQ(GetSystemLocalDateTimeString(line), 1);
     std::strcpy(line, "unchanged");

@@ -3,6 +3,8 @@
 // put them in, and a bounded real-time wait for what another process does.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <signal.h>
@@ -18,24 +20,35 @@
 #include <string>
 #include <thread>
 
-#include "win32/process.h"
+#include "kernel/process.h"
 
 namespace companiontest {
 
 inline const char *const kAtom = "_faltrem_running_";
 
-inline std::string CompanionBinary() { return TOLVANE_BINARY_DIR "/faltrem.exe"; }
-inline std::string StubbornBinary() { return TOLVANE_BINARY_DIR "/stubborn/faltrem.exe"; }
-inline std::string HungBinary() { return TOLVANE_BINARY_DIR "/hung/faltrem.exe"; }
+inline std::string CompanionBinary()
+{
+    return TOLVANE_BINARY_DIR "/faltrem.exe";
+}
+inline std::string StubbornBinary()
+{
+    return TOLVANE_BINARY_DIR "/stubborn/faltrem.exe";
+}
+inline std::string HungBinary()
+{
+    return TOLVANE_BINARY_DIR "/hung/faltrem.exe";
+}
 
 // Puts a companion executable into `directory` as faltrem.exe.
-inline void InstallCompanion(const std::string &directory, const std::string &binary = CompanionBinary())
+inline void InstallCompanion(const std::string &directory,
+                             const std::string &binary = CompanionBinary())
 {
     std::filesystem::create_directories(directory);
     std::filesystem::create_symlink(binary, directory + "/faltrem.exe");
 }
 
-inline void WriteFile(const std::string &path, const std::string &text, std::filesystem::perms perms)
+inline void WriteFile(const std::string &path, const std::string &text,
+                      std::filesystem::perms perms)
 {
     std::ofstream(path, std::ios::trunc) << text;
     std::filesystem::permissions(path, perms);
@@ -48,23 +61,32 @@ inline bool Eventually(const std::function<bool()> &condition,
 {
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
 }
 
-inline bool AtomHeld() { return GlobalFindAtomA(kAtom) != 0; }
+inline bool AtomHeld()
+{
+    return GlobalFindAtomA(kAtom) != 0;
+}
 
 // Gone and reaped: a zombie would still take signals.
-inline bool ProcessGone(DWORD pid) { return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+inline bool ProcessGone(DWORD pid)
+{
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
 
 class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-fix-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tolvane-fix-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary directory");
         path_ = pattern;
     }
     ~TempDir()
@@ -88,13 +110,16 @@ public:
     {
         const char *old = getenv("PATH");
         hadOld_ = old != nullptr;
-        if (old) old_ = old;
+        if (old)
+            old_ = old;
         setenv("PATH", (directory + (old ? ":" + old_ : std::string())).c_str(), 1);
     }
     ~ScopedSearchPath()
     {
-        if (hadOld_) setenv("PATH", old_.c_str(), 1);
-        else unsetenv("PATH");
+        if (hadOld_)
+            setenv("PATH", old_.c_str(), 1);
+        else
+            unsetenv("PATH");
     }
     ScopedSearchPath(const ScopedSearchPath &) = delete;
     ScopedSearchPath &operator=(const ScopedSearchPath &) = delete;
@@ -108,8 +133,8 @@ private:
 // a failing test leaves no program behind.
 class StartedProcessesGuard {
 public:
-    StartedProcessesGuard() : before_(win32::StartedProcessCount()) {}
-    ~StartedProcessesGuard() { win32::TerminateStartedProcesses(before_); }
+    StartedProcessesGuard() : before_(kernel::StartedProcessCount()) {}
+    ~StartedProcessesGuard() { kernel::TerminateStartedProcesses(before_); }
     StartedProcessesGuard(const StartedProcessesGuard &) = delete;
     StartedProcessesGuard &operator=(const StartedProcessesGuard &) = delete;
 
@@ -124,10 +149,22 @@ inline PROCESS_INFORMATION Start(const std::string &image)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string commandLine = "\"" + image + "\"";
-    if (!CreateProcessA(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                        nullptr, &si, &pi))
-        throw std::runtime_error("cannot start " + image + ": error " + std::to_string(GetLastError()));
+    if (!CreateProcessA(image.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
+        throw std::runtime_error("cannot start " + image + ": error " +
+                                 std::to_string(GetLastError()));
     return pi;
+}
+
+// Waits for the end of a child that is expected to end by itself.
+inline DWORD Finish(const PROCESS_INFORMATION &pi)
+{
+    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }));
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return code;
 }
 
 }  // namespace companiontest

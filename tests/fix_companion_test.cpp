@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "companion_fixture.h"
+#include "kernel/process.h"
 #include "program_session.h"
-#include "win32/process.h"
 
 namespace {
 
@@ -16,25 +16,27 @@ const char *const kPass = "Pass: The PC clocks are Year 2000 compliant";
 const char *const kFail =
     "Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details";
 
-class FixCompanion : public ::testing::Test {
+class FixCompanion : public ProgramTest {
 protected:
     void SetUp() override
     {
+        ProgramTest::SetUp();
         gfFixInstalled = 0;
         gChildThreadID = 0;
         ghChildProcess = NULL;
     }
 };
 
-drive::PcSetup WithProgramDirectory(const std::string &directory, const std::string &profile = "y2k-ready")
+automation::PcSetup WithProgramDirectory(const std::string &directory,
+                                         const std::string &profile = "y2k-ready")
 {
-    drive::PcSetup setup = Pc(profile, "2026-06-15 10:20:07.000");
+    automation::PcSetup setup = Pc(profile, "2026-06-15 10:20:07.000");
     setup.programDirectory = directory;
     return setup;
 }
 
 // The state and both texts while no companion of ours runs.
-void ExpectNotInstalled(const drive::Session &s)
+void ExpectNotInstalled(const automation::Session &s)
 {
     EXPECT_EQ(gfFixInstalled, 0);
     EXPECT_EQ(gChildThreadID, 0u);
@@ -43,7 +45,7 @@ void ExpectNotInstalled(const drive::Session &s)
     EXPECT_EQ(s.TopCaption(), kMainCaption);
 }
 
-void ExpectInstalled(const drive::Session &s)
+void ExpectInstalled(const automation::Session &s)
 {
     EXPECT_EQ(gfFixInstalled, 1);
     EXPECT_NE(gChildThreadID, 0u);
@@ -55,7 +57,7 @@ void ExpectInstalled(const drive::Session &s)
 // The UnInstall wait blocks the program while the companion ends in real
 // time; the drive returns from the press before that. The command is over
 // once Close, disabled for it, is enabled again after the texts have changed.
-bool UnInstalled(const drive::Session &s)
+bool UnInstalled(const automation::Session &s)
 {
     return Eventually([&] {
         return s.Text(IDC_INSTALL_FIX) == "Install Fix" && s.TopCaption() == kMainCaption &&
@@ -67,7 +69,7 @@ TEST_F(FixCompanion, InstallStartsItAndUnInstallStopsIt)
 {
     TempDir program;
     InstallCompanion(program.Path());
-    drive::Session s(WithProgramDirectory(program.Path()));
+    automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
 
     s.Press(IDC_INSTALL_FIX);
@@ -94,7 +96,7 @@ TEST_F(FixCompanion, UnInstallRightAfterInstallStillStopsIt)
 {
     TempDir program;
     InstallCompanion(program.Path());
-    drive::Session s(WithProgramDirectory(program.Path()));
+    automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
     s.Press(IDC_INSTALL_FIX);
     const DWORD pid = gChildThreadID;
@@ -115,8 +117,9 @@ TEST_F(FixCompanion, FoundInTheCurrentDirectoryAndOnTheSearchPath)
             InstallCompanion(path.Path());
             searchPath.emplace(path.Path());
         }
-        drive::Session s;
-        if (where == std::string("current directory")) InstallCompanion(fs::current_path().string());
+        automation::Session s;
+        if (where == std::string("current directory"))
+            InstallCompanion(fs::current_path().string());
         StartToMainDialog(s);
         s.Press(IDC_INSTALL_FIX);
         ExpectInstalled(s);
@@ -137,7 +140,8 @@ TEST_F(FixCompanion, MissingUnstartableAndTooLongCompanionsChangeNothing)
         while (directory.size() + name < pathLength) {
             std::size_t room = pathLength - name - directory.size();
             std::size_t take = std::min<std::size_t>(room, 201);
-            if (room - take == 1) take -= 1;  // leave no remainder too short for "/d"
+            if (room - take == 1)
+                take -= 1;  // leave no remainder too short for "/d"
             directory += "/" + std::string(take - 1, 'd');
         }
         return directory;
@@ -163,9 +167,9 @@ TEST_F(FixCompanion, MissingUnstartableAndTooLongCompanionsChangeNothing)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.directory);
-        drive::Session s(WithProgramDirectory(c.directory));
+        automation::Session s(WithProgramDirectory(c.directory));
         StartToMainDialog(s);
-        const std::uint64_t started = win32::StartedProcessCount();
+        const std::uint64_t started = kernel::StartedProcessCount();
         gChildThreadID = 1234;  // a failed Install clears it
         s.Press(IDC_INSTALL_FIX);
         auto box = s.TopMessageBox();
@@ -177,14 +181,14 @@ TEST_F(FixCompanion, MissingUnstartableAndTooLongCompanionsChangeNothing)
         ExpectNotInstalled(s);
         EXPECT_TRUE(s.Enabled(IDC_TEST));
         EXPECT_TRUE(s.Enabled(IDC_CLOSE));
-        EXPECT_EQ(win32::StartedProcessCount(), started);
+        EXPECT_EQ(kernel::StartedProcessCount(), started);
         EXPECT_FALSE(AtomHeld());
     }
 
     // One character shorter fits, and starts.
     const std::string fits = deepDirectory(MAX_PATH - 1);
     InstallCompanion(fits);
-    drive::Session s(WithProgramDirectory(fits));
+    automation::Session s(WithProgramDirectory(fits));
     StartToMainDialog(s);
     s.Press(IDC_INSTALL_FIX);
     ExpectInstalled(s);
@@ -196,7 +200,7 @@ TEST_F(FixCompanion, CompanionStartedElsewhereIsSeenRunning)
 {
     TempDir program;
     InstallCompanion(program.Path());
-    drive::Session s(WithProgramDirectory(program.Path()));
+    automation::Session s(WithProgramDirectory(program.Path()));
     PROCESS_INFORMATION other = Start(CompanionBinary());
     ASSERT_TRUE(Eventually(AtomHeld));
     EXPECT_TRUE(IsFaltremRunning());
@@ -210,7 +214,8 @@ TEST_F(FixCompanion, CompanionStartedElsewhereIsSeenRunning)
     EXPECT_FALSE(s.Running());
 
     PostThreadMessageA(other.dwThreadId, WM_QUIT, 0, 0);
-    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(other.hProcess, 0) == WAIT_OBJECT_0; }));
+    EXPECT_TRUE(
+        Eventually([&] { return WaitForSingleObject(other.hProcess, 0) == WAIT_OBJECT_0; }));
     CloseHandle(other.hProcess);
     CloseHandle(other.hThread);
     EXPECT_FALSE(IsFaltremRunning());
@@ -220,7 +225,7 @@ TEST_F(FixCompanion, CompanionThatEndedByItselfStillReadsInstalledAndUnInstallsA
 {
     TempDir program;
     InstallCompanion(program.Path());
-    drive::Session s(WithProgramDirectory(program.Path()));
+    automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
     s.Press(IDC_INSTALL_FIX);
     ASSERT_TRUE(Eventually(AtomHeld));
@@ -231,7 +236,8 @@ TEST_F(FixCompanion, CompanionThatEndedByItselfStillReadsInstalledAndUnInstallsA
     s.Advance(1000);
     ExpectInstalled(s);
     s.Press(IDC_INSTALL_FIX);
-    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix") << "UnInstall of an ended companion did not complete at once";
+    EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix")
+        << "UnInstall of an ended companion did not complete at once";
     ExpectNotInstalled(s);
 }
 
@@ -245,7 +251,7 @@ TEST_F(FixCompanion, DirectoryWithABlankStartsTheCompanionFound)
     const std::string marker = root / "decoy-ran";
     WriteFile(root / "Program.exe", "#!/bin/sh\ntouch '" + marker + "'\n", fs::perms::owner_all);
 
-    drive::Session s(WithProgramDirectory(program));
+    automation::Session s(WithProgramDirectory(program));
     StartToMainDialog(s);
     s.Press(IDC_INSTALL_FIX);
     ExpectInstalled(s);
@@ -259,7 +265,7 @@ TEST_F(FixCompanion, CompanionThatIgnoresQuitIsTerminatedAfterFifteenSeconds)
 {
     TempDir program;
     InstallCompanion(program.Path(), StubbornBinary());
-    drive::Session s(WithProgramDirectory(program.Path()));
+    automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
     s.Press(IDC_INSTALL_FIX);
     const DWORD pid = gChildThreadID;
@@ -288,7 +294,7 @@ TEST_F(FixCompanion, TerminatingAHungCompanionLeavesAnotherHoldersAtom)
 {
     TempDir program;
     InstallCompanion(program.Path(), HungBinary());
-    drive::Session s(WithProgramDirectory(program.Path()));
+    automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
     const ATOM others = GlobalAddAtomA(kAtom);
     s.Press(IDC_INSTALL_FIX);
@@ -311,13 +317,14 @@ TEST_F(FixCompanion, CloseStopsTheCompanionEvenOneThatIgnoresQuit)
         SCOPED_TRACE(binary);
         TempDir program;
         InstallCompanion(program.Path(), binary);
-        drive::Session s(WithProgramDirectory(program.Path()));
+        automation::Session s(WithProgramDirectory(program.Path()));
         StartToMainDialog(s);
         s.Press(IDC_INSTALL_FIX);
         const DWORD pid = gChildThreadID;
         ASSERT_TRUE(Eventually(AtomHeld));
         s.Press(IDC_CLOSE);
-        if (binary == StubbornBinary()) s.Advance(16000);
+        if (binary == StubbornBinary())
+            s.Advance(16000);
         EXPECT_TRUE(Eventually([&] { return !s.Running(); }));
         EXPECT_TRUE(ProcessGone(pid));
         EXPECT_FALSE(AtomHeld());
@@ -332,7 +339,7 @@ TEST_F(FixCompanion, RolloverTestOnALegacyRtcPassesOnlyWithTheFix)
         SCOPED_TRACE(withFix ? "with the fix" : "without the fix");
         TempDir program;
         InstallCompanion(program.Path());
-        drive::Session s(WithProgramDirectory(program.Path(), "legacy-rtc"));
+        automation::Session s(WithProgramDirectory(program.Path(), "legacy-rtc"));
         StartToMainDialog(s);
         if (withFix) {
             s.Press(IDC_INSTALL_FIX);
@@ -342,10 +349,12 @@ TEST_F(FixCompanion, RolloverTestOnALegacyRtcPassesOnlyWithTheFix)
         s.PressIn(kWarningCaption, IDOK);
         s.Advance(7000);
         ClockReading cmos{};
-        bool fixed = Eventually([&] {
-            GetCmosTime(&cmos);
-            return cmos.century == 0x20;
-        }, std::chrono::milliseconds(withFix ? 5000 : 300));
+        bool fixed = Eventually(
+            [&] {
+                GetCmosTime(&cmos);
+                return cmos.century == 0x20;
+            },
+            std::chrono::milliseconds(withFix ? 5000 : 300));
         EXPECT_EQ(fixed, withFix) << "century byte " << std::hex << cmos.century;
         s.Advance(1000);
         s.Press(IDC_STOPCLOCKS);

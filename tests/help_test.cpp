@@ -15,29 +15,33 @@
 
 namespace {
 
+class Help : public ProgramTest {};
+
 const char *const kHelpCaption = "Tolvane Help";
 const char *const kContentsTitle = "Tolvane - Year 2000 Clock Test and Fix";
 
-drive::HelpWindowRecord OpenHelp(drive::Session &s)
+automation::HelpWindowRecord OpenHelp(automation::Session &s)
 {
     StartToMainDialog(s);
     s.Press(IDC_HELP_BUTTON);
     auto help = s.HelpWindow();
-    if (!help) throw drive::DriveError("no help window after Help");
+    if (!help)
+        throw automation::DriveError("no help window after Help");
     return *help;
 }
 
 // Tab until the jump showing `text` is selected.
-void SelectJump(drive::Session &s, const std::string &text)
+void SelectJump(automation::Session &s, const std::string &text)
 {
     for (size_t i = 0; i <= s.HelpWindow()->jumps.size(); ++i) {
-        if (s.HelpWindow()->selected == text) return;
+        if (s.HelpWindow()->selected == text)
+            return;
         s.Key(VK_TAB);
     }
-    throw drive::DriveError("no jump '" + text + "' in topic '" + s.HelpWindow()->title + "'");
+    throw automation::DriveError("no jump '" + text + "' in topic '" + s.HelpWindow()->title + "'");
 }
 
-void OpenTopic(drive::Session &s, const std::string &jump)
+void OpenTopic(automation::Session &s, const std::string &jump)
 {
     SelectJump(s, jump);
     s.Key(VK_RETURN);
@@ -50,25 +54,28 @@ std::pair<int, int> CellOf(const std::string &screen, const std::string &text, i
     std::string line;
     for (int row = 0; std::getline(lines, line); ++row) {
         const size_t at = line.find(text);
-        if (row < fromRow || at == std::string::npos) continue;
+        if (row < fromRow || at == std::string::npos)
+            continue;
         int column = 0;
-        for (size_t i = 0; i < at; ++i) column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
+        for (size_t i = 0; i < at; ++i)
+            column += (static_cast<unsigned char>(line[i]) & 0xC0) != 0x80;
         return {column, row};
     }
-    throw drive::DriveError("'" + text + "' is not on the screen:\n" + screen);
+    throw automation::DriveError("'" + text + "' is not on the screen:\n" + screen);
 }
 
 void WriteHelpFile(const std::string &path, const std::string &source)
 {
     std::vector<std::uint8_t> bytes = hlpc::WriteHelpFile(hlpc::ParseHelpSource(source));
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
-TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
+TEST_F(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
-    drive::HelpWindowRecord help = OpenHelp(s);
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::HelpWindowRecord help = OpenHelp(s);
     EXPECT_EQ(help.caption, kHelpCaption);
     EXPECT_EQ(s.TopCaption(), kHelpCaption);
     EXPECT_EQ(help.title, kContentsTitle);
@@ -77,9 +84,11 @@ TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
     EXPECT_EQ(help.selected, "");
     // Every topic a user needs is a jump away, "Testing" being where a Fail
     // verdict sends them.
-    for (const char *topic : {"The four clocks", "Before you test", "Running the test", "Reading the verdict",
-                              "Testing", "The Fix software", "If the date could not be reset"})
-        EXPECT_NE(std::find(help.jumps.begin(), help.jumps.end(), topic), help.jumps.end()) << topic;
+    for (const char *topic :
+         {"The four clocks", "Before you test", "Running the test", "Reading the verdict",
+          "Testing", "The Fix software", "If the date could not be reset"})
+        EXPECT_NE(std::find(help.jumps.begin(), help.jumps.end(), topic), help.jumps.end())
+            << topic;
 
     // Not modal: the clocks run on and the main dialog takes its buttons.
     s.Advance(1200);
@@ -88,10 +97,10 @@ TEST(Help, HelpButtonOpensTheContentsTopicBesideALiveProgram)
     EXPECT_EQ(s.TopCaption(), kWarningCaption);
 }
 
-TEST(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
+TEST_F(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
-    drive::HelpWindowRecord contents = OpenHelp(s);
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::HelpWindowRecord contents = OpenHelp(s);
 
     // Tab goes down the jumps in reading order and round; Shift+Tab back.
     std::vector<std::string> visited;
@@ -129,25 +138,26 @@ TEST(Help, TabSelectsJumpsEnterFollowsThemBackspaceGoesBack)
     }
 }
 
-TEST(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
+TEST_F(Help, AClickOnAJumpFollowsItAndAClickBesideItDoesNothing)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     OpenHelp(s);
     auto [column, row] = CellOf(s.Screen(), "The Fix software", 1);
     s.Click(column - 2, row);  // the bullet before it
     EXPECT_EQ(s.HelpWindow()->title, kContentsTitle);
     s.Click(column + 4, row);
     EXPECT_EQ(s.HelpWindow()->title, "The Fix software");
-    EXPECT_NE(s.Screen().find("Install Fix starts the Fix software"), std::string::npos) << s.Screen();
+    EXPECT_NE(s.Screen().find("Install Fix starts the Fix software"), std::string::npos)
+        << s.Screen();
 }
 
-TEST(Help, ScrollsALongTopicByLinePageAndWheel)
+TEST_F(Help, ScrollsALongTopicByLinePageAndWheel)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     s.Resize(72, 24);
     OpenHelp(s);
     OpenTopic(s, "Running the test");
-    drive::HelpWindowRecord help = *s.HelpWindow();
+    automation::HelpWindowRecord help = *s.HelpWindow();
     const int page = static_cast<int>(help.shown.size());
     ASSERT_GT(help.lineCount, page) << "the topic fits one page; nothing to scroll";
 
@@ -156,22 +166,22 @@ TEST(Help, ScrollsALongTopicByLinePageAndWheel)
         int vk;
         int firstLine;  // 0: the last page
     } steps[] = {
-        {"Up at the top", VK_UP, 1},
-        {"Down", VK_DOWN, 2},
-        {"End", VK_END, 0},
-        {"Down at the end", VK_DOWN, 0},
-        {"PgUp", VK_PRIOR, 0},
-        {"Home", VK_HOME, 1},
+        {"Up at the top", VK_UP, 1}, {"Down", VK_DOWN, 2},
+        {"End", VK_END, 0},          {"Down at the end", VK_DOWN, 0},
+        {"PgUp", VK_PRIOR, 0},       {"Home", VK_HOME, 1},
         {"PgDn", VK_NEXT, 0},
     };
     const int last = help.lineCount - page + 1;
     for (const Step &step : steps) {
         s.Key(step.vk);
         int expected = step.firstLine ? step.firstLine : last;
-        if (step.vk == VK_PRIOR) expected = std::max(1, last - (page - 1));
-        if (step.vk == VK_NEXT) expected = std::min(last, 1 + (page - 1));
+        if (step.vk == VK_PRIOR)
+            expected = std::max(1, last - (page - 1));
+        if (step.vk == VK_NEXT)
+            expected = std::min(last, 1 + (page - 1));
         EXPECT_EQ(s.HelpWindow()->firstLine, expected) << step.what;
-        EXPECT_EQ(s.HelpWindow()->heading, std::vector<std::string>{"Running the test"}) << "the heading stays";
+        EXPECT_EQ(s.HelpWindow()->heading, std::vector<std::string>{"Running the test"})
+            << "the heading stays";
     }
 
     s.Key(VK_HOME);
@@ -183,13 +193,14 @@ TEST(Help, ScrollsALongTopicByLinePageAndWheel)
     // Tab to a jump below the page brings it into view.
     SelectJump(s, "Reading the verdict");
     help = *s.HelpWindow();
-    EXPECT_TRUE(std::any_of(help.shown.begin(), help.shown.end(),
-                            [](const std::string &l) { return l.find("Reading the verdict") != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(help.shown.begin(), help.shown.end(), [](const std::string &l) {
+        return l.find("Reading the verdict") != std::string::npos;
+    }));
 }
 
-TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
+TEST_F(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     s.Resize(100, 40);
     OpenHelp(s);
     OpenTopic(s, "Testing");
@@ -202,7 +213,7 @@ TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
     const std::string topLine = s.HelpWindow()->shown.front();
 
     s.Resize(72, 24);  // the main dialog still fits
-    drive::HelpWindowRecord help = *s.HelpWindow();
+    automation::HelpWindowRecord help = *s.HelpWindow();
     EXPECT_LT(help.shown.size(), tallPage);
     EXPECT_EQ(help.title, "Testing");
     // The line that was at the top still starts the view, set out anew.
@@ -213,26 +224,28 @@ TEST(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 
     s.Resize(100, 40);
     help = *s.HelpWindow();
-    EXPECT_EQ(help.shown.size(), static_cast<size_t>(help.lineCount - help.firstLine + 1)) << "to the end";
+    EXPECT_EQ(help.shown.size(), static_cast<size_t>(help.lineCount - help.firstLine + 1))
+        << "to the end";
     EXPECT_EQ(help.shown.back(), lastLine);
 }
 
-TEST(Help, ReaderClosesOnlyTheHelpWindow)
+TEST_F(Help, ReaderClosesOnlyTheHelpWindow)
 {
     struct Way {
         const char *name;
-        void (*close)(drive::Session &);
+        void (*close)(automation::Session &);
     } ways[] = {
-        {"Escape", [](drive::Session &s) { s.Key(VK_ESCAPE); }},
-        {"close command", [](drive::Session &s) { s.CloseCommand(); }},
-        {"close box", [](drive::Session &s) {
+        {"Escape", [](automation::Session &s) { s.Key(VK_ESCAPE); }},
+        {"close command", [](automation::Session &s) { s.CloseCommand(); }},
+        {"close box",
+         [](automation::Session &s) {
              auto [column, row] = CellOf(s.Screen(), "[X]", 0);
              s.Click(column + 1, row);
          }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
-        drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
         OpenHelp(s);
         way.close(s);
         EXPECT_FALSE(s.HelpWindow());
@@ -245,9 +258,9 @@ TEST(Help, ReaderClosesOnlyTheHelpWindow)
     }
 }
 
-TEST(Help, TheProgramsTidyUpClosesItsHelpWindow)
+TEST_F(Help, TheProgramsTidyUpClosesItsHelpWindow)
 {
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     OpenHelp(s);
     // A cancelled end runs the whole tidy-up and leaves the program running.
     s.EndSession(false);
@@ -256,9 +269,9 @@ TEST(Help, TheProgramsTidyUpClosesItsHelpWindow)
     EXPECT_EQ(s.Captions(), std::vector<std::string>{kMainCaption});
 }
 
-TEST(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
+TEST_F(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     WriteHelpFile("Tolvaneeval.hlp", "@helpfile Current\n@topic a\n@title Here\nText.\n");
     StartToMainDialog(s);
     s.Press(IDC_HELP_BUTTON);
@@ -273,7 +286,7 @@ TEST(Help, HelpFileIsLookedForBesideTheProgramThenInTheCurrentDirectory)
     EXPECT_EQ(s.Captions().size(), 2u) << "a second help window opened";
 }
 
-TEST(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
+TEST_F(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
 {
     struct Case {
         const char *what;
@@ -288,16 +301,18 @@ TEST(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        if (c.content) std::ofstream(s.ProgramDirectory() + "/Tolvaneeval.hlp") << c.content;
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        if (c.content)
+            std::ofstream(s.ProgramDirectory() + "/Tolvaneeval.hlp") << c.content;
         StartToMainDialog(s);
         s.Press(IDC_HELP_BUTTON);
         ASSERT_TRUE(s.HelpWindow());
-        drive::HelpWindowRecord help = *s.HelpWindow();
+        automation::HelpWindowRecord help = *s.HelpWindow();
         EXPECT_EQ(help.caption, "Help");
         EXPECT_EQ(help.title, c.title);
         std::string text;
-        for (const std::string &line : help.shown) text += (text.empty() ? "" : " ") + line;
+        for (const std::string &line : help.shown)
+            text += (text.empty() ? "" : " ") + line;
         EXPECT_NE(text.find(c.says), std::string::npos) << text;
         EXPECT_TRUE(help.jumps.empty());
         s.Key(VK_RETURN);

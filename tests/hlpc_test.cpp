@@ -13,23 +13,22 @@ namespace {
 
 TEST(HelpSource, ItemsJumpsAndKeywordsReadAsWritten)
 {
-    hlpc::HelpSource src = hlpc::ParseHelpSource(
-        "# a comment\n"
-        "@helpfile My Help\n"
-        "\n"
-        "@topic first\n"
-        "@title First topic\n"
-        "@keywords one; two ;one\n"
-        "Some text that\n"
-        "goes on, then {a jump|Second.topic}.\n"
-        "* a bullet\n"
-        "\n"
-        "12. a numbered item\n"
-        "continued\n"
-        "Term :: what it means\n"
-        "@topic Second.topic\n"
-        "@title Second\n"
-        "Text.\n");
+    hlpc::HelpSource src = hlpc::ParseHelpSource("# a comment\n"
+                                                 "@helpfile My Help\n"
+                                                 "\n"
+                                                 "@topic first\n"
+                                                 "@title First topic\n"
+                                                 "@keywords one; two ;one\n"
+                                                 "Some text that\n"
+                                                 "goes on, then {a jump|Second.topic}.\n"
+                                                 "* a bullet\n"
+                                                 "\n"
+                                                 "12. a numbered item\n"
+                                                 "continued\n"
+                                                 "Term :: what it means\n"
+                                                 "@topic Second.topic\n"
+                                                 "@title Second\n"
+                                                 "Text.\n");
     EXPECT_EQ(src.title, "My Help");
     ASSERT_EQ(src.topics.size(), 2u);
     const hlpc::Topic &t = src.topics[0];
@@ -44,7 +43,8 @@ TEST(HelpSource, ItemsJumpsAndKeywordsReadAsWritten)
         bool spaced;
         const char *text;  // runs joined, jumps as [text>context]
     } expected[] = {
-        {hlpc::ParagraphKind::kText, "", false, "Some text that goes on, then [a jump>Second.topic]."},
+        {hlpc::ParagraphKind::kText, "", false,
+         "Some text that goes on, then [a jump>Second.topic]."},
         {hlpc::ParagraphKind::kBullet, "", false, "a bullet"},
         {hlpc::ParagraphKind::kNumbered, "12.", true, "a numbered item continued"},
         {hlpc::ParagraphKind::kTerm, "Term", false, "what it means"},
@@ -52,7 +52,8 @@ TEST(HelpSource, ItemsJumpsAndKeywordsReadAsWritten)
     for (size_t i = 0; i < t.body.size(); ++i) {
         SCOPED_TRACE(i);
         std::string text;
-        for (const hlpc::Run &r : t.body[i].runs) text += r.jump.empty() ? r.text : "[" + r.text + ">" + r.jump + "]";
+        for (const hlpc::Run &r : t.body[i].runs)
+            text += r.jump.empty() ? r.text : "[" + r.text + ">" + r.jump + "]";
         EXPECT_EQ(t.body[i].kind, expected[i].kind);
         EXPECT_EQ(t.body[i].marker, expected[i].marker);
         EXPECT_EQ(t.body[i].spaced, expected[i].spaced);
@@ -71,12 +72,15 @@ TEST(HelpSource, MalformedSourcesNameTheLineAndTheFault)
         {"Text first\n@helpfile H\n", 1, "text before the first @topic"},
         {"@topic a\n@title A\nx\n", 1, "no @helpfile line gives the help file's title"},
         {"@helpfile H\n", 1, "no @topic: a help file needs at least one topic"},
-        {"@helpfile H\n@topic bad-name\n", 2, "context string 'bad-name' may hold only letters, digits, '.' and '_'"},
+        {"@helpfile H\n@topic bad-name\n", 2,
+         "context string 'bad-name' may hold only letters, digits, '.' and '_'"},
         {"@helpfile H\n@topic a\nText\n", 3, "topic 'a' needs a @title before its text"},
         {"@helpfile H\n@topic a\n@title A\n@topic b\n", 2, "topic 'a' has no text"},
         {head + "x\n@title B\n", 5, "@title must come before the topic's text"},
-        {head + "x\n@topic A\n@title B\ny\n", 5, "context string 'A' names the same topic as 'a' on line 2"},
-        {head + "See {this|nowhere}.\n", 4, "jump to 'nowhere', which is no topic's context string"},
+        {head + "x\n@topic A\n@title B\ny\n", 5,
+         "context string 'A' names the same topic as 'a' on line 2"},
+        {head + "See {this|nowhere}.\n", 4,
+         "jump to 'nowhere', which is no topic's context string"},
         {head + "See {this\n|a}\n", 4, "'{' without a '}' after it on the same line"},
         {head + "See this}\n", 4, "'}' without a '{' before it"},
         {head + "See {this}\n", 4, "jump 'this' needs the form {text|context}"},
@@ -84,7 +88,8 @@ TEST(HelpSource, MalformedSourcesNameTheLineAndTheFault)
         {head + "@keywords a;;b\nx\n", 4, "an empty keyword in @keywords"},
         {head + "@kewords a\nx\n", 4, "unknown directive '@kewords'"},
         {head + "caf\xC3\xA9\n", 4, "character 0xC3 is not printable ASCII"},
-        {"@helpfile " + std::string(51, 'T') + "\n", 1, "the help file's title is longer than 50 characters"},
+        {"@helpfile " + std::string(51, 'T') + "\n", 1,
+         "the help file's title is longer than 50 characters"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.source);
@@ -106,15 +111,17 @@ TEST(Hlpc, ABadSourceFailsWithFileAndLineAndWritesNothing)
     std::ofstream(dir / "bad.hlpsrc") << "@helpfile H\n@topic a\n@title A\nSee {it|b}.\n";
     std::ofstream(dir / "good.hlpsrc") << "@helpfile H\n@topic a\n@title A\nText.\n";
     auto run = [&](const char *source, const char *output) {
-        const std::string command = std::string(TOLVANE_BINARY_DIR "/hlpc ") + (dir / source).string() + " " +
-                                    (dir / output).string() + " 2>" + (dir / "stderr").string();
+        const std::string command = std::string(TOLVANE_BINARY_DIR "/hlpc ") +
+                                    (dir / source).string() + " " + (dir / output).string() +
+                                    " 2>" + (dir / "stderr").string();
         return WEXITSTATUS(std::system(command.c_str()));
     };
 
     EXPECT_EQ(run("bad.hlpsrc", "bad.hlp"), 1);
     std::stringstream err;
     err << std::ifstream(dir / "stderr").rdbuf();
-    EXPECT_EQ(err.str(), (dir / "bad.hlpsrc").string() + ":4: jump to 'b', which is no topic's context string\n");
+    EXPECT_EQ(err.str(), (dir / "bad.hlpsrc").string() +
+                             ":4: jump to 'b', which is no topic's context string\n");
     EXPECT_FALSE(fs::exists(dir / "bad.hlp"));
     EXPECT_FALSE(fs::exists(dir / "bad.hlp.partial"));
 

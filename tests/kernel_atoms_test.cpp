@@ -47,8 +47,8 @@ TEST(KernelAtoms, IntegerAtomsAndInvalidNames)
     struct Case {
         const char *what;
         LPCSTR name;
-        ATOM atom;       // 0xFFFF: some string atom
-        DWORD lastError; // when the atom is 0
+        ATOM atom;        // 0xFFFF: some string atom
+        DWORD lastError;  // when the atom is 0
     } cases[] = {
         {"#123", "#123", 123, 0},
         {"MAKEINTATOM(123)", MAKEINTATOM(123), 123, 0},

@@ -58,7 +58,7 @@ TEST_F(KernelFiles, DispositionsFollowWindows)
         DWORD disposition;
         bool exists;
         bool opens;
-        DWORD lastError; // after the call; 0xDEAD: left alone
+        DWORD lastError;  // after the call; 0xDEAD: left alone
         const char *contentAfter;
     } cases[] = {
         {"CREATE_NEW, absent", CREATE_NEW, false, true, 0xDEAD, ""},
@@ -69,7 +69,8 @@ TEST_F(KernelFiles, DispositionsFollowWindows)
         {"OPEN_EXISTING, present", OPEN_EXISTING, true, true, 0xDEAD, "old"},
         {"OPEN_ALWAYS, absent", OPEN_ALWAYS, false, true, ERROR_SUCCESS, ""},
         {"OPEN_ALWAYS, present", OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
-        {"TRUNCATE_EXISTING, absent", TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+        {"TRUNCATE_EXISTING, absent", TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND,
+         nullptr},
         {"TRUNCATE_EXISTING, present", TRUNCATE_EXISTING, true, true, 0xDEAD, ""},
     };
     for (const Case &c : cases) {
@@ -100,7 +101,8 @@ TEST_F(KernelFiles, BadPathsGetTheirOwnErrors)
     fs::create_directory(Path("d"));
     EXPECT_EQ(Open("d", OPEN_EXISTING, 0, GENERIC_READ), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(CreateFileA("", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
@@ -139,8 +141,8 @@ TEST_F(KernelFiles, AccessIsCheckedPerHandle)
 
 TEST_F(KernelFiles, FullDiskAndShortWritesFail)
 {
-    HANDLE full = CreateFileA("/dev/full", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE full = CreateFileA("/dev/full", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     ASSERT_NE(full, INVALID_HANDLE_VALUE);
     DWORD done = 99;
     EXPECT_FALSE(WriteFile(full, "0123456789abcdef", 16, &done, nullptr));

@@ -69,7 +69,8 @@ TEST(KernelMutex, AnotherProcessHoldsTheNameUntilItDies)
     if (child == 0) {
         HANDLE mine = CreateMutexA(nullptr, FALSE, "Shared");
         char answer = mine && GetLastError() == ERROR_SUCCESS ? 'y' : 'n';
-        if (write(ready[1], &answer, 1) != 1) _exit(1);
+        if (write(ready[1], &answer, 1) != 1)
+            _exit(1);
         pause();
         _exit(0);
     }

@@ -1,16 +1,15 @@
 // Processes as the fix control uses them: finding a program by name, starting
 // exactly the file meant, waiting with time-outs on the PC's clock, killing,
-// reaping, and posting to another program's main thread.
+// reaping.
 #include <gtest/gtest.h>
 
 #include <future>
 #include <vector>
 
 #include "companion_fixture.h"
+#include "kernel/module.h"
+#include "kernel/process.h"
 #include "pc_fixture.h"
-#include "tolvane.h"
-#include "win32/module.h"
-#include "win32/process.h"
 
 namespace {
 
@@ -36,9 +35,9 @@ class ScopedProgramDirectory {
 public:
     explicit ScopedProgramDirectory(const std::string &directory)
     {
-        win32::OverrideModuleFileName(directory + "/tolvane");
+        kernel::OverrideModuleFileName(directory + "/tolvane");
     }
-    ~ScopedProgramDirectory() { win32::OverrideModuleFileName(""); }
+    ~ScopedProgramDirectory() { kernel::OverrideModuleFileName(""); }
 };
 
 std::string ReadAll(const std::string &path)
@@ -71,21 +70,10 @@ Started Launch(const char *application, std::string commandLine, const char *dir
     STARTUPINFOA si{};
     si.cb = sizeof si;
     Started s{};
-    s.ok = CreateProcessA(application, commandLine.empty() ? nullptr : commandLine.data(), nullptr, nullptr, FALSE,
-                          NORMAL_PRIORITY_CLASS, nullptr, directory, &si, &s.pi);
+    s.ok = CreateProcessA(application, commandLine.empty() ? nullptr : commandLine.data(), nullptr,
+                          nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, directory, &si, &s.pi);
     s.error = s.ok ? 0 : GetLastError();
     return s;
-}
-
-// Waits for the end of a child that is expected to end by itself.
-DWORD Finish(const PROCESS_INFORMATION &pi)
-{
-    EXPECT_TRUE(Eventually([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }));
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code;
 }
 
 TEST(ProcessSearch, LooksInTheProgramDirectoryThenTheCurrentOneThenThePath)
@@ -200,14 +188,14 @@ TEST(ProcessStart, FilesThatAreNoProgramsFailWithWindowsErrors)
         {root / "folder.exe", nullptr, ERROR_ACCESS_DENIED},
         {root / "fine.exe", "/no/such/directory", ERROR_DIRECTORY},
     };
-    const std::uint64_t before = win32::StartedProcessCount();
+    const std::uint64_t before = kernel::StartedProcessCount();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.application);
         Started s = Launch(c.application.c_str(), "\"" + c.application + "\"", c.directory);
         EXPECT_FALSE(s.ok);
         EXPECT_EQ(s.error, c.error);
     }
-    EXPECT_EQ(win32::StartedProcessCount(), before);
+    EXPECT_EQ(kernel::StartedProcessCount(), before);
     EXPECT_FALSE(Launch(nullptr, "\"" + (root / "missing.exe") + "\"").ok);
 }
 
@@ -216,11 +204,13 @@ TEST(ProcessStart, ChildGetsItsArgumentsThePcAndItsDirectory)
     pctest::TestPc pc;
     TempDir root;
     const std::string out = root / "out";
-    WriteScript(root / "show.exe", "{ printf '[%s]\\n' \"$@\"; echo \"pc=$TOLVANE_PC\"; echo \"cwd=$(pwd)\"; } > '" +
-                                       out + "'");
+    WriteScript(root / "show.exe",
+                "{ printf '[%s]\\n' \"$@\"; echo \"pc=$TOLVANE_PC\"; echo \"cwd=$(pwd)\"; } > '" +
+                    out + "'");
     // Blanks inside quotes, escaped quotes, backslashes before a quote and
     // before anything else, and a doubled quote inside quotes.
-    Started s = Launch((root / "show.exe").c_str(), R"(show "a b" c\"d e\\"f g" h\i "j""k")", root.Path().c_str());
+    Started s = Launch((root / "show.exe").c_str(), R"(show "a b" c\"d e\\"f g" h\i "j""k")",
+                       root.Path().c_str());
     ASSERT_TRUE(s.ok) << "error " << s.error;
     Finish(s.pi);
     EXPECT_EQ(ReadAll(out), "[a b]\n"
@@ -228,8 +218,11 @@ TEST(ProcessStart, ChildGetsItsArgumentsThePcAndItsDirectory)
                             "[e\\f g]\n"
                             "[h\\i]\n"
                             "[j\"k]\n"
-                            "pc=" + pc.Directory() + "\n"
-                            "cwd=" + root.Path() + "\n");
+                            "pc=" +
+                                pc.Directory() +
+                                "\n"
+                                "cwd=" +
+                                root.Path() + "\n");
 }
 
 TEST(ProcessWait, TimeOutsCountOnThePcClockAndTerminateEndsTheWait)
@@ -242,21 +235,24 @@ TEST(ProcessWait, TimeOutsCountOnThePcClockAndTerminateEndsTheWait)
     EXPECT_TRUE(GetExitCodeProcess(s.pi.hProcess, &code));
     EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
 
-    auto wait = std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 100); });
+    auto wait =
+        std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 100); });
     EXPECT_EQ(wait.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
         << "100 ms of real time ended a wait counted on the virtual clock";
     pctest::TestPc::Advance(0.1);
     ASSERT_EQ(wait.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_EQ(wait.get(), static_cast<DWORD>(WAIT_TIMEOUT));
 
-    auto endless = std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hThread, INFINITE); });
+    auto endless =
+        std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hThread, INFINITE); });
     EXPECT_TRUE(TerminateProcess(s.pi.hProcess, 7));
     ASSERT_EQ(endless.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_EQ(endless.get(), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_TRUE(ProcessGone(s.pi.dwProcessId));
     EXPECT_TRUE(GetExitCodeProcess(s.pi.hProcess, &code));
     EXPECT_EQ(code, 7u);
-    EXPECT_FALSE(TerminateProcess(s.pi.hProcess, 8)) << "an ended process cannot be terminated again";
+    EXPECT_FALSE(TerminateProcess(s.pi.hProcess, 8))
+        << "an ended process cannot be terminated again";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
     EXPECT_TRUE(CloseHandle(s.pi.hThread));
@@ -273,7 +269,8 @@ TEST(ProcessWait, EndOfTheChildEndsTheWaitAtOnceWithItsCode)
     Started s = Launch("/bin/sh", "sh -c \"exit 3\"");
     ASSERT_TRUE(s.ok) << "error " << s.error;
     // No virtual time passes: only the child's end can end this wait.
-    auto wait = std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 5000); });
+    auto wait =
+        std::async(std::launch::async, [&] { return WaitForSingleObject(s.pi.hProcess, 5000); });
     ASSERT_EQ(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(wait.get(), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(Finish(s.pi), 3u);
@@ -286,69 +283,6 @@ TEST(ProcessWait, ChildWhoseHandlesAreClosedIsStillReaped)
     CloseHandle(s.pi.hThread);
     CloseHandle(s.pi.hProcess);
     EXPECT_TRUE(Eventually([&] { return ProcessGone(s.pi.dwProcessId); })) << "left a zombie";
-}
-
-TEST(ProcessMessages, OwnThreadGetsThePostAndUnknownThreadsAreRefused)
-{
-    pctest::TestPc pc;
-    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 1, 2, 3));
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 1));
-    EXPECT_EQ(msg.wParam, 2u);
-    EXPECT_EQ(msg.lParam, 3);
-    EXPECT_EQ(msg.hwnd, nullptr);
-
-    Started ended = Launch("/bin/true", "true");
-    ASSERT_TRUE(ended.ok);
-    Finish(ended.pi);
-    for (DWORD id : {DWORD{0}, ended.pi.dwThreadId}) {
-        SCOPED_TRACE(id);
-        SetLastError(0);
-        EXPECT_FALSE(PostThreadMessageA(id, WM_QUIT, 0, 0));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
-    }
-}
-
-TEST(Companion, EndsOnAQuitPostedTheMomentItStarted)
-{
-    pctest::TestPc pc;
-    StartedProcessesGuard guard;
-    PROCESS_INFORMATION pi = Start(CompanionBinary());
-    // Before the companion has run a line: the post waits in its mailbox.
-    EXPECT_TRUE(PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0));
-    EXPECT_EQ(Finish(pi), 0u);
-    EXPECT_FALSE(AtomHeld());
-}
-
-TEST(Companion, SecondOneLeavesTheFirstItsAtom)
-{
-    pctest::TestPc pc;
-    StartedProcessesGuard guard;
-    PROCESS_INFORMATION first = Start(CompanionBinary());
-    ASSERT_TRUE(Eventually(AtomHeld));
-    PROCESS_INFORMATION second = Start(CompanionBinary());
-    EXPECT_EQ(Finish(second), 0u);
-    EXPECT_TRUE(AtomHeld()) << "the second companion took the first one's atom";
-    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
-    PostThreadMessageA(first.dwThreadId, WM_QUIT, 0, 0);
-    EXPECT_EQ(Finish(first), 0u);
-    EXPECT_FALSE(AtomHeld());
-}
-
-TEST(Companion, CarriesTheCenturyOfALegacyRtcWhenTheYearWraps)
-{
-    pctest::TestPc pc("1999-12-31 23:59:58", "legacy-rtc");
-    StartedProcessesGuard guard;
-    PROCESS_INFORMATION pi = Start(CompanionBinary());
-    ASSERT_TRUE(Eventually(AtomHeld));
-    pctest::TestPc::Advance(3.0);
-    EXPECT_TRUE(Eventually([] { return ReadCmosRegister(0x32) == 0x20; }))
-        << "century byte still " << std::hex << ReadCmosRegister(0x32);
-    EXPECT_EQ(ReadCmosRegister(0x09), 0x00);
-    PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0);
-    EXPECT_EQ(Finish(pi), 0u);
 }
 
 }  // namespace

@@ -8,15 +8,18 @@
 
 namespace {
 
-TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
+class MainDialog : public ProgramTest {};
+
+TEST_F(MainDialog, CommandsOfNoButtonAreNotHandled)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     HWND main = s.Window(kMainCaption);
     ASSERT_NE(main, nullptr);
     // The dialog procedure's own answer; these ids run nothing, so asking it
     // from the test's thread is safe while the program waits.
-    for (int id : {IDCANCEL, IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_UTC_LINE, IDC_LOCAL_LINE, 110, 200, 0xFFFF})
+    for (int id :
+         {IDCANCEL, IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_UTC_LINE, IDC_LOCAL_LINE, 110, 200, 0xFFFF})
         EXPECT_EQ(MainDlg(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0), 0) << "id " << id;
     // A list box notification in the high word changes nothing either.
     EXPECT_EQ(MainDlg(main, WM_COMMAND, MAKEWPARAM(IDC_CMOS_LINE, 1 /* LBN_SELCHANGE */), 0), 0);
@@ -25,9 +28,9 @@ TEST(MainDialog, CommandsOfNoButtonAreNotHandled)
     EXPECT_TRUE(s.MessageBoxes().empty());
 }
 
-TEST(MainDialog, EscapeDoesNothingAndEnterPressesTest)
+TEST_F(MainDialog, EscapeDoesNothingAndEnterPressesTest)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Key(VK_ESCAPE);
     EXPECT_TRUE(s.Running());
@@ -37,17 +40,17 @@ TEST(MainDialog, EscapeDoesNothingAndEnterPressesTest)
     EXPECT_EQ(s.TopCaption(), kWarningCaption) << "Enter did not press TEST";
 }
 
-TEST(MainDialog, CloseAndTheCloseCommandEndWithZero)
+TEST_F(MainDialog, CloseAndTheCloseCommandEndWithZero)
 {
     {
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         s.Press(IDC_CLOSE);
         EXPECT_FALSE(s.Running());
         EXPECT_EQ(s.ExitCode(), 0);
     }
     {
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         s.CloseCommand();
         EXPECT_FALSE(s.Running());
@@ -55,9 +58,9 @@ TEST(MainDialog, CloseAndTheCloseCommandEndWithZero)
     }
 }
 
-TEST(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
+TEST_F(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Advance(2000);
     const std::string last = Line(s, IDC_BIOS_LINE);
@@ -73,9 +76,9 @@ TEST(MainDialog, BiosThatFailsAfterGoodReadsKeepsItsLastLine)
     EXPECT_NE(Line(s, IDC_BIOS_LINE), last) << "the line did not come back after a good read";
 }
 
-TEST(MainDialog, ChipStuckInItsUpdateNeitherHangsTheProgramNorRushesItsClocks)
+TEST_F(MainDialog, ChipStuckInItsUpdateNeitherHangsTheProgramNorRushesItsClocks)
 {
-    drive::Session s(Pc("stuck-rtc", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("stuck-rtc", "2026-06-15 10:20:07.000"));
     const std::int64_t start = pc::Now();
     StartToMainDialog(s);
     s.Advance(10000);

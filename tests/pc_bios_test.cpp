@@ -41,10 +41,12 @@ TEST(PcBios, PlainBiosReturnsTheRtcRegisters)
 TEST(PcBios, WindowingBiosIgnoresTheCenturyByte)
 {
     struct Case {
-        const char *rtc; // century byte and year as the chip holds them
+        const char *rtc;  // century byte and year as the chip holds them
         int century;
-    } cases[] = {{"2079-06-01 12:00:00", 0x20}, {"1980-06-01 12:00:00", 0x19},
-                 {"2085-06-01 12:00:00", 0x19}, {"1900-01-01 00:00:00", 0x20}};
+    } cases[] = {{"2079-06-01 12:00:00", 0x20},
+                 {"1980-06-01 12:00:00", 0x19},
+                 {"2085-06-01 12:00:00", 0x19},
+                 {"1900-01-01 00:00:00", 0x20}};
     TestPc pc("2000-01-01 00:00:00", "windowing-bios");
     for (const Case &c : cases) {
         pc::SetRtcTime(*pc::ParseCivil(c.rtc));
@@ -60,9 +62,9 @@ TEST(PcBios, FailingCallsSetCarryAndLeaveTheRegisters)
         const char *profile;
         unsigned char function;
         bool fails;
-    } cases[] = {{"bios-date-fails", 0x04, true}, {"bios-date-fails", 0x02, false},
+    } cases[] = {{"bios-date-fails", 0x04, true},  {"bios-date-fails", 0x02, false},
                  {"bios-time-fails", 0x04, false}, {"bios-time-fails", 0x02, true},
-                 {"y2k-ready", 0x00, true}, {"y2k-ready", 0x05, true}};
+                 {"y2k-ready", 0x00, true},        {"y2k-ready", 0x05, true}};
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.profile) + " function " + std::to_string(c.function));
         TestPc pc("1999-12-31 23:59:55", c.profile);
@@ -81,7 +83,7 @@ TEST(PcBios, WaitsOutAnUpdateInsteadOfReadingIt)
 {
     TestPc pc("2000-03-01 12:00:55");
     std::int64_t next = pc::RtcNextUpdateNs();
-    TestPc::AdvanceTo(next - 100'000); // UIP is high
+    TestPc::AdvanceTo(next - 100'000);  // UIP is high
     std::int64_t before = pc::Now();
     BiosRegs time = Call(0x02);
     EXPECT_EQ(time.x.cflag, 0);

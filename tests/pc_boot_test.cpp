@@ -3,11 +3,10 @@
 // a PC that is off refusing programs.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
+#include "pc/atoms.h"
 #include "pc/machine.h"
 #include "pc/osclock.h"
 #include "pc/power.h"
@@ -52,7 +51,7 @@ TEST(PcBoot, PowerOffOverMidnightOnEveryProfileAndPlatform)
         const char *profile;
         const char *platform;
         double off;
-        const char *chip; // after the boot
+        const char *chip;  // after the boot
         const char *os;
     } cases[] = {
         {"y2k-ready", "win98", 5 * kMinutes, "2000-01-01 00:03:00", "2000-01-01 00:03:00.000"},
@@ -79,13 +78,16 @@ TEST(PcBoot, PowerOffOverMidnightOnEveryProfileAndPlatform)
         {"range-bios", "nt4", 5 * kMinutes, "2094-01-01 00:03:00", "2094-01-01 00:03:00.000"},
         {"range-bios", "win98", 1 * kMinutes, "1999-12-31 23:59:00", "1999-12-31 23:59:00.000"},
         // Windows 9x get nothing from a BIOS that fails; NT never asks it.
-        {"bios-date-fails", "win98", 5 * kMinutes, "2000-01-01 00:03:00", "1980-01-01 00:00:00.000"},
-        {"bios-time-fails", "win95", 5 * kMinutes, "2000-01-01 00:03:00", "1980-01-01 00:00:00.000"},
+        {"bios-date-fails", "win98", 5 * kMinutes, "2000-01-01 00:03:00",
+         "1980-01-01 00:00:00.000"},
+        {"bios-time-fails", "win95", 5 * kMinutes, "2000-01-01 00:03:00",
+         "1980-01-01 00:00:00.000"},
         {"stuck-rtc", "win98", 5 * kMinutes, "2000-01-01 00:03:00", "1980-01-01 00:00:00.000"},
         {"stuck-rtc", "nt4", 5 * kMinutes, "2000-01-01 00:03:00", "2000-01-01 00:03:00.000"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.profile) + " on " + c.platform + ", off " + std::to_string(c.off) + " s");
+        SCOPED_TRACE(std::string(c.profile) + " on " + c.platform + ", off " +
+                     std::to_string(c.off) + " s");
         TestPc pc("1999-12-31 23:58:00", c.profile);
         PowerOffOverMidnight(c.platform, c.off);
         EXPECT_EQ(ChipDate(), c.chip);
@@ -136,7 +138,7 @@ TEST(PcBoot, RestartReloadsTheOsClockFromTheChip)
 {
     struct Case {
         const char *profile;
-        const char *chipRunning; // after the running rollover
+        const char *chipRunning;  // after the running rollover
         const char *chipRestarted;
         const char *osRestarted;
     } cases[] = {
@@ -163,9 +165,7 @@ TEST(PcBoot, RestartReloadsTheOsClockFromTheChip)
     pc::SetRtcTime(*pc::ParseCivil("2005-05-05 05:05:05"));
     pc::RestartWindows();
     EXPECT_EQ(OsDate(), "2005-05-05 05:05:05.000");
-    SYSTEMTIME utc;
-    GetSystemTime(&utc);
-    EXPECT_EQ(utc.wHour, 5) << "local time equals UTC on this PC";
+    EXPECT_EQ(pc::OsUtcNow().hour, 5) << "local time equals UTC on this PC";
 }
 
 TEST(PcBoot, TheOsClockStartsInLocalTime)
@@ -179,7 +179,7 @@ TEST(PcBoot, TheOsClockStartsInLocalTime)
 TEST(PcBoot, APcThatIsOffRunsNoProgramAndKeepsOnlyItsChip)
 {
     TestPc pc("1999-12-31 23:58:00");
-    ATOM atom = GlobalAddAtomA("_faltrem_running_");
+    std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
     ASSERT_NE(atom, 0);
 
     // A program running on the PC keeps it on.
@@ -200,8 +200,8 @@ TEST(PcBoot, APcThatIsOffRunsNoProgramAndKeepsOnlyItsChip)
     EXPECT_EQ(ChipDate(), "2000-01-01 00:00:00") << "the chip runs on its battery";
     pc::PowerOn();
     EXPECT_EQ(pc::BootCount(), boot + 1);
-    EXPECT_EQ(GetTickCount(), 0u);
-    EXPECT_EQ(GlobalFindAtomA("_faltrem_running_"), 0) << "the atoms went with the power";
+    EXPECT_EQ(pc::OsTickCount(), 0u);
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, 0) << "the atoms went with the power";
     EXPECT_THROW(pc::PowerOn(), pc::PcError);
 }
 

@@ -26,7 +26,8 @@ public:
     explicit TestPc(const std::string &localTime = "1999-12-31 23:59:55",
                     const std::string &profile = "y2k-ready", int utcOffsetMinutes = 0)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-pc-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tolvane-pc-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("cannot make a temporary directory");
         directory_ = pattern;

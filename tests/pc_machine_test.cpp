@@ -70,7 +70,8 @@ TEST(PcMachine, ForeignStateFilesAreRefusedAndLeftAlone)
     std::string older = original;
     older[8] = static_cast<char>(older[8] + 1);
     Replace(state, older);
-    EXPECT_NE(ErrorOf([&] { pc::Attach(pc.Directory()); }).find("another version"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { pc::Attach(pc.Directory()); }).find("another version"),
+              std::string::npos);
 
     Replace(state, "#!/bin/sh\necho not a PC\n");
     EXPECT_NE(ErrorOf([&] { pc::Attach(pc.Directory()); }).find("not a simulated PC"),
@@ -81,7 +82,9 @@ TEST(PcMachine, ForeignStateFilesAreRefusedAndLeftAlone)
 
     EXPECT_NE(ErrorOf([&] { pc::Attach(pc.Directory() + "/nowhere"); }).find("no PC in"),
               std::string::npos);
-    EXPECT_NE(ErrorOf([&] { pc::Create("/dev/null/pc", {}); }).find("cannot create the PC directory"),
+    EXPECT_NE(ErrorOf([&] {
+                  pc::Create("/dev/null/pc", {});
+              }).find("cannot create the PC directory"),
               std::string::npos);
 }
 

@@ -76,16 +76,25 @@ TEST(PcRtc, BinaryAnd12HourModesTickInTheirOwnEncoding)
         const char *what;
         std::uint8_t modeB;
         Clock start;
-        Clock next; // one second later
+        Clock next;  // one second later
     } cases[] = {
-        {"12-hour BCD, 12:59:59 PM", 0x00, {0x19, 0x99, 0x06, 0x15, 0x92, 0x59, 0x59},
+        {"12-hour BCD, 12:59:59 PM",
+         0x00,
+         {0x19, 0x99, 0x06, 0x15, 0x92, 0x59, 0x59},
          {0x19, 0x99, 0x06, 0x15, 0x81, 0x00, 0x00}},
-        {"12-hour BCD, 11:59:59 AM", 0x00, {0x19, 0x99, 0x06, 0x15, 0x11, 0x59, 0x59},
+        {"12-hour BCD, 11:59:59 AM",
+         0x00,
+         {0x19, 0x99, 0x06, 0x15, 0x11, 0x59, 0x59},
          {0x19, 0x99, 0x06, 0x15, 0x92, 0x00, 0x00}},
-        {"12-hour BCD, 11:59:59 PM", 0x00, {0x19, 0x99, 0x06, 0x15, 0x91, 0x59, 0x59},
+        {"12-hour BCD, 11:59:59 PM",
+         0x00,
+         {0x19, 0x99, 0x06, 0x15, 0x91, 0x59, 0x59},
          {0x19, 0x99, 0x06, 0x16, 0x12, 0x00, 0x00}},
         {"24-hour binary, year wrap", 0x06, {19, 99, 12, 31, 23, 59, 59}, {20, 0, 1, 1, 0, 0, 0}},
-        {"12-hour binary, 12:59:59 AM", 0x04, {19, 99, 2, 28, 12, 59, 59}, {19, 99, 2, 28, 1, 0, 0}},
+        {"12-hour binary, 12:59:59 AM",
+         0x04,
+         {19, 99, 2, 28, 12, 59, 59},
+         {19, 99, 2, 28, 1, 0, 0}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -110,7 +119,8 @@ TEST(PcRtc, UpdateInProgressSpansTheDatasheetWindowAndTimeReadsBadInside)
     struct Edge {
         std::int64_t offsetNs;
         bool uip;
-    } edges[] = {{-244'001, false}, {-244'000, true}, {0, true}, {1'983'999, true}, {1'984'000, false}};
+    } edges[] = {
+        {-244'001, false}, {-244'000, true}, {0, true}, {1'983'999, true}, {1'984'000, false}};
     for (const Edge &e : edges)
         EXPECT_EQ(ReadAt(next + e.offsetNs, 0x0A) & 0x80, e.uip ? 0x80 : 0) << e.offsetNs << " ns";
 
@@ -132,7 +142,7 @@ TEST(PcRtc, SetBitStopsUpdatesAbortsOneUnderWayAndHidesUip)
     EXPECT_EQ(Read(0x00), 0x00);
     EXPECT_EQ(ReadAt(pc::RtcNextUpdateNs(), 0x0A) & 0x80, 0);
     Write(0x0B, 0x02);
-    pc.Advance(1.1); // counting resumes on the chip's own phase
+    pc.Advance(1.1);  // counting resumes on the chip's own phase
     EXPECT_EQ(Read(0x00), 0x01);
 
     // SET raised during an update cycle: that update never lands.
@@ -166,7 +176,7 @@ TEST(PcRtc, StatusRegistersAndWritableBytes)
 TEST(PcRtc, PeriodicFlagFollowsTheRateInRegisterA)
 {
     struct Case {
-        std::uint8_t rate; // RS3..RS0
+        std::uint8_t rate;  // RS3..RS0
         std::int64_t periodNs;
     } cases[] = {{1, 3'906'250}, {2, 7'812'500}, {3, 122'070}, {6, 976'562}, {15, 500'000'000}};
     for (const Case &c : cases) {
@@ -181,10 +191,10 @@ TEST(PcRtc, PeriodicFlagFollowsTheRateInRegisterA)
     }
 
     TestPc pc("2000-03-01 12:00:00");
-    Write(0x0B, 0x42); // PIE
+    Write(0x0B, 0x42);  // PIE
     pc.Advance(0.01);
     EXPECT_EQ(Read(0x0C) & 0xC0, 0xC0) << "with PIE the tick raises IRQF";
-    Write(0x0A, 0x20); // rate 0: no periodic ticks
+    Write(0x0A, 0x20);  // rate 0: no periodic ticks
     Read(0x0C);
     pc.Advance(2);
     EXPECT_EQ(Read(0x0C) & 0x40, 0);
@@ -198,13 +208,15 @@ TEST(PcRtc, ProgramPreemptedBetweenPollAndReadNeverReadsInsideAnUpdate)
     struct Case {
         const char *what;
         std::int64_t othersRunNs;
-    } cases[] = {{"into UIP", 100'000}, {"into the update cycle", 1'000'000},
-                 {"past the update", 3'000'000}, {"past several updates", 2'500'000'000}};
+    } cases[] = {{"into UIP", 100'000},
+                 {"into the update cycle", 1'000'000},
+                 {"past the update", 3'000'000},
+                 {"past several updates", 2'500'000'000}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TestPc pc("2000-03-01 12:00:07");
         std::int64_t next = pc::RtcNextUpdateNs();
-        TestPc::AdvanceTo(next - 300'000); // UIP rises 56 us later
+        TestPc::AdvanceTo(next - 300'000);  // UIP rises 56 us later
         DisableInterrupts();
         PortWriteByte(0x70, 0x0A);
         ASSERT_EQ(PortReadByte(0x71) & 0x80, 0);
@@ -247,7 +259,7 @@ TEST(PcRtc, CatchesUpLongGapsByDateWithDayOfWeek)
         const char *start;
         double seconds;
         Clock expected;
-        int dayOfWeek; // 1 = Sunday
+        int dayOfWeek;  // 1 = Sunday
     } cases[] = {
         {"1999-12-31 23:59:59", 1, {0x20, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00}, 7},
         {"1999-02-28 12:00:00", 366 * kDay, {0x20, 0x00, 0x02, 0x29, 0x12, 0x00, 0x00}, 3},

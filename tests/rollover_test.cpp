@@ -10,6 +10,9 @@
 
 namespace {
 
+class RolloverTest : public ProgramTest {};
+class DateFile : public ProgramTest {};
+
 const char *const kPass = "Pass: The PC clocks are Year 2000 compliant";
 const char *const kFail =
     "Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details";
@@ -42,7 +45,7 @@ struct Buttons {
     bool test, stop, reset, fix;
 };
 
-void ExpectButtons(const drive::Session &s, Buttons b, const char *state)
+void ExpectButtons(const automation::Session &s, Buttons b, const char *state)
 {
     EXPECT_EQ(s.EnabledIn(kMainCaption, IDC_TEST), b.test) << state << ": TEST";
     EXPECT_EQ(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS), b.stop) << state << ": StopClocks";
@@ -53,23 +56,23 @@ void ExpectButtons(const drive::Session &s, Buttons b, const char *state)
 }
 
 // TEST and OK on the warning: the test is Watching from 23:59:55.
-void StartWatching(drive::Session &s)
+void StartWatching(automation::Session &s)
 {
     s.Press(IDC_TEST);
     ASSERT_EQ(s.TopCaption(), kWarningCaption);
     s.PressIn(kWarningCaption, IDOK);
 }
 
-std::string Verdict(drive::Session &s)
+std::string Verdict(automation::Session &s)
 {
     s.Press(IDC_STOPCLOCKS);
     auto box = s.TopMessageBox();
     return box ? box->text : std::string("(no message box)");
 }
 
-TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
+TEST_F(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.250"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.250"));
     StartToMainDialog(s);
     ExpectButtons(s, {true, false, false, true}, "Idle");
 
@@ -107,20 +110,21 @@ TEST(RolloverTest, WalksThroughEveryStateOnAYear2000ReadyPc)
     EXPECT_EQ(t.wSecond, 7);
 }
 
-TEST(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
+TEST_F(RolloverTest, TestCommandDuringATestStartsNoSecondOne)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(2000);
     // What Windows' dialog manager sends for Enter even with TEST disabled.
     s.Post(s.Window(kMainCaption), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ(s.TopCaption(), kMainCaption) << "a second warning opened";
-    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 0)) << "the saved date was overwritten";
+    EXPECT_EQ(DateFileBytes(), Record(2026, 6, 1, 15, 10, 20, 7, 0))
+        << "the saved date was overwritten";
     ExpectButtons(s, {false, true, false, false}, "still Watching");
 }
 
-TEST(RolloverTest, VerdictsOfTheProblemPcs)
+TEST_F(RolloverTest, VerdictsOfTheProblemPcs)
 {
     struct Case {
         const char *profile;
@@ -135,7 +139,7 @@ TEST(RolloverTest, VerdictsOfTheProblemPcs)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.profile);
-        drive::Session s(Pc(c.profile, "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc(c.profile, "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         StartWatching(s);
         s.Advance(7000);
@@ -154,9 +158,9 @@ TEST(RolloverTest, VerdictsOfTheProblemPcs)
     }
 }
 
-TEST(RolloverTest, StoppedBeforeMidnightIsUnknown)
+TEST_F(RolloverTest, StoppedBeforeMidnightIsUnknown)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(2000);
@@ -164,9 +168,9 @@ TEST(RolloverTest, StoppedBeforeMidnightIsUnknown)
     EXPECT_EQ(s.TopMessageBox()->caption, kResultCaption);
 }
 
-TEST(RolloverTest, WaitingPastTheNextMidnightFails)
+TEST_F(RolloverTest, WaitingPastTheNextMidnightFails)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     // A day later, as far as every clock can tell.
@@ -176,9 +180,9 @@ TEST(RolloverTest, WaitingPastTheNextMidnightFails)
     EXPECT_EQ(Verdict(s), kFail);
 }
 
-TEST(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
+TEST_F(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(3000);
@@ -199,9 +203,9 @@ TEST(RolloverTest, FrozenLinesKeepTheirLastTextWhileTheVerdictIsUp)
     EXPECT_NE(Line(s, IDC_LOCAL_LINE), before) << "display did not restart after Reset Date";
 }
 
-TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
+TEST_F(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Press(IDC_TEST);
     s.PressIn(kWarningCaption, IDC_DONT_WARN);
@@ -216,9 +220,9 @@ TEST(RolloverTest, TickedCheckBoxSkipsTheWarningEvenAfterCancel)
     ExpectButtons(s, {false, true, false, false}, "Watching without a warning");
 }
 
-TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
+TEST_F(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Press(IDC_TEST);
     s.PressIn(kWarningCaption, IDC_DONT_WARN);
@@ -229,9 +233,9 @@ TEST(RolloverTest, UntickingTheBoxAgainKeepsTheWarning)
     EXPECT_EQ(s.TopCaption(), kWarningCaption);
 }
 
-TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
+TEST_F(RolloverTest, WarningThatCannotBeShownIsNoConsent)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     // With its module gone the warning's template cannot be found: the dialog
     // call fails with -1, which must not count as OK.
@@ -244,9 +248,9 @@ TEST(RolloverTest, WarningThatCannotBeShownIsNoConsent)
     EXPECT_EQ(Local().wYear, 2026) << "clock changed without consent";
 }
 
-TEST(RolloverTest, MainDialogStaysLiveUnderTheWarning)
+TEST_F(RolloverTest, MainDialogStaysLiveUnderTheWarning)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     s.Press(IDC_TEST);
     s.Advance(2000);
@@ -254,11 +258,11 @@ TEST(RolloverTest, MainDialogStaysLiveUnderTheWarning)
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_CLOSE));
 }
 
-TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
+TEST_F(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
 {
     for (bool closeCommand : {false, true}) {
         SCOPED_TRACE(closeCommand ? "close command" : "Close button");
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         // A record left by an earlier test must not come back.
         PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
         StartToMainDialog(s);
@@ -277,9 +281,9 @@ TEST(RolloverTest, CloseWhileTheWarningIsOpenSetsNoDate)
     }
 }
 
-TEST(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
+TEST_F(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     StartToMainDialog(s);
     StartWatching(s);
     s.Advance(7000);
@@ -292,7 +296,7 @@ TEST(RolloverTest, CloseWhileWatchingRestoresTheSavedDate)
     EXPECT_EQ(t.wSecond, 7);
 }
 
-TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
+TEST_F(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
 {
     struct Case {
         const char *what;
@@ -305,7 +309,7 @@ TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         StartWatching(s);
         s.Advance(7000);
@@ -327,9 +331,9 @@ TEST(RolloverTest, BrokenDateFileCannotBeRestoredAndLeavesTheClock)
     }
 }
 
-TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
+TEST_F(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     std::vector<unsigned char> old = Record(1998, 3, 0, 1, 8, 0, 0, 0);
     old.insert(old.end(), {0xDE, 0xAD, 0xBE, 0xEF});
     PlaceDateFile(old);
@@ -341,9 +345,9 @@ TEST(RolloverTest, TwentyByteFileKeepsItsLastFourBytes)
     EXPECT_EQ(DateFileBytes(), expected);
 }
 
-TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
+TEST_F(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(Record(1998, 3, 0, 1, 8, 0, 0, 0));
     HANDLE other = CreateFileA("datesave.tmp", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, NULL);
@@ -362,9 +366,9 @@ TEST(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
     EXPECT_EQ(DateFileBytes(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
 }
 
-TEST(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
+TEST_F(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.500"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.500"));
     EXPECT_EQ(ReadDateFileAndRestoreDate(), 0) << "no file: nothing to restore";
     EXPECT_TRUE(DateFileBytes().empty()) << "the restore creates an empty file";
 

@@ -6,8 +6,8 @@
 #include <signal.h>
 
 #include <chrono>
-#include <future>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <regex>
 #include <string>
@@ -21,21 +21,30 @@ namespace {
 using tmuxtest::Terminal;
 
 // Left by an earlier test: 1998-03-01 08:00:00, a SYSTEMTIME's 16 bytes.
-const std::vector<unsigned char> kEarlierRecord = {0xCE, 0x07, 3, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0, 0, 0};
+const std::vector<unsigned char> kEarlierRecord = {0xCE, 0x07, 3, 0, 0, 0, 1, 0,
+                                                   8,    0,    0, 0, 0, 0, 0, 0};
 // What a test started at 2026-06-15 10:00:00 saves, up to the seconds.
-const std::vector<unsigned char> kThisRecordToSeconds = {0xEA, 0x07, 6, 0, 1, 0, 15, 0, 10, 0, 0, 0, 0, 0};
+const std::vector<unsigned char> kThisRecordToSeconds = {0xEA, 0x07, 6, 0, 1, 0, 15,
+                                                         0,    10,   0, 0, 0, 0, 0};
 
 enum class State { kIdle, kConfirming, kWatching, kVerdictUp };
 const char *Name(State state)
 {
     switch (state) {
-    case State::kIdle: return "Idle";
-    case State::kConfirming: return "Confirming";
-    case State::kWatching: return "Watching";
-    default: return "Judged, verdict box up";
+    case State::kIdle:
+        return "Idle";
+    case State::kConfirming:
+        return "Confirming";
+    case State::kWatching:
+        return "Watching";
+    default:
+        return "Judged, verdict box up";
     }
 }
-bool ClockSet(State state) { return state == State::kWatching || state == State::kVerdictUp; }
+bool ClockSet(State state)
+{
+    return state == State::kWatching || state == State::kVerdictUp;
+}
 
 std::vector<unsigned char> DateFile(const Terminal &t)
 {
@@ -46,7 +55,8 @@ std::vector<unsigned char> DateFile(const Terminal &t)
 void WriteDateFile(const Terminal &t, const std::vector<unsigned char> &bytes)
 {
     std::ofstream out(t.Directory() / "datesave.tmp", std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // The program's pid from the PC's table of running programs; 0 if not listed.
@@ -61,7 +71,8 @@ std::string OsLocalTime(const Terminal &t)
 {
     std::smatch m;
     std::string show = t.Pc("show");
-    return std::regex_search(show, m, std::regex(R"(OS local time:\s+(\S+ \S+))")) ? m[1].str() : show;
+    return std::regex_search(show, m, std::regex(R"(OS local time:\s+(\S+ \S+))")) ? m[1].str()
+                                                                                   : show;
 }
 
 // The program sets the clock in its own time once OK is pressed; the virtual
@@ -69,7 +80,8 @@ std::string OsLocalTime(const Terminal &t)
 bool ClockSetForTheTest(const Terminal &t)
 {
     for (int i = 0; i < 100; ++i) {
-        if (OsLocalTime(t).rfind("1999-12-31 23:59:55", 0) == 0) return true;
+        if (OsLocalTime(t).rfind("1999-12-31 23:59:55", 0) == 0)
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
@@ -91,16 +103,19 @@ void StartIn(Terminal &t, State state, const std::string &shellPrefix = "", bool
         ASSERT_TRUE(t.WaitFor(std::regex("Fix Running"), &screen)) << screen;
         t.Keys("BTab");  // back to TEST
     }
-    if (state == State::kIdle) return;
+    if (state == State::kIdle)
+        return;
     t.Keys("Enter");  // TEST, the default button
     ASSERT_TRUE(t.WaitFor(std::regex("Continue with Test"), &screen)) << screen;
-    if (state == State::kConfirming) return;
+    if (state == State::kConfirming)
+        return;
     t.Keys("Enter");  // OK
     // The clock must be set before time moves on, or midnight never comes.
     ASSERT_TRUE(ClockSetForTheTest(t)) << OsLocalTime(t);
     t.Pc("advance 7s");
     ASSERT_TRUE(t.WaitFor(std::regex("01-01-2000   00:00:0"), &screen)) << screen;
-    if (state == State::kWatching) return;
+    if (state == State::kWatching)
+        return;
     t.Keys("Tab Enter");  // StopClocks
     ASSERT_TRUE(t.WaitFor(std::regex("Test Result"), &screen)) << screen;
 }
@@ -131,30 +146,36 @@ void EndInEveryState(int signal)
         ASSERT_EQ(kill(pid, signal), 0);
         if (ClockSet(state)) {
             std::string screen;
-            ASSERT_TRUE(t.WaitFor(std::regex("Tolvane -  End Session[\\s\\S]*Date Restored"), &screen)) << screen;
+            ASSERT_TRUE(
+                t.WaitFor(std::regex("Tolvane -  End Session[\\s\\S]*Date Restored"), &screen))
+                << screen;
             t.Keys("Enter");
         }
         EXPECT_EQ(t.ExitStatus(), "0");
         ExpectNothingLeft(t, state);
-        EXPECT_EQ(t.Screen().find("StopClocks"), std::string::npos) << "the terminal was not given back";
+        EXPECT_EQ(t.Screen().find("StopClocks"), std::string::npos)
+            << "the terminal was not given back";
     }
 }
 
 TEST(EndSessionSignals, SigtermInEveryStateUndoesTheTestAndEnds)
 {
-    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
     EndInEveryState(SIGTERM);
 }
 
 TEST(EndSessionSignals, SighupInEveryStateUndoesTheTestAndEnds)
 {
-    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
     EndInEveryState(SIGHUP);
 }
 
 TEST(EndSessionSignals, SigtermWithTheFixRunningStopsItBeforeTheProgramEnds)
 {
-    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
     Terminal t;
     StartIn(t, State::kWatching, "", true, true);
     ASSERT_NE(t.Pc("show").find("faltrem"), std::string::npos) << "the companion is not running";
@@ -168,7 +189,8 @@ TEST(EndSessionSignals, SigtermWithTheFixRunningStopsItBeforeTheProgramEnds)
 
 TEST(EndSessionSignals, TerminalThatHangsUpMidTestStillGetsTheDateBackAndEnds)
 {
-    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
     Terminal t;
     // The pane's shell outlives its terminal to report the exit status.
     StartIn(t, State::kWatching, "trap '' HUP; ", false);
@@ -180,7 +202,8 @@ TEST(EndSessionSignals, TerminalThatHangsUpMidTestStillGetsTheDateBackAndEnds)
 
 TEST(EndSessionSignals, RestartFromTolvanePcEndsTheProgramAndTheFixBeforeWindowsRestarts)
 {
-    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
     Terminal t;
     StartIn(t, State::kWatching, "", true, true);
     // The restart waits for the programs to end, and this one waits for its box.
@@ -196,17 +219,21 @@ TEST(EndSessionSignals, RestartFromTolvanePcEndsTheProgramAndTheFixBeforeWindows
 
 TEST(EndSessionSignals, CancelledEndFromTolvanePcLeavesTheProgramRunningInIdle)
 {
-    if (!tmuxtest::HaveTmux()) GTEST_SKIP() << "tmux is not installed";
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
     Terminal t;
     StartIn(t, State::kWatching);
-    EXPECT_EQ(t.Pc("end-session --cancel"), "cancelled end of session delivered to 1 running host program\n");
+    EXPECT_EQ(t.Pc("end-session --cancel"),
+              "cancelled end of session delivered to 1 running host program\n");
     std::string screen;
     ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
     t.Keys("Enter");
     EXPECT_EQ(OsLocalTime(t).substr(0, 18), "2026-06-15 10:00:0");
 
     t.Pc("advance 3s");
-    EXPECT_TRUE(t.WaitFor(std::regex("06-15-2026   10:00:0[23]"), &screen)) << "the display stands still\n" << screen;
+    EXPECT_TRUE(t.WaitFor(std::regex("06-15-2026   10:00:0[23]"), &screen))
+        << "the display stands still\n"
+        << screen;
     EXPECT_EQ(screen.find("Date Restored"), std::string::npos) << screen;
     t.Keys("C-c");
     EXPECT_EQ(t.ExitStatus(), "0");

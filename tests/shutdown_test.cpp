@@ -18,10 +18,14 @@
 
 namespace {
 
-const char *const kCompanionAtom = "_faltrem_running_";
-const char *const kCouldntReset = "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
+class Shutdown : public ProgramTest {};
 
-std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute, int second, int ms)
+const char *const kCompanionAtom = "_faltrem_running_";
+const char *const kCouldntReset =
+    "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
+
+std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute,
+                                  int second, int ms)
 {
     std::vector<unsigned char> bytes;
     for (int v : {year, month, dow, day, hour, minute, second, ms}) {
@@ -41,7 +45,8 @@ std::string LocalNow()
     SYSTEMTIME t;
     GetLocalTime(&t);
     char text[32];
-    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+              t.wSecond);
     return text;
 }
 
@@ -49,29 +54,41 @@ enum class State { kIdle, kConfirming, kWatching, kVerdictUp, kJudged };
 const char *Name(State state)
 {
     switch (state) {
-    case State::kIdle: return "Idle";
-    case State::kConfirming: return "Confirming";
-    case State::kWatching: return "Watching";
-    case State::kVerdictUp: return "Judged, verdict box up";
-    default: return "Judged";
+    case State::kIdle:
+        return "Idle";
+    case State::kConfirming:
+        return "Confirming";
+    case State::kWatching:
+        return "Watching";
+    case State::kVerdictUp:
+        return "Judged, verdict box up";
+    default:
+        return "Judged";
     }
 }
 // A test has set the clock, so an exit owes the saved date back.
-bool ClockSet(State state) { return state != State::kIdle && state != State::kConfirming; }
-
-void Reach(drive::Session &s, State state)
+bool ClockSet(State state)
 {
-    if (state == State::kIdle) return;
+    return state != State::kIdle && state != State::kConfirming;
+}
+
+void Reach(automation::Session &s, State state)
+{
+    if (state == State::kIdle)
+        return;
     s.Press(IDC_TEST);
     ASSERT_EQ(s.TopCaption(), kWarningCaption);
-    if (state == State::kConfirming) return;
+    if (state == State::kConfirming)
+        return;
     s.PressIn(kWarningCaption, IDOK);
     s.Advance(7000);  // past midnight
     ASSERT_EQ(LocalNow(), "2000-01-01 00:00:02");
-    if (state == State::kWatching) return;
+    if (state == State::kWatching)
+        return;
     s.Press(IDC_STOPCLOCKS);
     ASSERT_TRUE(s.TopMessageBox());
-    if (state == State::kVerdictUp) return;
+    if (state == State::kVerdictUp)
+        return;
     s.Answer(IDOK);
 }
 
@@ -79,29 +96,47 @@ enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd };
 const char *Name(Way way)
 {
     switch (way) {
-    case Way::kCloseButton: return "Close";
-    case Way::kCloseBox: return "close command";
-    case Way::kEnd: return "end of session (SIGTERM)";
-    case Way::kForcedEnd: return "forced end of session (SIGHUP)";
-    default: return "cancelled end of session";
+    case Way::kCloseButton:
+        return "Close";
+    case Way::kCloseBox:
+        return "close command";
+    case Way::kEnd:
+        return "end of session (SIGTERM)";
+    case Way::kForcedEnd:
+        return "forced end of session (SIGHUP)";
+    default:
+        return "cancelled end of session";
     }
 }
-bool IsEnd(Way way) { return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd; }
+bool IsEnd(Way way)
+{
+    return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd;
+}
 
 // `main`: the main dialog's caption, which says when the fix runs.
-void TakeWayOut(drive::Session &s, Way way, const std::string &main)
+void TakeWayOut(automation::Session &s, Way way, const std::string &main)
 {
     switch (way) {
-    case Way::kCloseButton: s.PressIn(main, IDC_CLOSE); break;
+    case Way::kCloseButton:
+        s.PressIn(main, IDC_CLOSE);
+        break;
     // The main dialog's own close box: the warning has no owner, so it is live.
-    case Way::kCloseBox: s.Post(s.Window(main), WM_SYSCOMMAND, SC_CLOSE, 0); break;
-    case Way::kEnd: s.EndSession(true); break;
-    case Way::kForcedEnd: s.EndSession(true, true); break;
-    case Way::kCancelledEnd: s.EndSession(false); break;
+    case Way::kCloseBox:
+        s.Post(s.Window(main), WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    case Way::kEnd:
+        s.EndSession(true);
+        break;
+    case Way::kForcedEnd:
+        s.EndSession(true, true);
+        break;
+    case Way::kCancelledEnd:
+        s.EndSession(false);
+        break;
     }
 }
 
-void ExpectIdle(const drive::Session &s, const char *when)
+void ExpectIdle(const automation::Session &s, const char *when)
 {
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_TEST)) << when;
     EXPECT_FALSE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS)) << when;
@@ -109,7 +144,7 @@ void ExpectIdle(const drive::Session &s, const char *when)
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_INSTALL_FIX)) << when;
 }
 
-bool InstallFix(drive::Session &s)
+bool InstallFix(automation::Session &s)
 {
     s.Press(IDC_INSTALL_FIX);
     if (s.TopMessageBox()) {
@@ -122,7 +157,8 @@ bool InstallFix(drive::Session &s)
 int RunningCompanions()
 {
     int n = 0;
-    for (const pc::RunningProgram &p : pc::ListRunningPrograms()) n += p.name.rfind("faltrem", 0) == 0;
+    for (const pc::RunningProgram &p : pc::ListRunningPrograms())
+        n += p.name.rfind("faltrem", 0) == 0;
     return n;
 }
 
@@ -132,7 +168,8 @@ bool Within(Condition condition)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
@@ -140,7 +177,7 @@ bool Within(Condition condition)
 
 // The program waits for the companion to end outside its loop; once it has,
 // the program gets on to its next message.
-void WaitForTheCompanionToEnd(drive::Session &s)
+void WaitForTheCompanionToEnd(automation::Session &s)
 {
     Within([] { return RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom); });
     s.Advance(1);
@@ -150,7 +187,7 @@ void WaitForTheCompanionToEnd(drive::Session &s)
 void CheckWayOut(State state, Way way, bool withFix)
 {
     SCOPED_TRACE(std::string(Name(state)) + ", " + Name(way) + (withFix ? ", fix running" : ""));
-    drive::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
     if (withFix) {
@@ -162,7 +199,8 @@ void CheckWayOut(State state, Way way, bool withFix)
     const size_t boxesBefore = s.MessageBoxes().size();
 
     TakeWayOut(s, way, withFix ? " Tolvane - Fix Running" : kMainCaption);
-    if (withFix) WaitForTheCompanionToEnd(s);
+    if (withFix)
+        WaitForTheCompanionToEnd(s);
     // A test that set the clock is told of at the end of a session, once the
     // date is back.
     if (IsEnd(way) && ClockSet(state)) {
@@ -204,32 +242,39 @@ void CheckWayOut(State state, Way way, bool withFix)
     EXPECT_EQ(LocalNow(), "2026-06-15 10:20:10");
 }
 
-const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp, State::kJudged};
-const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd};
+const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp,
+                         State::kJudged};
+const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd,
+                     Way::kCancelledEnd};
 
 // Under the verdict box the main dialog takes no input: only an end of the
 // session reaches it.
-bool Possible(State state, Way way) { return state != State::kVerdictUp || IsEnd(way); }
+bool Possible(State state, Way way)
+{
+    return state != State::kVerdictUp || IsEnd(way);
+}
 
-TEST(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRight)
+TEST_F(Shutdown, EveryWayOutOfEveryStateLeavesTheClockTheDateFileAndTheMessagesRight)
 {
     for (State state : kStates)
         for (Way way : kWays)
-            if (Possible(state, way)) CheckWayOut(state, way, false);
+            if (Possible(state, way))
+                CheckWayOut(state, way, false);
 }
 
-TEST(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
+TEST_F(Shutdown, EveryWayOutWithTheFixRunningStopsTheCompanion)
 {
     for (State state : kStates)
         for (Way way : kWays)
-            if (Possible(state, way)) CheckWayOut(state, way, true);
+            if (Possible(state, way))
+                CheckWayOut(state, way, true);
 }
 
-TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
+TEST_F(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
 {
     for (bool really : {false, true}) {
         SCOPED_TRACE(really ? "end of session" : "cancelled end of session");
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         StartToMainDialog(s);
         Reach(s, State::kWatching);
         PlaceDateFile({});
@@ -248,11 +293,11 @@ TEST(Shutdown, DateRestoredOnlyWhenTheRestoreWorked)
 // The clock refused the test's setting, so the saved date is the user's own
 // time of a minute ago: an exit while the box says so must not set it back,
 // even where setting the clock works again by then.
-TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
+TEST_F(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
 {
     for (Way way : {Way::kCloseBox, Way::kEnd, Way::kForcedEnd, Way::kCancelledEnd}) {
         SCOPED_TRACE(Name(way));
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         PlaceDateFile(kEarlierRecord);
         StartToMainDialog(s);
         pc::ChangeSetting("set-time", "denied");
@@ -290,9 +335,9 @@ TEST(Shutdown, AnExitWhileTheClockCouldNotBeSetRestoresNothing)
     }
 }
 
-TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
+TEST_F(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
     Reach(s, State::kConfirming);
@@ -306,93 +351,6 @@ TEST(Shutdown, CancelledEndDuringTheWarningLeavesNoTestBehind)
     EXPECT_EQ(DateFileBytes(), kThisRecord);
     EXPECT_EQ(LocalNow(), "1999-12-31 23:59:55");
     EXPECT_TRUE(s.EnabledIn(kMainCaption, IDC_STOPCLOCKS));
-}
-
-// ---- The host's end of session itself, under programs of the tests' own ----
-
-struct Seen {
-    int endSessions = 0;
-    WPARAM lastEnding = 0;
-    bool refuse = false;
-} gSeen;
-
-INT_PTR CALLBACK RefusingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_QUERYENDSESSION:
-        if (!gSeen.refuse) return FALSE;
-        SetWindowLongA(hwnd, DWL_MSGRESULT, FALSE);
-        return TRUE;
-    case WM_ENDSESSION:
-        ++gSeen.endSessions;
-        gSeen.lastEnding = wParam;
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
-int WINAPI DialogMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
-{
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, RefusingDlg, 0));
-}
-
-TEST(EndSession, ARefusalCallsOffAPoliteEndButNotAForcedOne)
-{
-    struct Case {
-        bool refuse, forced, ends;
-    } cases[] = {{false, false, true}, {true, false, false}, {true, true, true}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.refuse ? "refused" : "agreed") + (c.forced ? ", forced" : ""));
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        gSeen = Seen{};
-        gSeen.refuse = c.refuse;
-        s.Start(&DialogMain);
-        s.EndSession(true, c.forced);
-        EXPECT_EQ(gSeen.endSessions, 1);
-        EXPECT_EQ(gSeen.lastEnding, static_cast<WPARAM>(c.ends));
-        EXPECT_EQ(s.Running(), !c.ends);
-        EXPECT_EQ(s.EndedBySessionEnd(), c.ends);
-    }
-}
-
-UINT gExitFlags;
-
-// A program without windows that asks for the end itself, then waits for it.
-int WINAPI ExitWindowsMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    if (!ExitWindowsEx(gExitFlags, 0)) return 2;
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    return 1;
-}
-
-TEST(EndSession, ExitWindowsEndsTheCallerTooAndRestartsUnlessItLogsOff)
-{
-    struct Case {
-        UINT flags;
-        bool accepted, restarts;
-    } cases[] = {
-        {EWX_REBOOT, true, true},
-        {EWX_SHUTDOWN | EWX_POWEROFF | EWX_FORCE, true, true},
-        {EWX_LOGOFF, true, false},
-        {0x100, false, false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE("flags " + std::to_string(c.flags));
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        GlobalAddAtomA(kCompanionAtom);
-        const std::uint32_t boot = pc::BootCount();
-        gExitFlags = c.flags;
-        s.Start(&ExitWindowsMain);
-        EXPECT_FALSE(s.Running());
-        EXPECT_EQ(s.EndedBySessionEnd(), c.accepted);
-        if (!c.accepted) {
-            EXPECT_EQ(s.ExitCode(), 2);
-        }
-        EXPECT_EQ(pc::BootCount(), boot + (c.restarts ? 1 : 0));
-        EXPECT_EQ(GlobalFindAtomA(kCompanionAtom) == 0, c.restarts);
-    }
 }
 
 }  // namespace

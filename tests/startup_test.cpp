@@ -16,6 +16,8 @@
 
 namespace {
 
+class Startup : public ProgramTest {};
+
 const char *const kCompanionAtom = "_faltrem_running_";
 const char *const kCompanionRunning =
     "The Fix software was running before you started Tolvane !\n\nTolvane will Not run until the Fix software "
@@ -25,14 +27,14 @@ const char *const kNetworkWarning =
     "Network Software Detected\n\nTo test the machine you should log off from the network\n and remove network "
     "cables.\n\nIf you have done this click 'OK' otherwise click 'Cancel'.          \n\n";
 
-bool Shows(const drive::Session &s, const std::string &caption)
+bool Shows(const automation::Session &s, const std::string &caption)
 {
     auto captions = s.Captions();
     return std::find(captions.begin(), captions.end(), caption) != captions.end();
 }
 
 // The real companion on the session's PC, once it holds its atom.
-pid_t StartCompanion(const drive::Session &s)
+pid_t StartCompanion(const automation::Session &s)
 {
     pid_t pid = fork();
     if (pid == 0) {
@@ -59,14 +61,15 @@ int WaitForCompanion(pid_t pid)
     return -1;
 }
 
-TEST(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
+TEST_F(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
 {
-    drive::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
     GlobalAddAtomA(kCompanionAtom);
     s.Start();
     EXPECT_EQ(s.Captions(), std::vector<std::string>{kAboutCaption});
     EXPECT_TRUE(s.MessageBoxes().empty());
-    EXPECT_EQ(s.TextIn(kAboutCaption, IDC_ABOUT_TITLE), "             Tolvane - Year 2000 Clock Test and Fix");
+    EXPECT_EQ(s.TextIn(kAboutCaption, IDC_ABOUT_TITLE),
+              "             Tolvane - Year 2000 Clock Test and Fix");
 
     s.PressIn(kAboutCaption, IDOK);
     ASSERT_TRUE(s.TopMessageBox());
@@ -77,19 +80,19 @@ TEST(Startup, AboutBoxComesBeforeEveryMessageAndTheMainDialog)
     EXPECT_FALSE(Shows(s, kMainCaption));
 }
 
-TEST(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
+TEST_F(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
 {
     struct Way {
         const char *name;
-        void (*close)(drive::Session &);
+        void (*close)(automation::Session &);
     } ways[] = {
-        {"OK", [](drive::Session &s) { s.PressIn(kAboutCaption, IDOK); }},
-        {"Enter", [](drive::Session &s) { s.Key(VK_RETURN); }},
-        {"close box", [](drive::Session &s) { s.CloseCommand(); }},
+        {"OK", [](automation::Session &s) { s.PressIn(kAboutCaption, IDOK); }},
+        {"Enter", [](automation::Session &s) { s.Key(VK_RETURN); }},
+        {"close box", [](automation::Session &s) { s.CloseCommand(); }},
     };
     for (const Way &way : ways) {
         SCOPED_TRACE(way.name);
-        drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
         s.Start();
         s.Key(VK_ESCAPE);
         EXPECT_EQ(s.TopCaption(), kAboutCaption) << "Escape closed the About box";
@@ -100,9 +103,9 @@ TEST(Startup, AboutBoxClosesWithOkEnterAndItsCloseBoxButNotEscape)
     }
 }
 
-TEST(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
+TEST_F(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
 {
-    drive::Session s(Pc("nt", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("nt", "2026-06-15 10:20:07.000"));
     s.Start();
     s.PressIn(kAboutCaption, IDOK);
     auto box = s.TopMessageBox();
@@ -119,10 +122,10 @@ TEST(Startup, NtRefusesAfterTheAboutBoxAndEndsWithoutItsDialog)
     EXPECT_EQ(s.MessageBoxes().size(), 1u);
 }
 
-TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
+TEST_F(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
 {
     {
-        drive::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
         s.Start();
         s.PressIn(kAboutCaption, IDOK);
         auto box = s.TopMessageBox();
@@ -134,7 +137,7 @@ TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
         EXPECT_EQ(s.ExitCode(), 0);
     }
     {
-        drive::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
+        automation::Session s(Pc("networked", "2026-06-15 10:20:07.000"));
         s.Start();
         s.PressIn(kAboutCaption, IDOK);
         s.Answer(IDOK);
@@ -144,16 +147,17 @@ TEST(Startup, NetworkWarningEndsOnCancelAndGoesOnOnOk)
     }
 }
 
-TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
+TEST_F(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     GlobalAddAtomA(kCompanionAtom);
     const std::uint32_t boot = pc::BootCount();
     s.Start();
     s.PressIn(kAboutCaption, IDOK);
     auto box = s.TopMessageBox();
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->type, static_cast<unsigned>(MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2 | MB_TOPMOST));
+    EXPECT_EQ(box->type,
+              static_cast<unsigned>(MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2 | MB_TOPMOST));
     EXPECT_EQ(box->caption, "Tolvane -  Fix Software Running");
 
     s.Key(VK_RETURN);
@@ -164,9 +168,9 @@ TEST(Startup, CompanionAlreadyRunningEndsOnNoWhichIsTheDefault)
     EXPECT_EQ(pc::BootCount(), boot);
 }
 
-TEST(Startup, YesToTheRestartEndsTheCompanionAndRestartsWindows)
+TEST_F(Startup, YesToTheRestartEndsTheCompanionAndRestartsWindows)
 {
-    drive::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
     pid_t companion = StartCompanion(s);
     ASSERT_NE(GlobalFindAtomA(kCompanionAtom), 0) << "the companion did not start";
     const std::uint32_t boot = pc::BootCount();

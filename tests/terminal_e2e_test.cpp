@@ -31,14 +31,15 @@ TEST(TerminalEndToEnd, ShowsTheAboutBoxThenFourLiveClocksAndClosesCleanly)
     // All four lines, each whole, once the clocks have ticked.
     const std::regex fourLines(R"(( \d\d-\d\d-\d{4}   \d\d:\d\d:\d\d[\s\S]*){4})");
     ASSERT_TRUE(t.WaitFor(fourLines, &screen)) << screen;
-    for (const char *text : {"TEST", "StopClocks", "Reset Date", "Install Fix", "Help", "Close", "clocks",
-                             "Cmos:", "Bios:", "System:", "Local:", "UTC:"})
+    for (const char *text : {"TEST", "StopClocks", "Reset Date", "Install Fix", "Help", "Close",
+                             "clocks", "Cmos:", "Bios:", "System:", "Local:", "UTC:"})
         EXPECT_NE(screen.find(text), std::string::npos) << "missing " << text << "\n" << screen;
 
     t.Keys("C-c");
     EXPECT_EQ(t.ExitStatus(), "0");
     screen = t.Screen();
-    EXPECT_EQ(screen.find("StopClocks"), std::string::npos) << "dialog left on the terminal\n" << screen;
+    EXPECT_EQ(screen.find("StopClocks"), std::string::npos) << "dialog left on the terminal\n"
+                                                            << screen;
 }
 
 TEST(TerminalEndToEnd, TooSmallTerminalSaysSoAndRecovers)
@@ -75,10 +76,12 @@ TEST(TerminalEndToEnd, SecondCopyOnTheSamePcSaysSoAndEndsUntilTheFirstHasGone)
     ASSERT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen, "second")) << screen;
     t.Keys("Enter", "second");
     ASSERT_TRUE(t.WaitFor(std::regex("Tolvane is already running"), &screen, "second")) << screen;
-    EXPECT_EQ(screen.find("StopClocks"), std::string::npos) << "the second copy showed its dialog\n" << screen;
+    EXPECT_EQ(screen.find("StopClocks"), std::string::npos) << "the second copy showed its dialog\n"
+                                                            << screen;
     t.Keys("Enter", "second");
     EXPECT_EQ(t.ExitStatus(std::chrono::seconds(5), "second"), "0");
-    EXPECT_NE(t.Pc("show").find("2026-06-15 10:00:00"), std::string::npos) << "the clock was touched";
+    EXPECT_NE(t.Pc("show").find("2026-06-15 10:00:00"), std::string::npos)
+        << "the clock was touched";
 
     // The first copy is still live, and once it has ended a new one runs.
     t.Keys("Enter");  // TEST

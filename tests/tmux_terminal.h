@@ -57,13 +57,13 @@ public:
     // tolvane-pc on this terminal's PC, its output.
     std::string Pc(const std::string &args) const
     {
-        return Run(std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc --pc " + (dir_ / "pc").string() + " " + args +
-                   " 2>&1");
+        return Run(std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc --pc " + (dir_ / "pc").string() +
+                   " " + args + " 2>&1");
     }
     bool CreatePc(const std::string &options) const
     {
-        return std::system((std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc --pc " + (dir_ / "pc").string() +
-                            " create " + options + " >/dev/null")
+        return std::system((std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc --pc " +
+                            (dir_ / "pc").string() + " create " + options + " >/dev/null")
                                .c_str()) == 0;
     }
 
@@ -75,26 +75,31 @@ public:
     void Start(int columns, int rows, const std::string &shellPrefix = "", bool keepPane = true,
                const std::string &copy = kFirst) const
     {
-        std::string inner = shellPrefix + "cd " + dir_.string() + " && TOLVANE_PC=" + (dir_ / "pc").string() + " " +
-                            TOLVANE_BINARY_DIR + "/tolvane; echo \\$? > " + ExitFile(copy).string() +
+        std::string inner = shellPrefix + "cd " + dir_.string() +
+                            " && TOLVANE_PC=" + (dir_ / "pc").string() + " " + TOLVANE_BINARY_DIR +
+                            "/tolvane; echo \\$? > " + ExitFile(copy).string() +
                             (keepPane ? "; sleep 30" : "");
-        Run(Tmux("new-session -d -s " + copy + " -x " + std::to_string(columns) + " -y " + std::to_string(rows) +
-                 " \"" + inner + "\""));
+        Run(Tmux("new-session -d -s " + copy + " -x " + std::to_string(columns) + " -y " +
+                 std::to_string(rows) + " \"" + inner + "\""));
     }
 
-    std::string Screen(const std::string &copy = kFirst) const { return Run(Tmux("capture-pane -p -t " + copy)); }
+    std::string Screen(const std::string &copy = kFirst) const
+    {
+        return Run(Tmux("capture-pane -p -t " + copy));
+    }
     void Keys(const std::string &keys, const std::string &copy = kFirst) const
     {
         Run(Tmux("send-keys -t " + copy + " " + keys));
     }
     void Resize(int columns, int rows) const
     {
-        Run(Tmux("resize-window -t " + std::string(kFirst) + " -x " + std::to_string(columns) + " -y " +
-                 std::to_string(rows)));
+        Run(Tmux("resize-window -t " + std::string(kFirst) + " -x " + std::to_string(columns) +
+                 " -y " + std::to_string(rows)));
     }
 
     // Polls the screen until `pattern` shows up or a few seconds have gone.
-    bool WaitFor(const std::regex &pattern, std::string *screen = nullptr, const std::string &copy = kFirst) const
+    bool WaitFor(const std::regex &pattern, std::string *screen = nullptr,
+                 const std::string &copy = kFirst) const
     {
         for (int i = 0; i < 100; ++i) {
             std::string s = Screen(copy);

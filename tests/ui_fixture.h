@@ -1,6 +1,8 @@
 // A small test program for the user services: it registers the "Tolvane"
 // class and runs one of the embedded templates with a dialog procedure that
 // records what reaches it, so that the layer is tested apart from the program.
+// What it records and how it behaves are process-wide variables; each test
+// sets them afresh with Reset(), so these tests may share a process.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "drive/session.h"
+#include "automation/session.h"
 
 namespace uitest {
 
@@ -51,24 +53,29 @@ inline std::function<void(HWND)> gInit;  // WM_INITDIALOG, before TRUE is return
 inline INT_PTR CALLBACK RecordingDlg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     INT_PTR result = 0;
-    if (gHook && gHook(hwnd, message, wParam, lParam, result)) return result;
+    if (gHook && gHook(hwnd, message, wParam, lParam, result))
+        return result;
     switch (message) {
     case WM_INITDIALOG:
         gSeen.dialog = hwnd;
-        if (gInit) gInit(hwnd);
+        if (gInit)
+            gInit(hwnd);
         return TRUE;
     case WM_COMMAND:
         gSeen.commands.push_back(LOWORD(wParam));
         gSeen.notifications.push_back(HIWORD(wParam));
-        if (LOWORD(wParam) == IDC_CLOSE) EndDialog(hwnd, 0);
+        if (LOWORD(wParam) == IDC_CLOSE)
+            EndDialog(hwnd, 0);
         return TRUE;
     case WM_TIMER: {
         ++gSeen.timers;
         int queued = 0;
         MSG msg;
         // Coalescing: nothing of this timer may wait behind the one in hand.
-        if (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE)) ++queued;
-        if (queued > gSeen.maxQueuedTimers) gSeen.maxQueuedTimers = queued;
+        if (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE))
+            ++queued;
+        if (queued > gSeen.maxQueuedTimers)
+            gSeen.maxQueuedTimers = queued;
         return TRUE;
     }
     case WM_CLOSE:
@@ -89,7 +96,8 @@ inline int WINAPI TestProgram(HINSTANCE instance, HINSTANCE, LPSTR, int)
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = "Tolvane";
     RegisterClassA(&wc);
-    return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(gTemplate), gOwner, RecordingDlg, 0));
+    return static_cast<int>(
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(gTemplate), gOwner, RecordingDlg, 0));
 }
 
 // A session running the test program on dialog `templateId`.

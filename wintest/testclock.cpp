@@ -21,9 +21,9 @@ static int gfOwnClock = 1;
 static void Log(const char *line)
 {
     DWORD written;
-    HANDLE hFile =
-        CreateFileA(LOG_FILE, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = CreateFileA(LOG_FILE, FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
 
     if (hFile == INVALID_HANDLE_VALUE)
         return;
@@ -38,8 +38,8 @@ static void LogSet(const SYSTEMTIME *t, BOOL ok, DWORD error)
 {
     char line[128];
 
-    wsprintfA(line, "set %04u-%02u-%02u %02u:%02u:%02u.%03u dow %u: ", t->wYear, t->wMonth, t->wDay, t->wHour,
-              t->wMinute, t->wSecond, t->wMilliseconds, t->wDayOfWeek);
+    wsprintfA(line, "set %04u-%02u-%02u %02u:%02u:%02u.%03u dow %u: ", t->wYear, t->wMonth, t->wDay,
+              t->wHour, t->wMinute, t->wSecond, t->wMilliseconds, t->wDayOfWeek);
     if (ok)
         lstrcatA(line, "ok");
     else
@@ -139,7 +139,7 @@ static BOOL WINAPI TestSetLocalTime(const SYSTEMTIME *time)
 struct Hook {
     const char *name;
     void *function;
-    int fOwnClockOnly; // left to Wine when the test runs on Wine's clock
+    int fOwnClockOnly;  // left to Wine when the test runs on Wine's clock
 };
 
 static const Hook gHooks[] = {
@@ -165,19 +165,21 @@ static int PatchProgramImports(void)
     DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     int patched = 0;
 
-    for (IMAGE_IMPORT_DESCRIPTOR *dll = (IMAGE_IMPORT_DESCRIPTOR *)(base + rva); rva && dll->Name; ++dll) {
-        if (lstrcmpiA((const char *)(base + dll->Name), "kernel32.dll") != 0 || !dll->OriginalFirstThunk)
+    for (IMAGE_IMPORT_DESCRIPTOR *dll = (IMAGE_IMPORT_DESCRIPTOR *)(base + rva); rva && dll->Name;
+         ++dll) {
+        if (lstrcmpiA((const char *)(base + dll->Name), "kernel32.dll") != 0 ||
+            !dll->OriginalFirstThunk)
             continue;
         IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + dll->OriginalFirstThunk);
         IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + dll->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
                 continue;
-            void *hook =
-                HookFor((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name);
+            void *hook = HookFor(
+                (const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name);
             DWORD old;
-            if (!hook ||
-                !VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old))
+            if (!hook || !VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function,
+                                         PAGE_READWRITE, &old))
                 continue;
             slots->u1.Function = (DWORD_PTR)hook;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
@@ -193,8 +195,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD reason, LPVOID reserve
 
     (void)hInstance;
     if (reason == DLL_PROCESS_ATTACH) {
-        gfOwnClock =
-            !(GetEnvironmentVariableA(CLOCK_MODE_VARIABLE, mode, sizeof mode) && lstrcmpA(mode, "wine") == 0);
+        gfOwnClock = !(GetEnvironmentVariableA(CLOCK_MODE_VARIABLE, mode, sizeof mode) &&
+                       lstrcmpA(mode, "wine") == 0);
         wsprintfA(line, "loaded: %s clock; imports taken: %d", gfOwnClock ? "own" : "Wine's",
                   PatchProgramImports());
         Log(line);

@@ -61,7 +61,8 @@ int sigaction(int signo, const struct SigAction *act, struct SigAction *old)
     int result;
 
     if (!next)
-        next = (int (*)(int, const struct SigAction *, struct SigAction *))dlsym(RTLD_NEXT, "sigaction");
+        next = (int (*)(int, const struct SigAction *, struct SigAction *))dlsym(RTLD_NEXT,
+                                                                                 "sigaction");
     if (signo != SIGSEGV || !act || !(act->flags & SA_SIGINFO))
         return next(signo, act, old);
     wrapped = *act;

@@ -16,11 +16,11 @@
 // program says so. nt expects the program to refuse to run. Files the program
 // writes land in the current directory, which the program inherits.
 #include <windows.h>
-#include <tlhelp32.h>
-#include <winnetwk.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <tlhelp32.h>
+#include <winnetwk.h>
 
 // A first start under an emulated CPU can take many seconds; later steps less.
 #define START_TIMEOUT_MS 120000
@@ -59,12 +59,14 @@ struct ClockLine {
     const char *name;
 };
 
-static const ClockLine gClockLines[] = {
-    {ID_CMOS_LINE, "cmos"}, {ID_BIOS_LINE, "bios"}, {ID_LOCAL_LINE, "local"}, {ID_UTC_LINE, "utc"}};
+static const ClockLine gClockLines[] = {{ID_CMOS_LINE, "cmos"},
+                                        {ID_BIOS_LINE, "bios"},
+                                        {ID_LOCAL_LINE, "local"},
+                                        {ID_UTC_LINE, "utc"}};
 
 static HANDLE ghReport = INVALID_HANDLE_VALUE;
 static PROCESS_INFORMATION gProgram;
-static int gClockLogReported = 0; // lines of this run's clock log already in the report
+static int gClockLogReported = 0;  // lines of this run's clock log already in the report
 
 // ---- The report ----
 
@@ -95,12 +97,29 @@ static const char *Quote(const char *text, char *out, size_t size)
     out[n++] = '"';
     for (; *text && n + 4 < size; ++text) {
         switch (*text) {
-        case '\n': out[n++] = '\\'; out[n++] = 'n'; break;
-        case '\r': out[n++] = '\\'; out[n++] = 'r'; break;
-        case '\t': out[n++] = '\\'; out[n++] = 't'; break;
-        case '"': out[n++] = '\\'; out[n++] = '"'; break;
-        case '\\': out[n++] = '\\'; out[n++] = '\\'; break;
-        default: out[n++] = *text; break;
+        case '\n':
+            out[n++] = '\\';
+            out[n++] = 'n';
+            break;
+        case '\r':
+            out[n++] = '\\';
+            out[n++] = 'r';
+            break;
+        case '\t':
+            out[n++] = '\\';
+            out[n++] = 't';
+            break;
+        case '"':
+            out[n++] = '\\';
+            out[n++] = '"';
+            break;
+        case '\\':
+            out[n++] = '\\';
+            out[n++] = '\\';
+            break;
+        default:
+            out[n++] = *text;
+            break;
         }
     }
     out[n++] = '"';
@@ -115,7 +134,8 @@ static int ProgramEnded(void)
     return WaitForSingleObject(gProgram.hProcess, 0) == WAIT_OBJECT_0;
 }
 
-template <typename Condition> static int WaitFor(DWORD timeoutMs, Condition done)
+template <typename Condition>
+static int WaitFor(DWORD timeoutMs, Condition done)
 {
     DWORD start = GetTickCount();
 
@@ -139,9 +159,9 @@ static int IsMessageBox(HWND hwnd)
 }
 
 struct WindowSearch {
-    const char *caption; // NULL: any visible window with a caption
+    const char *caption;  // NULL: any visible window with a caption
     HWND except;
-    int fMessageBox;     // message boxes only
+    int fMessageBox;  // message boxes only
     HWND found;
 };
 
@@ -245,8 +265,8 @@ static void AnswerMessageBox(HWND box, const char *stage = NULL)
 
     GetText(box, caption, sizeof caption);
     GetText(GetDlgItem(box, ID_MSGBOX_TEXT), text, sizeof text);
-    Report("%s%smessage: %s %s", stage ? stage : "", stage ? " " : "", Quote(caption, q1, sizeof q1),
-           Quote(text, q2, sizeof q2));
+    Report("%s%smessage: %s %s", stage ? stage : "", stage ? " " : "",
+           Quote(caption, q1, sizeof q1), Quote(text, q2, sizeof q2));
     if (GetDlgItem(box, IDOK)) {
         Report("message answer: OK");
         ClickButton(box, IDOK);
@@ -287,7 +307,8 @@ static int ReadLine(HWND hMain, int id, char *line, int size)
     int count = (int)Ask(list, LB_GETCOUNT, 0, 0);
 
     line[0] = 0;
-    if (count > 0 && SendMessageTimeoutW(list, LB_GETTEXTLEN, 0, 0, SMTO_ABORTIFHUNG, 5000, &length) &&
+    if (count > 0 &&
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, 0, 0, SMTO_ABORTIFHUNG, 5000, &length) &&
         length < 256 &&
         SendMessageTimeoutW(list, LB_GETTEXT, 0, (LPARAM)wide, SMTO_ABORTIFHUNG, 5000, &length))
         WideCharToMultiByte(CP_ACP, 0, wide, -1, line, size, NULL, NULL);
@@ -318,7 +339,8 @@ static void ReportClockLines(HWND hMain, const char *stage)
 
 static void ReportButtons(HWND hMain, const char *stage)
 {
-    static const int ids[] = {ID_TEST, ID_STOPCLOCKS, ID_RESET_DATE, ID_INSTALL_FIX, ID_HELP, ID_CLOSE};
+    static const int ids[] = {ID_TEST,        ID_STOPCLOCKS, ID_RESET_DATE,
+                              ID_INSTALL_FIX, ID_HELP,       ID_CLOSE};
     char text[64], quoted[100];
 
     for (int id : ids) {
@@ -388,8 +410,8 @@ static void ReportDateFile(const char *stage)
     Report("%s date file size: %lu", stage, (unsigned long)GetFileSize(hFile, NULL));
     if (ReadFile(hFile, &saved, sizeof saved, &got, NULL) && got == sizeof saved)
         Report("%s date file record: %04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", stage, saved.wYear,
-               saved.wMonth, saved.wDay, saved.wHour, saved.wMinute, saved.wSecond, saved.wMilliseconds,
-               saved.wDayOfWeek);
+               saved.wMonth, saved.wDay, saved.wHour, saved.wMinute, saved.wSecond,
+               saved.wMilliseconds, saved.wDayOfWeek);
     CloseHandle(hFile);
 }
 
@@ -420,7 +442,8 @@ static int LoadTestClock(void)
     DWORD loaded = 0;
     FARPROC loadLibrary = GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA");
 
-    if (!GetTestClockPath(dll, sizeof dll) || !VirtualQuery((void *)loadLibrary, &ours, sizeof ours))
+    if (!GetTestClockPath(dll, sizeof dll) ||
+        !VirtualQuery((void *)loadLibrary, &ours, sizeof ours))
         return 0;
     GetModuleFileNameA((HMODULE)ours.AllocationBase, module, sizeof module);
     const char *moduleName = strrchr(module, '\\') ? strrchr(module, '\\') + 1 : module;
@@ -429,7 +452,8 @@ static int LoadTestClock(void)
     if (snapshot == INVALID_HANDLE_VALUE)
         return 0;
     entry.dwSize = sizeof entry;
-    for (BOOL ok = Module32First(snapshot, &entry); ok && !theirs; ok = Module32Next(snapshot, &entry))
+    for (BOOL ok = Module32First(snapshot, &entry); ok && !theirs;
+         ok = Module32Next(snapshot, &entry))
         if (lstrcmpiA(entry.szModule, moduleName) == 0)
             theirs = entry.modBaseAddr;
     CloseHandle(snapshot);
@@ -438,8 +462,8 @@ static int LoadTestClock(void)
 
     LPTHREAD_START_ROUTINE start =
         (LPTHREAD_START_ROUTINE)(theirs + ((BYTE *)loadLibrary - (BYTE *)ours.AllocationBase));
-    void *path =
-        VirtualAllocEx(gProgram.hProcess, NULL, sizeof dll, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void *path = VirtualAllocEx(gProgram.hProcess, NULL, sizeof dll, MEM_COMMIT | MEM_RESERVE,
+                                PAGE_READWRITE);
     if (!path)
         return 0;
     HANDLE thread = NULL;
@@ -461,8 +485,8 @@ static void ReportClockLog(const char *stage)
     DWORD got = 0;
     int index = 0;
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE hFile =
-        CreateFileA(CLOCK_LOG, GENERIC_READ, share, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile = CreateFileA(CLOCK_LOG, GENERIC_READ, share, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
 
     if (hFile == INVALID_HANDLE_VALUE)
         return;
@@ -485,18 +509,15 @@ static void CheckTestClock(void)
 {
     static const SYSTEMTIME records[] = {
         // year, month, day of the week, day, hour, minute, second, ms
-        {2000, 2, 0, 29, 0, 0, 0, 0},       // leap day in a century divisible by 400
-        {1900, 2, 0, 29, 0, 0, 0, 0},       // none in one that is not
-        {1999, 12, 6, 31, 23, 59, 55, 999}, // any day of the week is taken
-        {1999, 4, 0, 31, 12, 0, 0, 0},      // April has 30 days
-        {1999, 13, 0, 1, 0, 0, 0, 0},
-        {1999, 1, 0, 0, 0, 0, 0, 0},
-        {1999, 1, 0, 1, 24, 0, 0, 0},
-        {1999, 1, 0, 1, 23, 60, 0, 0},
-        {1999, 1, 0, 1, 23, 59, 60, 0},
-        {1999, 1, 0, 1, 23, 59, 59, 1000},
-        {1600, 12, 0, 31, 23, 59, 59, 999}, // before the first year a FILETIME holds
-        {30828, 1, 0, 1, 0, 0, 0, 0},       // after the last year Windows sets
+        {2000, 2, 0, 29, 0, 0, 0, 0},        // leap day in a century divisible by 400
+        {1900, 2, 0, 29, 0, 0, 0, 0},        // none in one that is not
+        {1999, 12, 6, 31, 23, 59, 55, 999},  // any day of the week is taken
+        {1999, 4, 0, 31, 12, 0, 0, 0},       // April has 30 days
+        {1999, 13, 0, 1, 0, 0, 0, 0},       {1999, 1, 0, 0, 0, 0, 0, 0},
+        {1999, 1, 0, 1, 24, 0, 0, 0},       {1999, 1, 0, 1, 23, 60, 0, 0},
+        {1999, 1, 0, 1, 23, 59, 60, 0},     {1999, 1, 0, 1, 23, 59, 59, 1000},
+        {1600, 12, 0, 31, 23, 59, 59, 999},  // before the first year a FILETIME holds
+        {30828, 1, 0, 1, 0, 0, 0, 0},        // after the last year Windows sets
     };
     char dll[MAX_PATH];
 
@@ -596,17 +617,20 @@ static int WritePng(const char *path, const unsigned char *rgb, int width, int h
 
     PutBigEndian(header + 8, width);
     PutBigEndian(header + 12, height);
-    header[16] = 8; // bit depth
-    header[17] = 2; // colour type: RGB
-    header[18] = 0; // deflate
-    header[19] = 0; // adaptive filtering, each row type 0
-    header[20] = 0; // not interlaced
+    header[16] = 8;  // bit depth
+    header[17] = 2;  // colour type: RGB
+    header[18] = 0;  // deflate
+    header[19] = 0;  // adaptive filtering, each row type 0
+    header[20] = 0;  // not interlaced
 
-    HANDLE hFile = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE hFile =
+        CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     ok = hFile != INVALID_HANDLE_VALUE;
     if (ok) {
-        ok = WriteFile(hFile, signature, 8, &written, NULL) && WriteChunk(hFile, "IHDR", header + 8, 13) &&
-             WriteChunk(hFile, "IDAT", idat + 8, idatBytes) && WriteChunk(hFile, "IEND", trailer + 8, 0);
+        ok = WriteFile(hFile, signature, 8, &written, NULL) &&
+             WriteChunk(hFile, "IHDR", header + 8, 13) &&
+             WriteChunk(hFile, "IDAT", idat + 8, idatBytes) &&
+             WriteChunk(hFile, "IEND", trailer + 8, 0);
         CloseHandle(hFile);
     }
     HeapFree(GetProcessHeap(), 0, idat);
@@ -624,7 +648,8 @@ static int SaveWindowPicture(HWND hwnd, const char *path)
     const int stride = (width * 3 + 3) & ~3;
     if (width <= 0 || height <= 0)
         return 0;
-    unsigned char *pixels = (unsigned char *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)stride * height);
+    unsigned char *pixels =
+        (unsigned char *)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)stride * height);
     if (!pixels)
         return 0;
 
@@ -638,7 +663,7 @@ static int SaveWindowPicture(HWND hwnd, const char *path)
     ZeroMemory(&info, sizeof info);
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biHeight = -height;  // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
@@ -687,7 +712,8 @@ static HWND RunStartup(DWORD settleMs, int fLoadClock)
         if (strcmp(text, "Tolvane") == 0) {
             DWORD seen = GetTickCount();
             if (settleMs && WaitFor(settleMs, [&] { return !IsWindow(hwnd) || ProgramEnded(); })) {
-                Report("main dialog: ended at once (%lu ms)", (unsigned long)(GetTickCount() - seen));
+                Report("main dialog: ended at once (%lu ms)",
+                       (unsigned long)(GetTickCount() - seen));
                 return NULL;
             }
             Report("main dialog: shown");
@@ -696,7 +722,8 @@ static HWND RunStartup(DWORD settleMs, int fLoadClock)
         if (strcmp(caption, "About Tolvane") == 0) {
             GetText(GetDlgItem(hwnd, ID_ABOUT_TITLE), text, sizeof text);
             Report("about text: %s", Quote(text, quoted, sizeof quoted));
-            Report("main dialog under about: %s", FindProgramWindow(" Tolvane", NULL) ? "visible" : "hidden");
+            Report("main dialog under about: %s",
+                   FindProgramWindow(" Tolvane", NULL) ? "visible" : "hidden");
             if (fLoadClock) {
                 Report("test clock: %s", LoadTestClock() ? "loaded" : "not loaded");
                 ReportClockLog("start");
@@ -740,7 +767,7 @@ static void ReadClocks(HWND hMain, const char *screenshot)
     }
     ReportButtons(hMain, "idle");
     if (screenshot) {
-        Sleep(500); // let the last redraw reach the screen
+        Sleep(500);  // let the last redraw reach the screen
         Report("screenshot: %s", SaveWindowPicture(hMain, screenshot) ? "saved" : "failed");
     }
 }
@@ -751,7 +778,8 @@ static int InstallAndUnInstallFix(HWND hMain)
 
     if (!ClickButton(hMain, ID_INSTALL_FIX))
         return 0;
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return ButtonTextIs(hMain, ID_INSTALL_FIX, "UnInstall Fix"); }) ||
+    if (!WaitFor(STEP_TIMEOUT_MS,
+                 [&] { return ButtonTextIs(hMain, ID_INSTALL_FIX, "UnInstall Fix"); }) ||
         !WaitFor(STEP_TIMEOUT_MS, CompanionAtomPresent)) {
         HWND box = FindProgramWindow(NULL, hMain);
         if (box && IsMessageBox(box))
@@ -766,7 +794,8 @@ static int InstallAndUnInstallFix(HWND hMain)
 
     if (!ClickButton(hMain, ID_INSTALL_FIX))
         return 0;
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return ButtonTextIs(hMain, ID_INSTALL_FIX, "Install Fix"); }) ||
+    if (!WaitFor(STEP_TIMEOUT_MS,
+                 [&] { return ButtonTextIs(hMain, ID_INSTALL_FIX, "Install Fix"); }) ||
         !WaitFor(STEP_TIMEOUT_MS, [] { return !FindCompanionProcess(NULL); }))
         ReportTimeout("fix still running");
     ReportButtons(hMain, "fix stopped");
@@ -819,7 +848,8 @@ static int PressTest(HWND hMain, const char *stage, int fTickDontWarn)
         return 1;
     }
     Report("%s warning: shown", stage);
-    Report("%s warning check box: %s", stage, IsChecked(warning, ID_DONT_WARN) ? "checked" : "unchecked");
+    Report("%s warning check box: %s", stage,
+           IsChecked(warning, ID_DONT_WARN) ? "checked" : "unchecked");
     Label(label, sizeof label, stage, "confirming");
     ReportButtons(hMain, label);
     if (fTickDontWarn) {
@@ -844,10 +874,11 @@ static int WaitForWatching(HWND hMain, const char *stage)
 {
     HWND box = NULL;
 
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] {
-            box = FindMessageBox(NULL);
-            return box || IsEnabled(hMain, ID_STOPCLOCKS) || ProgramEnded();
-        }) ||
+    if (!WaitFor(STEP_TIMEOUT_MS,
+                 [&] {
+                     box = FindMessageBox(NULL);
+                     return box || IsEnabled(hMain, ID_STOPCLOCKS) || ProgramEnded();
+                 }) ||
         ProgramEnded()) {
         ReportTimeout("StopClocks stays disabled");
         return 0;
@@ -865,7 +896,8 @@ static HWND WaitForMessageBox(const char *what)
 {
     HWND box = NULL;
 
-    WaitFor(STEP_TIMEOUT_MS, [&] { return (box = FindMessageBox(NULL)) != NULL || ProgramEnded(); });
+    WaitFor(STEP_TIMEOUT_MS,
+            [&] { return (box = FindMessageBox(NULL)) != NULL || ProgramEnded(); });
     if (!box)
         ReportTimeout(what);
     return box;
@@ -877,7 +909,8 @@ static int WatchMidnight(HWND hMain)
 {
     char line[256], shown[256] = "", quoted[300];
 
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return LineStartsWith(hMain, ID_LOCAL_LINE, " 12-31-1999"); })) {
+    if (!WaitFor(STEP_TIMEOUT_MS,
+                 [&] { return LineStartsWith(hMain, ID_LOCAL_LINE, " 12-31-1999"); })) {
         ReportTimeout("local line never reads 1999");
         return 0;
     }
@@ -922,7 +955,8 @@ static int RunTestPastMidnight(HWND hMain)
     WaitForEnabled(hMain, ID_TEST, "TEST stays disabled after Reset Date");
     ReportClockLog("reset");
     ReportButtons(hMain, "reset");
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return !LineStartsWith(hMain, ID_LOCAL_LINE, " 01-01-2000"); }))
+    if (!WaitFor(STEP_TIMEOUT_MS,
+                 [&] { return !LineStartsWith(hMain, ID_LOCAL_LINE, " 01-01-2000"); }))
         ReportTimeout("local line stays in 2000");
     ReportLine(hMain, "reset", "local", ID_LOCAL_LINE);
     return 1;
@@ -937,7 +971,8 @@ static int RunTestStoppedBeforeMidnight(HWND hMain)
         return 0;
     ReportDateFile("second test");
     ReportClockLog("second test");
-    if (!WaitFor(STEP_TIMEOUT_MS, [&] { return LineStartsWith(hMain, ID_LOCAL_LINE, " 12-31-1999"); }))
+    if (!WaitFor(STEP_TIMEOUT_MS,
+                 [&] { return LineStartsWith(hMain, ID_LOCAL_LINE, " 12-31-1999"); }))
         ReportTimeout("local line never reads 1999");
     ReportLine(hMain, "second test", "local", ID_LOCAL_LINE);
     if (!ClickButton(hMain, ID_STOPCLOCKS) || !(box = WaitForMessageBox("no verdict")))
@@ -970,7 +1005,8 @@ static DWORD WINAPI SendMessageThread(LPVOID parameter)
 // Sends from a thread of its own and waits for the reply as a sender does;
 // every message box the program shows before it replies (other than `shownBox`,
 // already up) is reported under the stage's name and answered.
-static void SendAnsweringBoxes(HWND hwnd, UINT message, WPARAM wParam, HWND shownBox, const char *stage)
+static void SendAnsweringBoxes(HWND hwnd, UINT message, WPARAM wParam, HWND shownBox,
+                               const char *stage)
 {
     SentMessage sent = {hwnd, message, wParam, FALSE};
     HANDLE thread = CreateThread(NULL, 0, SendMessageThread, &sent, 0, NULL);
@@ -1087,7 +1123,7 @@ static HWND OpenHelp(HWND hMain, const char *screenshot)
         ReportTimeout("no help window");
         return NULL;
     }
-    Sleep(1000); // an error box of the help engine would follow its window
+    Sleep(1000);  // an error box of the help engine would follow its window
     search = FindHelpWindows();
     Report("help windows: %d", search.count);
     for (int i = 0; i < search.count; ++i) {
@@ -1096,14 +1132,16 @@ static HWND OpenHelp(HWND hMain, const char *screenshot)
         Report("help window: %s class %s", Quote(caption, quoted, sizeof quoted), className);
     }
     if (screenshot)
-        Report("help screenshot: %s", SaveWindowPicture(search.found[0], screenshot) ? "saved" : "failed");
+        Report("help screenshot: %s",
+               SaveWindowPicture(search.found[0], screenshot) ? "saved" : "failed");
     return search.found[0];
 }
 
 static void ReportHelpAfterEnd(HWND help)
 {
     WaitFor(STEP_TIMEOUT_MS, [&] { return !IsWindow(help) || !IsWindowVisible(help); });
-    Report("help window after the program: %s", IsWindow(help) && IsWindowVisible(help) ? "open" : "closed");
+    Report("help window after the program: %s",
+           IsWindow(help) && IsWindowVisible(help) ? "open" : "closed");
 }
 
 // Close while a test is watching: the date goes back before the program ends.
@@ -1123,9 +1161,11 @@ static void RunRefusedTest(HWND hMain)
 {
     HWND box;
 
-    if (!PressTest(hMain, "refused test", 0) || !(box = WaitForMessageBox("no message after the warning")))
+    if (!PressTest(hMain, "refused test", 0) ||
+        !(box = WaitForMessageBox("no message after the warning")))
         return;
-    ReportDateFile("refused test"); // while the box is up: what this test saved, before anything else runs
+    ReportDateFile(
+        "refused test");  // while the box is up: what this test saved, before anything else runs
     ReportClockLog("refused test");
     AnswerMessageBox(box);
     WaitForEnabled(hMain, ID_TEST, "TEST stays disabled");
@@ -1231,7 +1271,8 @@ static void RunSecondCopy(const char *path)
             Report("second copy: main dialog shown");
             CloseProgram(hMain);
         }
-        Report("second copy: exit code %lu", (unsigned long)WaitForProgramEnd("second copy still running"));
+        Report("second copy: exit code %lu",
+               (unsigned long)WaitForProgramEnd("second copy still running"));
         CloseHandle(gProgram.hProcess);
     }
     gProgram = first;
@@ -1274,7 +1315,8 @@ static void RunWin98(const char *program, const char *screenshot, const char *he
 int main(int argc, char **argv)
 {
     if (argc < 4 || (strcmp(argv[1], "win98") != 0 && strcmp(argv[1], "nt") != 0)) {
-        fprintf(stderr, "usage: uidriver win98|nt <tolvane.exe> <report file> [<main.png> [<help.png>]]\n");
+        fprintf(stderr,
+                "usage: uidriver win98|nt <tolvane.exe> <report file> [<main.png> [<help.png>]]\n");
         return 2;
     }
     ghReport = CreateFileA(argv[3], GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,

@@ -1,12 +1,13 @@
 /* The host's Win32 subset: the types, constants and functions that Tolvane and
  * faltrem use, with Win32's real names, values and signatures, so the program
- * compiles unchanged against this header or MinGW's. Implemented in host/win32. */
+ * compiles unchanged against this header or MinGW's. Implemented in host/kernel
+ * and host/user. */
 #ifndef TOLVANE_HOST_WINDOWS_H
 #define TOLVANE_HOST_WINDOWS_H
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
-#include <stdarg.h>
 #include <string.h>
 
 #ifdef __cplusplus
@@ -59,7 +60,11 @@ typedef DWORD COLORREF;
 
 typedef void *HANDLE;
 typedef HANDLE *LPHANDLE;
-#define DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__ *name
+#define DECLARE_HANDLE(name)                                                                       \
+    struct name##__ {                                                                              \
+        int unused;                                                                                \
+    };                                                                                             \
+    typedef struct name##__ *name
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HINSTANCE);
 DECLARE_HANDLE(HICON);
@@ -73,7 +78,9 @@ typedef HICON HCURSOR;
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
 #define HIBYTE(w) ((BYTE)((((DWORD_PTR)(w)) >> 8) & 0xff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b)                                                                             \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff)))     \
+                                                      << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
@@ -198,7 +205,8 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI CloseHandle(HANDLE hObject);
-HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName);
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                           LPCSTR lpName);
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength,
                          LPSTR lpBuffer, LPSTR *lpFilePart);
 
@@ -352,6 +360,7 @@ typedef struct tagWNDCLASSA {
 #define WM_ENDSESSION 0x0016
 #define WM_SETFONT 0x0030
 #define WM_NEXTDLGCTL 0x0028
+#define WM_DISPLAYCHANGE 0x007E
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -576,13 +585,13 @@ BOOL WINAPI IsWindow(HWND hWnd);
 HWND WINAPI GetParent(HWND hWnd);
 HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                   LPARAM lParam);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindowVisible(HWND hWnd);
 HWND WINAPI GetFocus(void);
 HWND WINAPI SetFocus(HWND hWnd);
-HWND WINAPI GetActiveWindow(void);
 SHORT WINAPI GetKeyState(int nVirtKey);
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
@@ -601,7 +610,6 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 BOOL WINAPI MessageBeep(UINT uType);
 UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton);
-BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
 BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
 UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
@@ -614,7 +622,7 @@ int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
 #define IsDialogMessage IsDialogMessageA
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
 
-/* The program's entry point; host/win32's main() calls it. */
+/* The program's entry point; host/tools/program_main.cpp's main() calls it. */
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
 
 #ifdef __cplusplus

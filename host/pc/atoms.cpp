@@ -41,7 +41,8 @@ Kind Classify(std::string_view name, AtomResult &result)
         std::uint32_t value = 0;
         std::size_t i = 1;
         for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
-            value = value < 0x10000 ? value * 10 + static_cast<std::uint32_t>(name[i] - '0') : value;
+            value =
+                value < 0x10000 ? value * 10 + static_cast<std::uint32_t>(name[i] - '0') : value;
         if (i == name.size()) {
             result = IntegerAtom(value);
             return result.status == AtomStatus::Ok ? Kind::Integer : Kind::Invalid;
@@ -132,7 +133,7 @@ AtomResult FindAtom(std::string_view name)
 AtomStatus DeleteAtom(std::uint16_t atom)
 {
     if (atom < kFirstStringAtom)
-        return AtomStatus::Ok; // integer atoms have no entry to delete
+        return AtomStatus::Ok;  // integer atoms have no entry to delete
     SharedState *state = detail::Attached();
     if (!state)
         return AtomStatus::InvalidHandle;

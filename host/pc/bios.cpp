@@ -27,7 +27,7 @@ void BiosTimeService(SharedState &state, BiosRegs &regs)
     InterruptsOff cli(state);
     BiosMode mode = state.settings.bios;
     switch (regs.h.ah) {
-    case 0x02: // read RTC time: CH hour, CL minute, DH second, DL daylight saving
+    case 0x02:  // read RTC time: CH hour, CL minute, DH second, DL daylight saving
         if (mode == BiosMode::TimeFails || !WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
         regs.h.ch = CmosRead(state, rtc::kHours);
@@ -36,7 +36,7 @@ void BiosTimeService(SharedState &state, BiosRegs &regs)
         regs.h.dl = CmosRead(state, rtc::kStatusB) & rtc::kBDaylightSaving;
         regs.x.cflag = 0;
         return;
-    case 0x04: // read RTC date: CH century, CL year, DH month, DL day
+    case 0x04:  // read RTC date: CH century, CL year, DH month, DL day
         if (mode == BiosMode::DateFails || !WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
         regs.h.cl = CmosRead(state, rtc::kYear);

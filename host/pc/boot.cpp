@@ -96,7 +96,8 @@ bool FromBcd(const RawDate &raw, CivilTime &time)
     for (int field : fields)
         if (field < 0)
             return false;
-    time = CivilTime{fields[0] * 100 + fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], 0, 0};
+    time = CivilTime{
+        fields[0] * 100 + fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], 0, 0};
     return true;
 }
 
@@ -110,7 +111,8 @@ BootAction LoadFromBios(SharedState &state, BootRecord &record, CivilTime &loade
     BiosTimeService(state, time);
     if (date.x.cflag || time.x.cflag)
         return BootAction::BiosFailed;
-    record.handed = {date.h.ch, date.h.cl, date.h.dh, date.h.dl, time.h.ch, time.h.cl, time.h.dh, 0};
+    record.handed = {date.h.ch, date.h.cl, date.h.dh, date.h.dl,
+                     time.h.ch, time.h.cl, time.h.dh, 0};
     if (!FromBcd(record.handed, loaded))
         return BootAction::NotADate;
     // Windows 98 knows 1900 as a BIOS that missed the century, and only 1900:

@@ -2,7 +2,9 @@
 // after years does no more work than one that moved a second.
 #include "pc/calendar.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 namespace pc {
 
@@ -47,8 +49,7 @@ void CivilFromDays(std::int64_t days, int &year, int &month, int &day)
 
 std::int64_t TicksFromCivil(const CivilTime &time)
 {
-    std::int64_t days = DaysFromCivil(time.year, time.month, time.day) -
-                        DaysFromCivil(1601, 1, 1);
+    std::int64_t days = DaysFromCivil(time.year, time.month, time.day) - DaysFromCivil(1601, 1, 1);
     std::int64_t seconds = time.hour * 3600 + time.minute * 60 + time.second;
     return days * kTicksPerDay + seconds * kTicksPerSecond +
            std::int64_t{time.millisecond} * 10'000;
@@ -77,9 +78,16 @@ std::optional<CivilTime> ParseCivil(const std::string &text)
     int consumed = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &t.year, &t.month, &t.day,
                     &separator, &t.hour, &t.minute, &t.second, &consumed) != 7 ||
-        static_cast<std::size_t>(consumed) != text.size() ||
         (separator != ' ' && separator != 'T'))
         return std::nullopt;
+    // Milliseconds, if any, as FormatCivil writes them: a point and three digits.
+    const std::string fraction = text.substr(static_cast<std::size_t>(consumed));
+    if (!fraction.empty()) {
+        if (fraction.size() != 4 || fraction[0] != '.' ||
+            fraction.find_first_not_of("0123456789", 1) != std::string::npos)
+            return std::nullopt;
+        t.millisecond = std::atoi(fraction.c_str() + 1);
+    }
     if (t.year < 1601 || t.month < 1 || t.month > 12 || t.day < 1 ||
         t.day > DaysInMonth(t.year, t.month) || t.hour > 23 || t.minute > 59 || t.second > 59 ||
         t.hour < 0 || t.minute < 0 || t.second < 0)
@@ -92,11 +100,39 @@ std::string FormatCivil(const CivilTime &time, bool withMilliseconds)
     char text[40];
     if (withMilliseconds)
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", time.year,
-                      time.month, time.day, time.hour, time.minute, time.second,
-                      time.millisecond);
+                      time.month, time.day, time.hour, time.minute, time.second, time.millisecond);
     else
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month,
                       time.day, time.hour, time.minute, time.second);
+    return text;
+}
+
+std::optional<int> ParseUtcOffset(const std::string &text)
+{
+    int hours = 0, mins = 0, consumed = 0, minutes = 0;
+    char sign = 0;
+    if (std::sscanf(text.c_str(), "%c%2d:%2d%n", &sign, &hours, &mins, &consumed) == 3 &&
+        static_cast<std::size_t>(consumed) == text.size() && (sign == '+' || sign == '-') &&
+        mins < 60 && hours >= 0 && mins >= 0) {
+        minutes = (hours * 60 + mins) * (sign == '-' ? -1 : 1);
+    } else {
+        char *end = nullptr;
+        long parsed = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX)
+            return std::nullopt;
+        minutes = static_cast<int>(parsed);
+    }
+    if (minutes < -14 * 60 || minutes > 14 * 60)
+        return std::nullopt;
+    return minutes;
+}
+
+std::string FormatUtcOffset(int minutes)
+{
+    char text[16];
+    int magnitude = minutes < 0 ? -minutes : minutes;
+    std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
     return text;
 }
 

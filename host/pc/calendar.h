@@ -16,7 +16,7 @@ struct CivilTime {
     int minute = 0;
     int second = 0;
     int millisecond = 0;
-    int dayOfWeek = 0; // 0 = Sunday; filled by the conversions, ignored as input
+    int dayOfWeek = 0;  // 0 = Sunday; filled by the conversions, ignored as input
 };
 
 inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
@@ -52,8 +52,14 @@ inline std::int64_t UnixNsFromLocal(const CivilTime &local, int utcOffsetMinutes
     return UnixNsFromTicks(TicksFromCivil(local)) - std::int64_t{utcOffsetMinutes} * 60'000'000'000;
 }
 
-// "YYYY-MM-DD HH:MM:SS" (or with 'T'); nullopt unless it names a real instant.
+// "YYYY-MM-DD HH:MM:SS" (or with 'T'), with ".mmm" milliseconds or without;
+// nullopt unless it names a real instant.
 std::optional<CivilTime> ParseCivil(const std::string &text);
 std::string FormatCivil(const CivilTime &time, bool withMilliseconds = false);
+
+// A time zone's bias (local = UTC + bias): "+HH:MM", "-HH:MM" or whole minutes,
+// within the world's time zones (14 hours either way); nullopt otherwise.
+std::optional<int> ParseUtcOffset(const std::string &text);
+std::string FormatUtcOffset(int minutes);
 
 }  // namespace pc

@@ -91,9 +91,8 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
     pthread_mutex_init(&state.mutex, &attributes);
     pthread_mutexattr_destroy(&attributes);
 
-    std::int64_t now = options.virtualTime && options.virtualStartNs != 0
-                           ? options.virtualStartNs
-                           : HostNowNs();
+    std::int64_t now =
+        options.virtualTime && options.virtualStartNs != 0 ? options.virtualStartNs : HostNowNs();
     state.virtualTime.store(options.virtualTime ? 1 : 0);
     state.virtualNowNs.store(now);
 
@@ -116,9 +115,11 @@ void CheckHeader(const std::string &path, int fd)
     if (fstat(fd, &info) != 0)
         throw PcError("cannot read " + path + ": " + Reason(errno));
     if (!S_ISREG(info.st_mode))
-        throw PcError(path + " is not a file; remove it or choose another PC directory (--pc or TOLVANE_PC)");
+        throw PcError(
+            path + " is not a file; remove it or choose another PC directory (--pc or TOLVANE_PC)");
     if (info.st_uid != geteuid())
-        throw PcError(path + " belongs to another user; choose your own PC directory (--pc or TOLVANE_PC)");
+        throw PcError(
+            path + " belongs to another user; choose your own PC directory (--pc or TOLVANE_PC)");
 
     struct {
         char magic[8];
@@ -128,7 +129,9 @@ void CheckHeader(const std::string &path, int fd)
     ssize_t got = pread(fd, &header, sizeof header, 0);
     if (got != static_cast<ssize_t>(sizeof header) ||
         std::memcmp(header.magic, kMagic, sizeof header.magic) != 0)
-        throw PcError(path + " is not a simulated PC's state file; remove it or choose another PC directory (--pc or TOLVANE_PC)");
+        throw PcError(
+            path +
+            " is not a simulated PC's state file; remove it or choose another PC directory (--pc or TOLVANE_PC)");
     if (header.layoutVersion != kLayoutVersion || header.stateSize != sizeof(SharedState) ||
         info.st_size != static_cast<off_t>(sizeof(SharedState)))
         throw PcError(path + " was made by another version of Tolvane (layout " +
@@ -225,7 +228,8 @@ void Create(const std::string &directory, const CreateOptions &options)
     using namespace detail;
     const Profile *profile = FindProfile(options.profile);
     if (!profile)
-        throw PcError("unknown profile '" + options.profile + "'; 'tolvane-pc profiles' lists them");
+        throw PcError("unknown profile '" + options.profile +
+                      "'; 'tolvane-pc profiles' lists them");
     if (directory.empty())
         throw PcError("no PC directory given; name one with --pc or TOLVANE_PC");
 

@@ -57,19 +57,12 @@ CivilTime OsLocalNow()
     return CivilFromTicks(detail::OsLocalTicksAt(*state, detail::NowOn(*state)));
 }
 
-int UtcOffsetMinutes()
-{
-    const detail::SharedState *state = detail::Attached();
-    return state ? state->settings.utcOffsetMinutes
-                 : detail::HostUtcOffsetMinutes(detail::HostNowNs());
-}
-
 bool IsValidSystemTime(const CivilTime &t)
 {
     return t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour < 24 &&
-           t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 60 &&
-           t.millisecond >= 0 && t.millisecond < 1000;
+           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour < 24 && t.minute >= 0 &&
+           t.minute < 60 && t.second >= 0 && t.second < 60 && t.millisecond >= 0 &&
+           t.millisecond < 1000;
 }
 
 SetTimeResult SetOsLocalTime(const CivilTime &local, bool byOperator)

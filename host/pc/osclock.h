@@ -12,9 +12,6 @@ namespace pc {
 CivilTime OsUtcNow();
 CivilTime OsLocalNow();
 
-// local = UTC + this, in minutes.
-int UtcOffsetMinutes();
-
 enum class SetTimeResult { Ok, InvalidRecord, NotPermitted };
 
 // The day of week in `local` is ignored. The operator of the PC (tolvane-pc)

@@ -63,18 +63,21 @@ std::string BootLine(const detail::BootRecord &record)
 {
     std::string line = "boot: chip " + Format(record.chipAtBoot) + ", ";
     std::string windows = PlatformOf(record.platform).product;
-    bool handedOwn = record.boot != BootAction::BiosFailed && !SameDate(record.handed, record.chipAtBoot);
+    bool handedOwn =
+        record.boot != BootAction::BiosFailed && !SameDate(record.handed, record.chipAtBoot);
     if (handedOwn)
         line += "BIOS handed " + Format(record.handed) + ", ";
     switch (record.boot) {
     case BootAction::SetForwardTo2000:
         return line + windows + " set " + FormatDate(record.loaded) + " and wrote century 20";
     case BootAction::TookAsDosStart:
-        return line + windows + " took it as " + FormatDate(record.loaded) + " (DOS dates start in 1980)";
+        return line + windows + " took it as " + FormatDate(record.loaded) +
+               " (DOS dates start in 1980)";
     case BootAction::MappedForward:
         return line + windows + " read it as " + FormatDate(record.loaded);
     case BootAction::BiosFailed:
-        return line + "the BIOS call failed (carry set), " + windows + " started at " + FormatCivil(record.loaded);
+        return line + "the BIOS call failed (carry set), " + windows + " started at " +
+               FormatCivil(record.loaded);
     case BootAction::NotADate:
         return line + "not a date, " + windows + " started at " + FormatCivil(record.loaded);
     default:
@@ -100,8 +103,8 @@ void PowerOff()
     detail::PruneEndedPrograms(state);
     for (const detail::ProcessSlot &slot : state.processes)
         if (slot.pid)
-            throw PcError(std::string("host programs still run on the PC, ") + slot.name + " (pid " +
-                          std::to_string(slot.pid) + ") among them; end them first");
+            throw PcError(std::string("host programs still run on the PC, ") + slot.name +
+                          " (pid " + std::to_string(slot.pid) + ") among them; end them first");
     state.poweredOn = 0;
     std::memset(state.atoms, 0, sizeof state.atoms);
 }

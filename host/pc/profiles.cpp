@@ -21,9 +21,11 @@ const PlatformEntry kPlatforms[] = {
     {Platform::Win95, {"win95", "Windows 95", "Windows 95 4.00.950", 1, 4, 0, 0x040003B6, ""}},
     {Platform::Win98, {"win98", "Windows 98", "Windows 98 4.10.1998", 1, 4, 10, 0x040A07CE, ""}},
     {Platform::Win98SE,
-     {"win98se", "Windows 98 SE", "Windows 98 Second Edition 4.10.2222", 1, 4, 10, 0x040A08AE, " A "}},
+     {"win98se", "Windows 98 SE", "Windows 98 Second Edition 4.10.2222", 1, 4, 10, 0x040A08AE,
+      " A "}},
     {Platform::NT4,
-     {"nt4", "Windows NT 4.0", "Windows NT 4.0 build 1381, Service Pack 6", 2, 4, 0, 1381, "Service Pack 6"}},
+     {"nt4", "Windows NT 4.0", "Windows NT 4.0 build 1381, Service Pack 6", 2, 4, 0, 1381,
+      "Service Pack 6"}},
 };
 
 }  // namespace
@@ -45,12 +47,13 @@ const std::vector<Profile> &Profiles()
          true, BiosMode::Plain, PostMode::YearRange, Platform::Win98, false, false},
         {"bios-date-fails", "the BIOS date call (INT 1Ah, 04h) fails with carry set", true,
          BiosMode::DateFails, PostMode::Plain, Platform::Win98, false, false},
-        {"bios-time-fails", "the BIOS time call (INT 1Ah, 02h) fails with carry set; the date call works",
-         true, BiosMode::TimeFails, PostMode::Plain, Platform::Win98, false, false},
+        {"bios-time-fails",
+         "the BIOS time call (INT 1Ah, 02h) fails with carry set; the date call works", true,
+         BiosMode::TimeFails, PostMode::Plain, Platform::Win98, false, false},
         {"nt", "Windows NT 4.0 Service Pack 6 (platform 2) on a Year 2000 ready PC", true,
          BiosMode::Plain, PostMode::Plain, Platform::NT4, false, false},
-        {"networked", "a Year 2000 ready PC with network software installed", true,
-         BiosMode::Plain, PostMode::Plain, Platform::Win98, true, false},
+        {"networked", "a Year 2000 ready PC with network software installed", true, BiosMode::Plain,
+         PostMode::Plain, Platform::Win98, true, false},
         {"stuck-rtc", "RTC whose update-in-progress bit never clears", true, BiosMode::Plain,
          PostMode::Plain, Platform::Win98, false, true},
         {"win95", "a Year 2000 ready PC running Windows 95", true, BiosMode::Plain, PostMode::Plain,
@@ -109,14 +112,6 @@ const PlatformInfo *FindPlatform(const std::string &name, Platform &platform)
             return &entry.info;
         }
     return nullptr;
-}
-
-std::vector<std::string> PlatformNames()
-{
-    std::vector<std::string> names;
-    for (const PlatformEntry &entry : kPlatforms)
-        names.push_back(entry.info.name);
-    return names;
 }
 
 }  // namespace pc

@@ -268,7 +268,7 @@ void WriteRegister(detail::SharedState &state, int index, std::uint8_t value, st
         break;
     case kStatusC:
     case kStatusD:
-        break; // read-only
+        break;  // read-only
     default:
         regs[index] = value;
         break;
@@ -324,7 +324,7 @@ namespace detail {
 void InitRtc(SharedState &state, std::int64_t now)
 {
     std::uint8_t *regs = state.rtc.regs;
-    regs[kStatusA] = kADividerRunning | 0x06; // 1024 Hz periodic rate, as BIOSes leave it
+    regs[kStatusA] = kADividerRunning | 0x06;  // 1024 Hz periodic rate, as BIOSes leave it
     regs[kStatusB] = kB24Hour;
     regs[kStatusC] = 0;
     regs[kStatusD] = kDValidRam;
@@ -338,7 +338,7 @@ void InitRtc(SharedState &state, std::int64_t now)
 std::uint8_t RtcPortRead(SharedState &state, std::uint16_t port, std::int64_t now)
 {
     if (port != 0x71)
-        return 0xFF; // 0x70 is write-only; nothing else answers
+        return 0xFF;  // 0x70 is write-only; nothing else answers
     CatchUp(state, now);
     CatchUpPeriodic(state, now);
     return ReadRegister(state, state.rtc.index, now);
@@ -416,7 +416,8 @@ void SetRtcPhase(std::int64_t phaseNs)
     detail::StateLock lock(*state);
     std::int64_t now = detail::NowOn(*state);
     CatchUp(*state, now);
-    state->rtc.lastUpdateNs = LastUpdateOnPhase(now, ((phaseNs % kSecondNs) + kSecondNs) % kSecondNs);
+    state->rtc.lastUpdateNs =
+        LastUpdateOnPhase(now, ((phaseNs % kSecondNs) + kSecondNs) % kSecondNs);
 }
 
 void SetRtcTime(const CivilTime &local)

@@ -25,7 +25,7 @@ inline constexpr int kCentury = 0x32;
 
 inline constexpr std::uint8_t kAUpdateInProgress = 0x80;
 inline constexpr std::uint8_t kADividerMask = 0x70;
-inline constexpr std::uint8_t kADividerRunning = 0x20; // DV = 010: 32.768 kHz, counting
+inline constexpr std::uint8_t kADividerRunning = 0x20;  // DV = 010: 32.768 kHz, counting
 inline constexpr std::uint8_t kARateMask = 0x0F;
 inline constexpr std::uint8_t kBSet = 0x80;
 inline constexpr std::uint8_t kBPeriodicInterrupt = 0x40;
@@ -76,10 +76,10 @@ void SetRtcTime(const CivilTime &local);
 // What a register file's time and date say, decoded by its own register B.
 struct RtcTime {
     bool valid = false;
-    int century = 0; // -1 when the century byte does not decode
-    int year = 0;    // 0..99
+    int century = 0;  // -1 when the century byte does not decode
+    int year = 0;     // 0..99
     int month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    int dayOfWeek = 0; // 1 = Sunday
+    int dayOfWeek = 0;  // 1 = Sunday
 };
 RtcTime DecodeRtc(const std::array<std::uint8_t, 128> &registers);
 

@@ -20,7 +20,7 @@ using detail::SharedState;
 namespace {
 
 struct ProcessStat {
-    char state = 0;               // field 3: R, S, D, Z (ended, not yet reaped), ...
+    char state = 0;                // field 3: R, S, D, Z (ended, not yet reaped), ...
     std::uint64_t startTicks = 0;  // field 22: clock ticks since boot
 };
 
@@ -152,9 +152,12 @@ std::vector<RunningProgram> ListRunningPrograms()
 int SignalOf(SessionEndKind kind)
 {
     switch (kind) {
-    case SessionEndKind::kForcedEnd: return SIGHUP;
-    case SessionEndKind::kCancelled: return SIGUSR1;
-    default: return SIGTERM;
+    case SessionEndKind::kForcedEnd:
+        return SIGHUP;
+    case SessionEndKind::kCancelled:
+        return SIGUSR1;
+    default:
+        return SIGTERM;
     }
 }
 

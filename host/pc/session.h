@@ -10,9 +10,9 @@ namespace pc {
 
 struct RunningProgram {
     int pid;
-    std::uint32_t threadId; // its main thread
+    std::uint32_t threadId;  // its main thread
     std::string name;
-    std::uint32_t bootCount; // the simulated Windows' start it began in
+    std::uint32_t bootCount;  // the simulated Windows' start it began in
 };
 
 // Enters this process in the PC's table of running host programs (its main

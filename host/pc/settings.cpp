@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
+#include "pc/calendar.h"
 #include "pc/machine.h"
 #include "pc/osclock.h"
 #include "pc/rtc.h"
@@ -34,34 +36,6 @@ bool ParseYesNo(const std::string &value, bool &out)
     else
         return false;
     return true;
-}
-
-std::string FormatOffset(int minutes)
-{
-    char text[16];
-    int magnitude = minutes < 0 ? -minutes : minutes;
-    std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
-    return text;
-}
-
-// "+HH:MM", "-HH:MM" or a number of minutes, within the world's time zones.
-bool ParseOffset(const std::string &value, int &minutes)
-{
-    int hours = 0, mins = 0, consumed = 0;
-    char sign = 0;
-    if (std::sscanf(value.c_str(), "%c%2d:%2d%n", &sign, &hours, &mins, &consumed) == 3 &&
-        static_cast<std::size_t>(consumed) == value.size() && (sign == '+' || sign == '-') &&
-        mins < 60 && hours >= 0 && mins >= 0) {
-        minutes = (hours * 60 + mins) * (sign == '-' ? -1 : 1);
-    } else {
-        char *end = nullptr;
-        long parsed = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0')
-            return false;
-        minutes = static_cast<int>(parsed);
-    }
-    return minutes >= -14 * 60 && minutes <= 14 * 60;
 }
 
 // Moving between the host clock and the virtual one keeps every clock of the
@@ -179,11 +153,11 @@ const std::vector<Setting> &Table()
              });
          }},
         {"utc-offset", "+HH:MM|-HH:MM|minutes (local = UTC + offset)",
-         [](const SharedState &s) { return FormatOffset(s.settings.utcOffsetMinutes); },
+         [](const SharedState &s) { return FormatUtcOffset(s.settings.utcOffsetMinutes); },
          [](SharedState &s, const std::string &v) {
-             int minutes;
-             return ParseOffset(v, minutes) && Locked(s, [&](detail::Settings &set) {
-                        return set.utcOffsetMinutes = minutes, true;
+             std::optional<int> minutes = ParseUtcOffset(v);
+             return minutes && Locked(s, [&](detail::Settings &set) {
+                        return set.utcOffsetMinutes = *minutes, true;
                     });
          }},
         {"time-source", "host|virtual",

@@ -28,19 +28,18 @@ void ApplyProfile(detail::Settings &settings, const Profile &profile);
 // What GetVersionExA reports.
 struct PlatformInfo {
     const char *name;
-    const char *product; // "Windows 98"
+    const char *product;  // "Windows 98"
     const char *description;
     std::uint32_t platformId;
     std::uint32_t major;
     std::uint32_t minor;
-    std::uint32_t buildNumber; // as reported: Windows 9x puts major.minor in the high word
+    std::uint32_t buildNumber;  // as reported: Windows 9x puts major.minor in the high word
     const char *csdVersion;
 };
 PlatformInfo CurrentPlatform();
 PlatformInfo PlatformOf(detail::Platform platform);
 bool NetworkInstalled();
 const PlatformInfo *FindPlatform(const std::string &name, detail::Platform &platform);
-std::vector<std::string> PlatformNames();
 
 // One setting as `tolvane-pc show` prints it and `tolvane-pc set` takes it.
 struct SettingLine {

@@ -28,21 +28,21 @@ enum class PostMode : std::uint32_t { Plain, CarryCentury, YearRange };
 enum class Platform : std::uint32_t { Win95, Win98, Win98SE, NT4 };
 
 struct Settings {
-    char profile[kProfileName];    // the profile the PC was made from
-    std::uint32_t centuryAware;    // the RTC carries the year's wrap into 0x32
+    char profile[kProfileName];  // the profile the PC was made from
+    std::uint32_t centuryAware;  // the RTC carries the year's wrap into 0x32
     BiosMode bios;
     PostMode post;
     Platform platform;
-    std::uint32_t network;         // network software installed
-    std::uint32_t stuckChip;       // UIP never clears
-    std::uint32_t setTimeDenied;   // SetLocalTime refused for want of privilege
-    std::int32_t utcOffsetMinutes; // local = UTC + this
+    std::uint32_t network;          // network software installed
+    std::uint32_t stuckChip;        // UIP never clears
+    std::uint32_t setTimeDenied;    // SetLocalTime refused for want of privilege
+    std::int32_t utcOffsetMinutes;  // local = UTC + this
 };
 
 struct Rtc {
     std::uint8_t regs[128];
-    std::uint8_t index;     // last register selected on port 0x70
-    std::uint8_t nmiMasked; // bit 7 of the last write to port 0x70
+    std::uint8_t index;      // last register selected on port 0x70
+    std::uint8_t nmiMasked;  // bit 7 of the last write to port 0x70
     std::uint8_t pad[6];
     // Start of the last update cycle accounted for, on the time source; the next
     // one starts a second later. This is the chip's own phase.
@@ -69,7 +69,7 @@ enum class BootAction : std::uint32_t {
 
 // What the last boot did to the date, for `tolvane-pc show`.
 struct BootRecord {
-    std::uint32_t booted; // 0 until the PC's first boot after it was made
+    std::uint32_t booted;  // 0 until the PC's first boot after it was made
     PostAction post;
     BootAction boot;
     Platform platform;
@@ -80,17 +80,17 @@ struct BootRecord {
 };
 
 struct AtomSlot {
-    std::uint32_t references; // 0: free slot
+    std::uint32_t references;  // 0: free slot
     std::uint16_t length;
     char name[kMaxAtomName + 1];
 };
 
 struct ProcessSlot {
-    std::int32_t pid; // 0: free slot
+    std::int32_t pid;  // 0: free slot
     std::uint32_t threadId;
     std::uint32_t bootCount;
     std::uint32_t pad;
-    std::uint64_t startTicks; // from /proc, tells a reused pid from the original
+    std::uint64_t startTicks;  // from /proc, tells a reused pid from the original
     char name[kProcessName];
 };
 
@@ -98,11 +98,11 @@ struct SharedState {
     char magic[8];
     std::uint32_t layoutVersion;
     std::uint32_t stateSize;
-    pthread_mutex_t mutex; // robust, process-shared
+    pthread_mutex_t mutex;  // robust, process-shared
 
     // Time source. Read without the lock: Now() is on every message loop pass.
     std::atomic<std::uint32_t> virtualTime;
-    std::atomic<std::uint32_t> timeGeneration; // futex word, bumped when the clock moves
+    std::atomic<std::uint32_t> timeGeneration;  // futex word, bumped when the clock moves
     std::atomic<std::uint32_t> timeWaiters;
     std::uint32_t pad0;
     std::atomic<std::int64_t> virtualNowNs;
@@ -112,9 +112,9 @@ struct SharedState {
 
     // OS clock: UTC in 100 ns ticks since 1601 = time source + this offset.
     std::int64_t osOffsetTicks;
-    std::int64_t bootNs; // time source at the last start of the simulated Windows
+    std::int64_t bootNs;  // time source at the last start of the simulated Windows
     std::uint32_t bootCount;
-    std::uint32_t poweredOn; // off: only the chip runs, on its battery
+    std::uint32_t poweredOn;  // off: only the chip runs, on its battery
     BootRecord lastBoot;
 
     AtomSlot atoms[kAtomSlots];

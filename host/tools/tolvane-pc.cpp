@@ -91,15 +91,11 @@ int Create(const std::string &directory, const std::vector<std::string> &args)
             if (!start)
                 throw Usage("--start takes 'YYYY-MM-DD HH:MM:SS', a real date and time");
         } else if (arg == "--utc-offset") {
-            const std::string &text = value();
-            int hours = 0, minutes = 0, used = 0;
-            char sign = 0;
-            if (std::sscanf(text.c_str(), "%c%2d:%2d%n", &sign, &hours, &minutes, &used) != 3 ||
-                static_cast<std::size_t>(used) != text.size() || (sign != '+' && sign != '-') ||
-                hours > 14 || minutes > 59)
-                throw Usage("--utc-offset takes +HH:MM or -HH:MM");
+            std::optional<int> minutes = pc::ParseUtcOffset(value());
+            if (!minutes)
+                throw Usage("--utc-offset takes +HH:MM, -HH:MM or minutes, within 14 hours of UTC");
             options.hasUtcOffsetMinutes = true;
-            options.utcOffsetMinutes = (hours * 60 + minutes) * (sign == '-' ? -1 : 1);
+            options.utcOffsetMinutes = *minutes;
         } else {
             throw Usage("create does not take '" + arg + "'; see tolvane-pc --help");
         }
@@ -154,21 +150,22 @@ void ShowRtc()
     int c = regs[pc::rtc::kStatusC], d = regs[pc::rtc::kStatusD];
     pc::RtcTime t = pc::DecodeRtc(regs);
     std::printf("RTC says:\n");
-    std::printf("  date %s%s-%s-%s  time %s:%s:%s  day of week %d%s\n",
-                Decimal2(t.century).c_str(), Decimal2(t.year).c_str(), Decimal2(t.month).c_str(),
-                Decimal2(t.day).c_str(), Decimal2(t.hour).c_str(), Decimal2(t.minute).c_str(),
-                Decimal2(t.second).c_str(), t.dayOfWeek, t.valid ? "" : "  (not a valid time)");
-    std::printf("  century byte 0x32 = %02X (%s)\n", regs[pc::rtc::kCentury],
-                CenturyByteRole());
+    std::printf("  date %s%s-%s-%s  time %s:%s:%s  day of week %d%s\n", Decimal2(t.century).c_str(),
+                Decimal2(t.year).c_str(), Decimal2(t.month).c_str(), Decimal2(t.day).c_str(),
+                Decimal2(t.hour).c_str(), Decimal2(t.minute).c_str(), Decimal2(t.second).c_str(),
+                t.dayOfWeek, t.valid ? "" : "  (not a valid time)");
+    std::printf("  century byte 0x32 = %02X (%s)\n", regs[pc::rtc::kCentury], CenturyByteRole());
     int divider = (a >> 4) & 7;
     std::printf("  A %02X: UIP %s, DV %s%s%s (%s), RS %d\n", a, Bit(a, 7), Bit(a, 6), Bit(a, 5),
                 Bit(a, 4),
-                divider == 2 ? "running" : divider >= 6 ? "divider reset" : "oscillator off",
+                divider == 2   ? "running"
+                : divider >= 6 ? "divider reset"
+                               : "oscillator off",
                 a & 0x0F);
     std::printf("  B %02X: SET %s, PIE %s, AIE %s, UIE %s, SQWE %s, DM %s, %s, DSE %s\n", b,
                 Bit(b, 7), Bit(b, 6), Bit(b, 5), Bit(b, 4), Bit(b, 3),
-                b & pc::rtc::kBBinary ? "binary" : "BCD", b & pc::rtc::kB24Hour ? "24-hour" : "12-hour",
-                Bit(b, 0));
+                b & pc::rtc::kBBinary ? "binary" : "BCD",
+                b & pc::rtc::kB24Hour ? "24-hour" : "12-hour", Bit(b, 0));
     std::printf("  C %02X: IRQF %s, PF %s, AF %s, UF %s\n", c, Bit(c, 7), Bit(c, 6), Bit(c, 5),
                 Bit(c, 4));
     std::printf("  D %02X: VRT %s (battery good)\n", d, Bit(d, 7));
@@ -193,12 +190,13 @@ int Show(const std::string &directory)
     bool on = pc::PoweredOn();
     std::printf("PC directory:   %s\n", directory.c_str());
     std::printf("time source:    %s\n", pc::IsVirtualTime() ? "virtual clock" : "host clock");
-    std::printf("power:          %s\n", on ? "on" : "off; only the clock chip runs, on its battery");
+    std::printf("power:          %s\n",
+                on ? "on" : "off; only the clock chip runs, on its battery");
     if (on) {
         ShowClock("OS local time:", pc::OsLocalNow());
         ShowClock("OS UTC:", pc::OsUtcNow());
-        std::printf("tick count:     %u ms since Windows started (boot count %u)\n", pc::OsTickCount(),
-                    pc::BootCount());
+        std::printf("tick count:     %u ms since Windows started (boot count %u)\n",
+                    pc::OsTickCount(), pc::BootCount());
     } else {
         std::printf("OS local time:  none while the PC is off\n");
         std::printf("boot count:     %u\n", pc::BootCount());
@@ -206,9 +204,10 @@ int Show(const std::string &directory)
     for (const std::string &line : pc::LastBootReport())
         std::printf("%s\n", line.c_str());
     pc::PlatformInfo platform = pc::CurrentPlatform();
-    std::printf("platform:       %s, platform id %u, version %u.%u, build number 0x%08X, CSD \"%s\"\n",
-                platform.description, platform.platformId, platform.major, platform.minor,
-                platform.buildNumber, platform.csdVersion);
+    std::printf(
+        "platform:       %s, platform id %u, version %u.%u, build number 0x%08X, CSD \"%s\"\n",
+        platform.description, platform.platformId, platform.major, platform.minor,
+        platform.buildNumber, platform.csdVersion);
     std::printf("network:        %s\n", pc::NetworkInstalled() ? "software installed" : "none");
     std::printf("settings:\n");
     for (const pc::SettingLine &line : pc::CurrentSettings())
@@ -218,7 +217,8 @@ int Show(const std::string &directory)
     std::vector<pc::AtomEntry> atoms = pc::ListAtoms();
     std::printf("global atoms:%s\n", atoms.empty() ? " none" : "");
     for (const pc::AtomEntry &atom : atoms)
-        std::printf("  %04X  references %u  \"%s\"\n", atom.atom, atom.references, atom.name.c_str());
+        std::printf("  %04X  references %u  \"%s\"\n", atom.atom, atom.references,
+                    atom.name.c_str());
     std::vector<pc::RunningProgram> programs = pc::ListRunningPrograms();
     std::printf("running host programs:%s\n", programs.empty() ? " none" : "");
     for (const pc::RunningProgram &program : programs)
@@ -235,7 +235,9 @@ int Set(const std::string &directory, const std::vector<std::string> &args)
         throw Usage("set needs KEY=VALUE; see tolvane-pc --help for the keys");
     for (const std::string &arg : args)
         if (arg.find('=') == std::string::npos)
-            throw Usage("'" + arg + "' is not KEY=VALUE; quote values with spaces, e.g. 'os-time=1999-12-31 23:59:55'");
+            throw Usage(
+                "'" + arg +
+                "' is not KEY=VALUE; quote values with spaces, e.g. 'os-time=1999-12-31 23:59:55'");
     pc::Attach(directory);
     for (const std::string &arg : args) {
         std::size_t equals = arg.find('=');
@@ -278,10 +280,13 @@ int Advance(const std::string &directory, const std::vector<std::string> &args)
         throw Usage("advance takes one duration, e.g. 'advance 5s'");
     std::optional<std::int64_t> ns = ParseDuration(args[0]);
     if (!ns)
-        throw Usage("'" + args[0] + "' is not a duration; use e.g. 5, 1.5s, 250ms, 10m, 2h or 400d (up to a century)");
+        throw Usage(
+            "'" + args[0] +
+            "' is not a duration; use e.g. 5, 1.5s, 250ms, 10m, 2h or 400d (up to a century)");
     pc::Attach(directory);
     if (!pc::IsVirtualTime())
-        throw pc::PcError("this PC runs on the host clock, which cannot be advanced; 'tolvane-pc set time-source=virtual' first");
+        throw pc::PcError(
+            "this PC runs on the host clock, which cannot be advanced; 'tolvane-pc set time-source=virtual' first");
     pc::AdvanceVirtualTime(*ns);
     return 0;
 }
@@ -302,8 +307,9 @@ int EndSession(const std::string &directory, const std::vector<std::string> &arg
     pc::Attach(directory);
     int told = pc::DeliverSessionEnd(kind);
     std::printf("%s delivered to %d running host program%s\n",
-                kind == pc::SessionEndKind::kCancelled ? "cancelled end of session" : "end of session", told,
-                told == 1 ? "" : "s");
+                kind == pc::SessionEndKind::kCancelled ? "cancelled end of session"
+                                                       : "end of session",
+                told, told == 1 ? "" : "s");
     return 0;
 }
 
@@ -322,16 +328,20 @@ void RequirePowerOn()
 // programs were told.
 int EndProgramsFirst(bool forced, const std::string &what)
 {
-    int told = pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
+    int told =
+        pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
     const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
     std::vector<pc::RunningProgram> left;
-    while (!(left = pc::ListRunningPrograms()).empty() && std::chrono::steady_clock::now() < deadline)
+    while (!(left = pc::ListRunningPrograms()).empty() &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!left.empty()) {
         std::string names;
         for (const pc::RunningProgram &program : left)
-            names += (names.empty() ? "" : ", ") + program.name + " (pid " + std::to_string(program.pid) + ")";
-        throw pc::PcError(what + " called off: still running after the end of the session: " + names);
+            names += (names.empty() ? "" : ", ") + program.name + " (pid " +
+                     std::to_string(program.pid) + ")";
+        throw pc::PcError(what +
+                          " called off: still running after the end of the session: " + names);
     }
     return told;
 }

@@ -42,12 +42,15 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
             page.Bytes(entries[next].leaf);
             ++next;
         }
-        if (next == first && next < entries.size()) throw std::length_error("a B+ tree entry is larger than a page");
+        if (next == first && next < entries.size())
+            throw std::length_error("a B+ tree entry is larger than a page");
         const auto number = static_cast<std::uint16_t>(pages.size());
         page.PatchU16(kUnusedAt, static_cast<std::uint16_t>(spec.pageSize - page.Size()));
         page.PatchU16(kEntriesAt, static_cast<std::uint16_t>(next - first));
-        page.PatchU16(kPreviousPageAt, level.empty() ? kNoPage : static_cast<std::uint16_t>(number - 1));
-        page.PatchU16(kNextPageAt, next < entries.size() ? static_cast<std::uint16_t>(number + 1) : kNoPage);
+        page.PatchU16(kPreviousPageAt,
+                      level.empty() ? kNoPage : static_cast<std::uint16_t>(number - 1));
+        page.PatchU16(kNextPageAt,
+                      next < entries.size() ? static_cast<std::uint16_t>(number + 1) : kNoPage);
         pages.push_back(FinishPage(page, spec.pageSize));
         level.push_back({number, first});
         image.leaves.push_back({static_cast<std::uint32_t>(first), number});
@@ -66,13 +69,15 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
             std::uint16_t keys = 0;
             while (c < level.size()) {
                 const std::vector<std::uint8_t> &key = entries[level[c].firstEntry].key;
-                if (page.Size() + key.size() + kChildPageSize > spec.pageSize) break;
+                if (page.Size() + key.size() + kChildPageSize > spec.pageSize)
+                    break;
                 page.Bytes(key);
                 page.U16(level[c].page);
                 ++keys;
                 ++c;
             }
-            if (keys == 0 && c < level.size()) throw std::length_error("a B+ tree key is larger than a page");
+            if (keys == 0 && c < level.size())
+                throw std::length_error("a B+ tree key is larger than a page");
             page.PatchU16(kUnusedAt, static_cast<std::uint16_t>(spec.pageSize - page.Size()));
             page.PatchU16(kEntriesAt, keys);
             above.push_back({static_cast<std::uint16_t>(pages.size()), head.firstEntry});
@@ -95,7 +100,8 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
     out.U16(static_cast<std::uint16_t>(pages.size()));
     out.U16(levels);
     out.U32(static_cast<std::uint32_t>(entries.size()));
-    for (const auto &page : pages) out.Bytes(page);
+    for (const auto &page : pages)
+        out.Bytes(page);
     image.bytes = out.Take();
     return image;
 }

@@ -22,7 +22,10 @@ public:
         U16(static_cast<std::uint16_t>(v));
         U16(static_cast<std::uint16_t>(v >> 16));
     }
-    void Bytes(const std::vector<std::uint8_t> &b) { bytes_.insert(bytes_.end(), b.begin(), b.end()); }
+    void Bytes(const std::vector<std::uint8_t> &b)
+    {
+        bytes_.insert(bytes_.end(), b.begin(), b.end());
+    }
     void Text(std::string_view s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); }
     void TextZ(std::string_view s)  // NUL-terminated
     {

@@ -28,30 +28,37 @@ constexpr std::uint8_t kHeadingHalfPoints = 24;
 
 // Paragraph measures in half points. Each fits the one-byte compressed form.
 constexpr int kSpaceAbove = 12;
-constexpr int kItemIndent = 36;  // bullets and numbers
-constexpr int kTermIndent = 60;  // room for a short term before its text
+constexpr int kItemIndent = 36;   // bullets and numbers
+constexpr int kTermIndent = 60;   // room for a short term before its text
 constexpr char kBullet = '\x95';  // in the Windows code page
 
 // ---- Compressed numbers ----
 
 void CompressedUShort(ByteWriter &w, unsigned v)
 {
-    if (v < 0x80) w.U8(static_cast<std::uint8_t>(v * 2));
-    else if (v < 0x8000) w.U16(static_cast<std::uint16_t>(v * 2 + 1));
-    else throw std::length_error("a number too large for a compressed short");
+    if (v < 0x80)
+        w.U8(static_cast<std::uint8_t>(v * 2));
+    else if (v < 0x8000)
+        w.U16(static_cast<std::uint16_t>(v * 2 + 1));
+    else
+        throw std::length_error("a number too large for a compressed short");
 }
 
 void CompressedShort(ByteWriter &w, int v)
 {
-    if (v >= -0x40 && v < 0x40) w.U8(static_cast<std::uint8_t>((v + 0x40) * 2));
-    else if (v >= -0x4000 && v < 0x4000) w.U16(static_cast<std::uint16_t>((v + 0x4000) * 2 + 1));
-    else throw std::length_error("a number too large for a compressed short");
+    if (v >= -0x40 && v < 0x40)
+        w.U8(static_cast<std::uint8_t>((v + 0x40) * 2));
+    else if (v >= -0x4000 && v < 0x4000)
+        w.U16(static_cast<std::uint16_t>((v + 0x4000) * 2 + 1));
+    else
+        throw std::length_error("a number too large for a compressed short");
 }
 
 // Only the two-byte form: readers disagree on the four-byte one.
 void CompressedLong(ByteWriter &w, long v)
 {
-    if (v < -0x4000 || v >= 0x4000) throw std::length_error("a paragraph of more than 16383 characters");
+    if (v < -0x4000 || v >= 0x4000)
+        throw std::length_error("a paragraph of more than 16383 characters");
     w.U16(static_cast<std::uint16_t>((v + 0x4000) * 2));
 }
 
@@ -61,8 +68,8 @@ struct Link {
     std::uint8_t type = 0;
     std::vector<std::uint8_t> data1;  // LinkData1
     std::string data2;                // LinkData2
-    std::uint32_t pos = 0;     // TOPICPOS
-    std::uint32_t offset = 0;  // TOPICOFFSET
+    std::uint32_t pos = 0;            // TOPICPOS
+    std::uint32_t offset = 0;         // TOPICOFFSET
     std::size_t Size() const { return fmt::topic::kLinkHeaderSize + data1.size() + data2.size(); }
 };
 
@@ -98,7 +105,8 @@ public:
         ByteWriter d1;
         CompressedLong(d1, static_cast<long>(text_.size()));
         CompressedUShort(d1, static_cast<unsigned>(text_.size()));
-        for (std::uint8_t b : para::kReserved) d1.U8(b);
+        for (std::uint8_t b : para::kReserved)
+            d1.U8(b);
         d1.U16(bits);
         d1.Bytes(fields.Bytes());
         d1.Bytes(commands_.Bytes());
@@ -148,8 +156,10 @@ Link BodyParagraph(const Paragraph &p)
         CompressedShort(fields, -indent);
         CompressedShort(fields, 1);
         CompressedUShort(fields, indent);
-        if (p.kind == ParagraphKind::kBullet) r.Text(std::string(1, kBullet));
-        else r.Text(p.marker);
+        if (p.kind == ParagraphKind::kBullet)
+            r.Text(std::string(1, kBullet));
+        else
+            r.Text(p.marker);
         r.Command(para::kTab);
     }
     for (const Run &run : p.runs) {
@@ -190,7 +200,8 @@ void Place(PlacedTopics &placed)
         link.pos = TopicPos(block, static_cast<std::uint32_t>(at));
         link.offset = TopicOffset(block, characters);
         at += link.Size();
-        if (link.type == kDisplayRecord) characters += static_cast<std::uint32_t>(link.data2.size());
+        if (link.type == kDisplayRecord)
+            characters += static_cast<std::uint32_t>(link.data2.size());
         while (at > kBlockSize) {
             ++block;
             characters = 0;
@@ -205,9 +216,11 @@ void FillTopicHeaders(PlacedTopics &placed)
     using namespace fmt::topic;
     for (std::size_t t = 0; t < placed.headers.size(); ++t) {
         const std::size_t first = placed.headers[t];
-        const std::size_t end = t + 1 < placed.headers.size() ? placed.headers[t + 1] : placed.links.size();
+        const std::size_t end =
+            t + 1 < placed.headers.size() ? placed.headers[t + 1] : placed.links.size();
         std::uint32_t size = 0;
-        for (std::size_t i = first; i < end; ++i) size += static_cast<std::uint32_t>(placed.links[i].Size());
+        for (std::size_t i = first; i < end; ++i)
+            size += static_cast<std::uint32_t>(placed.links[i].Size());
         ByteWriter h;
         h.U32(size);
         h.U32(fmt::kNone);  // no browse sequence
@@ -225,15 +238,17 @@ std::vector<std::uint8_t> TopicBlocks(const PlacedTopics &placed)
 {
     using namespace fmt::topic;
     std::vector<std::uint8_t> out(placed.blocks * kBlockSize, 0);
-    std::vector<std::uint32_t> firstLink(placed.blocks, fmt::kNone), lastLinkBefore(placed.blocks, fmt::kNone),
-        lastHeaderBefore(placed.blocks, fmt::kNone);
+    std::vector<std::uint32_t> firstLink(placed.blocks, fmt::kNone),
+        lastLinkBefore(placed.blocks, fmt::kNone), lastHeaderBefore(placed.blocks, fmt::kNone);
     for (std::size_t i = 0; i < placed.links.size(); ++i) {
         const Link &link = placed.links[i];
         const std::uint32_t block = link.pos / kPosBlockStride;
-        if (firstLink[block] == fmt::kNone) firstLink[block] = link.pos;
+        if (firstLink[block] == fmt::kNone)
+            firstLink[block] = link.pos;
         for (std::uint32_t b = block + 1; b < placed.blocks; ++b) {
             lastLinkBefore[b] = link.pos;
-            if (link.type == kTopicHeaderRecord) lastHeaderBefore[b] = link.pos;
+            if (link.type == kTopicHeaderRecord)
+                lastHeaderBefore[b] = link.pos;
         }
 
         ByteWriter w;
@@ -248,7 +263,8 @@ std::vector<std::uint8_t> TopicBlocks(const PlacedTopics &placed)
 
         std::size_t at = block * kBlockSize + link.pos % kPosBlockStride;
         for (std::uint8_t b : w.Bytes()) {
-            if (at % kBlockSize == 0) at += kBlockHeaderSize;
+            if (at % kBlockSize == 0)
+                at += kBlockHeaderSize;
             out[at++] = b;
         }
     }
@@ -257,7 +273,8 @@ std::vector<std::uint8_t> TopicBlocks(const PlacedTopics &placed)
         h.U32(lastLinkBefore[b]);
         h.U32(firstLink[b]);
         h.U32(lastHeaderBefore[b]);
-        std::copy(h.Bytes().begin(), h.Bytes().end(), out.begin() + static_cast<std::ptrdiff_t>(b * kBlockSize));
+        std::copy(h.Bytes().begin(), h.Bytes().end(),
+                  out.begin() + static_cast<std::ptrdiff_t>(b * kBlockSize));
     }
     return out;
 }
@@ -270,7 +287,8 @@ PlacedTopics LayOutTopics(const HelpSource &source)
         placed.headers.push_back(placed.links.size());
         placed.links.push_back(TopicHeader(topic));
         placed.links.push_back(Heading(topic));
-        for (const Paragraph &p : topic.body) placed.links.push_back(BodyParagraph(p));
+        for (const Paragraph &p : topic.body)
+            placed.links.push_back(BodyParagraph(p));
     }
     Place(placed);
     FillTopicHeaders(placed);
@@ -306,8 +324,10 @@ std::vector<std::uint8_t> SystemFile(const HelpSource &source, const PlacedTopic
     w.Zeros(window::kSize);
     w.PatchU16(record + window::kFlagsAt, window::kNameValid | window::kCaptionValid);
     std::vector<std::uint8_t> bytes = w.Take();
-    std::copy(window::kMainName.begin(), window::kMainName.end(), bytes.begin() + static_cast<std::ptrdiff_t>(record + window::kNameAt));
-    std::copy(source.title.begin(), source.title.end(), bytes.begin() + static_cast<std::ptrdiff_t>(record + window::kCaptionAt));
+    std::copy(window::kMainName.begin(), window::kMainName.end(),
+              bytes.begin() + static_cast<std::ptrdiff_t>(record + window::kNameAt));
+    std::copy(source.title.begin(), source.title.end(),
+              bytes.begin() + static_cast<std::ptrdiff_t>(record + window::kCaptionAt));
     return bytes;
 }
 
@@ -321,11 +341,12 @@ std::vector<std::uint8_t> FontFile()
     w.U16(static_cast<std::uint16_t>(kHeaderSize + kFaceNameSize));
     w.Text(kFace);
     w.Zeros(kFaceNameSize - kFace.size());
-    for (auto [attributes, halfPoints] : {std::pair{std::uint8_t{0}, kBodyHalfPoints}, {kBold, kHeadingHalfPoints}}) {
+    for (auto [attributes, halfPoints] :
+         {std::pair{std::uint8_t{0}, kBodyHalfPoints}, {kBold, kHeadingHalfPoints}}) {
         w.U8(attributes);
         w.U8(halfPoints);
         w.U8(kFamilySwiss);
-        w.U16(0);   // the one face
+        w.U16(0);    // the one face
         w.Zeros(6);  // black on the window's background
     }
     return w.Take();
@@ -353,7 +374,9 @@ std::vector<std::uint8_t> ContextFile(const HelpSource &source, const PlacedTopi
         leaf.U32(offset);
         entries.push_back({leaf.Take(), U32Bytes(static_cast<std::uint32_t>(hash))});
     }
-    return BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kContextStructure}, entries).bytes;
+    return BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kContextStructure},
+                      entries)
+        .bytes;
 }
 
 std::vector<std::uint8_t> TitlesFile(const HelpSource &source, const PlacedTopics &placed)
@@ -365,19 +388,26 @@ std::vector<std::uint8_t> TitlesFile(const HelpSource &source, const PlacedTopic
         leaf.TextZ(source.topics[t].title);
         entries.push_back({leaf.Take(), U32Bytes(TopicOffsetOf(placed, t))});
     }
-    return BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kTitlesStructure}, entries).bytes;
+    return BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kTitlesStructure},
+                      entries)
+        .bytes;
 }
 
 // A keyword index sorted as people read it: case aside, then by bytes.
 struct KeywordOrder {
     bool operator()(const std::string &a, const std::string &b) const
     {
-        auto lower = [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); };
+        auto lower = [](unsigned char c) {
+            return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        };
         for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-            char x = lower(static_cast<unsigned char>(a[i])), y = lower(static_cast<unsigned char>(b[i]));
-            if (x != y) return x < y;
+            char x = lower(static_cast<unsigned char>(a[i])),
+                 y = lower(static_cast<unsigned char>(b[i]));
+            if (x != y)
+                return x < y;
         }
-        if (a.size() != b.size()) return a.size() < b.size();
+        if (a.size() != b.size())
+            return a.size() < b.size();
         return a < b;
     }
 };
@@ -390,7 +420,8 @@ KeywordFiles KeywordIndex(const HelpSource &source, const PlacedTopics &placed)
 {
     std::map<std::string, std::vector<std::uint32_t>, KeywordOrder> topicsOf;
     for (std::size_t t = 0; t < source.topics.size(); ++t)
-        for (const std::string &k : source.topics[t].keywords) topicsOf[k].push_back(TopicOffsetOf(placed, t));
+        for (const std::string &k : source.topics[t].keywords)
+            topicsOf[k].push_back(TopicOffsetOf(placed, t));
 
     KeywordFiles files;
     ByteWriter data;
@@ -400,12 +431,15 @@ KeywordFiles KeywordIndex(const HelpSource &source, const PlacedTopics &placed)
         leaf.TextZ(keyword);
         leaf.U16(static_cast<std::uint16_t>(offsets.size()));
         leaf.U32(static_cast<std::uint32_t>(data.Size()));
-        for (std::uint32_t offset : offsets) data.U32(offset);
+        for (std::uint32_t offset : offsets)
+            data.U32(offset);
         ByteWriter key;
         key.TextZ(keyword);
         entries.push_back({leaf.Take(), key.Take()});
     }
-    BTreeImage tree = BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kKeywordsStructure}, entries);
+    BTreeImage tree =
+        BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kKeywordsStructure},
+                   entries);
     ByteWriter map;
     map.U16(static_cast<std::uint16_t>(tree.leaves.size()));
     for (const BTreeLeaf &leaf : tree.leaves) {
@@ -461,7 +495,8 @@ std::vector<std::uint8_t> WriteHelpFile(const HelpSource &source)
         entries.push_back({leaf.Take(), key.Take()});
     }
     const auto directoryAt = static_cast<std::uint32_t>(out.Size());
-    InternalFile(out, BuildBTree({static_cast<std::uint16_t>(fmt::btree::kFlags | fmt::btree::kDirectoryFlag),
+    InternalFile(out, BuildBTree({static_cast<std::uint16_t>(fmt::btree::kFlags |
+                                                             fmt::btree::kDirectoryFlag),
                                   fmt::btree::kDirectoryPageSize, fmt::btree::kDirectoryStructure},
                                  entries)
                           .bytes);

@@ -37,7 +37,8 @@ int main(int argc, char **argv)
     const std::string partial = outputPath + ".partial";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char *>(file.data()), static_cast<std::streamsize>(file.size()));
+        out.write(reinterpret_cast<const char *>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
         if (!out.flush()) {
             std::fprintf(stderr, "hlpc: cannot write %s\n", partial.c_str());
             std::remove(partial.c_str());

@@ -47,20 +47,20 @@ constexpr std::string_view kFontFile = "|FONT";
 // for each child after the first, the first key of that child and its page.
 namespace btree {
 constexpr std::uint16_t kMagic = 0x293B;
-constexpr std::uint16_t kFlags = 0x0002;           // always set
-constexpr std::uint16_t kDirectoryFlag = 0x0400;   // set in the directory's tree
-constexpr std::size_t kMagicAt = 0;                // u16
-constexpr std::size_t kFlagsAt = 2;                // u16
-constexpr std::size_t kPageSizeAt = 4;             // u16
-constexpr std::size_t kStructureAt = 6;            // char[16]: the entries' layout, NUL-padded
+constexpr std::uint16_t kFlags = 0x0002;          // always set
+constexpr std::uint16_t kDirectoryFlag = 0x0400;  // set in the directory's tree
+constexpr std::size_t kMagicAt = 0;               // u16
+constexpr std::size_t kFlagsAt = 2;               // u16
+constexpr std::size_t kPageSizeAt = 4;            // u16
+constexpr std::size_t kStructureAt = 6;           // char[16]: the entries' layout, NUL-padded
 constexpr std::size_t kStructureSize = 16;
-constexpr std::size_t kMustBeZeroAt = 22;          // u16
-constexpr std::size_t kPageSplitsAt = 24;          // u16
-constexpr std::size_t kRootPageAt = 26;            // u16
-constexpr std::size_t kMustBeMinusOneAt = 28;      // u16: 0xFFFF
-constexpr std::size_t kTotalPagesAt = 30;          // u16
-constexpr std::size_t kLevelsAt = 32;              // u16: 1 when the root is a leaf
-constexpr std::size_t kTotalEntriesAt = 34;        // u32
+constexpr std::size_t kMustBeZeroAt = 22;      // u16
+constexpr std::size_t kPageSplitsAt = 24;      // u16
+constexpr std::size_t kRootPageAt = 26;        // u16
+constexpr std::size_t kMustBeMinusOneAt = 28;  // u16: 0xFFFF
+constexpr std::size_t kTotalPagesAt = 30;      // u16
+constexpr std::size_t kLevelsAt = 32;          // u16: 1 when the root is a leaf
+constexpr std::size_t kTotalEntriesAt = 34;    // u32
 constexpr std::size_t kHeaderSize = 38;
 
 constexpr std::size_t kUnusedAt = 0;        // u16: free bytes at the page's end
@@ -69,7 +69,7 @@ constexpr std::size_t kPreviousPageAt = 4;  // i16: leaf: previous leaf or -1; i
 constexpr std::size_t kNextPageAt = 6;      // i16: leaf only: next leaf or -1
 constexpr std::size_t kLeafHeaderSize = 8;
 constexpr std::size_t kIndexHeaderSize = 6;
-constexpr std::size_t kChildPageSize = 2;   // i16 after each key of an index page
+constexpr std::size_t kChildPageSize = 2;  // i16 after each key of an index page
 constexpr std::uint16_t kNoPage = 0xFFFF;
 
 constexpr std::uint16_t kDirectoryPageSize = 1024;
@@ -89,19 +89,19 @@ constexpr std::uint16_t kMagic = 0x036C;
 constexpr std::uint16_t kMinorWinHelp4 = 33;  // above 16: records follow, topics are found by hash
 constexpr std::uint16_t kMinorWinHelp31 = 21;
 constexpr std::uint16_t kMajor = 1;
-constexpr std::uint16_t kUncompressed = 0;    // flags: plain topic blocks of 4 KiB
-constexpr std::size_t kMagicAt = 0;           // u16
-constexpr std::size_t kMinorAt = 2;           // u16
-constexpr std::size_t kMajorAt = 4;           // u16
-constexpr std::size_t kGeneratedAt = 6;       // u32: seconds since 1970, or 0
-constexpr std::size_t kFlagsAt = 10;          // u16
+constexpr std::uint16_t kUncompressed = 0;  // flags: plain topic blocks of 4 KiB
+constexpr std::size_t kMagicAt = 0;         // u16
+constexpr std::size_t kMinorAt = 2;         // u16
+constexpr std::size_t kMajorAt = 4;         // u16
+constexpr std::size_t kGeneratedAt = 6;     // u32: seconds since 1970, or 0
+constexpr std::size_t kFlagsAt = 10;        // u16
 constexpr std::size_t kHeaderSize = 12;
 
 // Each record: u16 type, u16 size, then `size` bytes.
 constexpr std::size_t kRecordHeaderSize = 4;
 constexpr std::uint16_t kTitleRecord = 1;     // NUL-terminated: the help window's caption
 constexpr std::uint16_t kContentsRecord = 3;  // u32: TOPICOFFSET of the contents topic
-constexpr std::uint16_t kWindowRecord = 6;    // a window the file defines; "main" is the help window
+constexpr std::uint16_t kWindowRecord = 6;  // a window the file defines; "main" is the help window
 
 // A window record's data. Help engines title the main window with its
 // caption when one is given, and otherwise with words of their own around
@@ -109,13 +109,13 @@ constexpr std::uint16_t kWindowRecord = 6;    // a window the file defines; "mai
 namespace window {
 constexpr std::uint16_t kNameValid = 0x0002;
 constexpr std::uint16_t kCaptionValid = 0x0004;
-constexpr std::size_t kFlagsAt = 0;     // u16: which fields are valid
-constexpr std::size_t kTypeAt = 2;      // char[10]
-constexpr std::size_t kNameAt = 12;     // char[9]
+constexpr std::size_t kFlagsAt = 0;  // u16: which fields are valid
+constexpr std::size_t kTypeAt = 2;   // char[10]
+constexpr std::size_t kNameAt = 12;  // char[9]
 constexpr std::size_t kNameSize = 9;
 constexpr std::size_t kCaptionAt = 21;  // char[51]
 constexpr std::size_t kCaptionSize = 51;
-constexpr std::size_t kSize = 90;       // then position, size, style and colours, unused here
+constexpr std::size_t kSize = 90;  // then position, size, style and colours, unused here
 constexpr std::string_view kMainName = "main";
 }  // namespace window
 }  // namespace system_file
@@ -127,9 +127,10 @@ namespace topic {
 constexpr std::size_t kBlockSize = 4096;
 constexpr std::size_t kBlockHeaderSize = 12;
 constexpr std::size_t kBlockDataSize = kBlockSize - kBlockHeaderSize;
-constexpr std::size_t kLastLinkAt = 0;         // u32 TOPICPOS: last link begun in an earlier block
-constexpr std::size_t kFirstLinkAt = 4;        // u32 TOPICPOS: first link begun in this block
-constexpr std::size_t kLastTopicHeaderAt = 8;  // u32 TOPICPOS: last topic header begun in an earlier block
+constexpr std::size_t kLastLinkAt = 0;   // u32 TOPICPOS: last link begun in an earlier block
+constexpr std::size_t kFirstLinkAt = 4;  // u32 TOPICPOS: first link begun in this block
+constexpr std::size_t kLastTopicHeaderAt =
+    8;  // u32 TOPICPOS: last topic header begun in an earlier block
 
 // A TOPICPOS names a byte of the stream: its block times 0x4000 plus its
 // offset from the block's start, header included (so never below 12), in
@@ -149,8 +150,9 @@ constexpr std::uint32_t TopicOffset(std::uint32_t block, std::uint32_t character
 }
 
 // TOPICLINK: a fixed header, LinkData1, then LinkData2 (plain text here).
-constexpr std::size_t kLinkSizeAt = 0;     // u32: the whole link
-constexpr std::size_t kData2SizeAt = 4;    // u32: LinkData2 when expanded; equal to its stored size when plain
+constexpr std::size_t kLinkSizeAt = 0;  // u32: the whole link
+constexpr std::size_t kData2SizeAt =
+    4;  // u32: LinkData2 when expanded; equal to its stored size when plain
 constexpr std::size_t kPrevLinkAt = 8;     // u32 TOPICPOS, kNone for the first
 constexpr std::size_t kNextLinkAt = 12;    // u32 TOPICPOS, kNone for the last
 constexpr std::size_t kData1EndAt = 16;    // u32: this header plus LinkData1
@@ -161,13 +163,13 @@ constexpr std::uint8_t kTopicHeaderRecord = 0x02;  // LinkData2: the title, NUL-
 constexpr std::uint8_t kDisplayRecord = 0x20;      // paragraphs of text
 
 // LinkData1 of a topic header.
-constexpr std::size_t kTopicSizeAt = 0;    // u32: bytes of the topic's links
-constexpr std::size_t kBrowseBackAt = 4;   // u32 TOPICOFFSET, kNone
-constexpr std::size_t kBrowseNextAt = 8;   // u32 TOPICOFFSET, kNone
-constexpr std::size_t kTopicNumberAt = 12; // u32
-constexpr std::size_t kNonScrollAt = 16;   // u32 TOPICPOS of the non-scrolling region, kNone
-constexpr std::size_t kScrollAt = 20;      // u32 TOPICPOS of the scrolling region, kNone
-constexpr std::size_t kNextTopicAt = 24;   // u32 TOPICPOS of the next topic header, kNone
+constexpr std::size_t kTopicSizeAt = 0;     // u32: bytes of the topic's links
+constexpr std::size_t kBrowseBackAt = 4;    // u32 TOPICOFFSET, kNone
+constexpr std::size_t kBrowseNextAt = 8;    // u32 TOPICOFFSET, kNone
+constexpr std::size_t kTopicNumberAt = 12;  // u32
+constexpr std::size_t kNonScrollAt = 16;    // u32 TOPICPOS of the non-scrolling region, kNone
+constexpr std::size_t kScrollAt = 20;       // u32 TOPICPOS of the scrolling region, kNone
+constexpr std::size_t kNextTopicAt = 24;    // u32 TOPICPOS of the next topic header, kNone
 constexpr std::size_t kTopicHeaderSize = 28;
 }  // namespace topic
 
@@ -190,23 +192,24 @@ constexpr std::uint16_t kSpaceBelowFollows = 0x0004;   // compressed short
 constexpr std::uint16_t kLineSpacingFollows = 0x0008;  // compressed short
 constexpr std::uint16_t kLeftIndentFollows = 0x0010;   // compressed short
 constexpr std::uint16_t kRightIndentFollows = 0x0020;  // compressed short
-constexpr std::uint16_t kFirstIndentFollows = 0x0040;  // compressed short, relative to the left indent
-constexpr std::uint16_t kBorderFollows = 0x0100;       // u8 sides, i16 width
-constexpr std::uint16_t kTabsFollow = 0x0200;          // compressed short count, then stops
+constexpr std::uint16_t kFirstIndentFollows =
+    0x0040;                                       // compressed short, relative to the left indent
+constexpr std::uint16_t kBorderFollows = 0x0100;  // u8 sides, i16 width
+constexpr std::uint16_t kTabsFollow = 0x0200;     // compressed short count, then stops
 constexpr std::uint16_t kRightAligned = 0x0400;
 constexpr std::uint16_t kCentred = 0x0800;
-constexpr std::uint16_t kTabTypeFollows = 0x4000;      // in a tab stop: a compressed type follows
+constexpr std::uint16_t kTabTypeFollows = 0x4000;  // in a tab stop: a compressed type follows
 
 // Formatting commands.
-constexpr std::uint8_t kFontChange = 0x80;       // u16: index into |FONT's descriptors
+constexpr std::uint8_t kFontChange = 0x80;  // u16: index into |FONT's descriptors
 constexpr std::uint8_t kLineBreak = 0x81;
-constexpr std::uint8_t kEndOfParagraph = 0x82;   // the next paragraph keeps this formatting
+constexpr std::uint8_t kEndOfParagraph = 0x82;  // the next paragraph keeps this formatting
 constexpr std::uint8_t kTab = 0x83;
 constexpr std::uint8_t kEndOfHotspot = 0x89;
 constexpr std::uint8_t kNonBreakingSpace = 0x8B;
 constexpr std::uint8_t kNonBreakingHyphen = 0x8C;
-constexpr std::uint8_t kPopupByHash = 0xE2;      // u32: context hash; the hotspot's text follows
-constexpr std::uint8_t kJumpByHash = 0xE3;       // u32: context hash
+constexpr std::uint8_t kPopupByHash = 0xE2;  // u32: context hash; the hotspot's text follows
+constexpr std::uint8_t kJumpByHash = 0xE3;   // u32: context hash
 constexpr std::uint8_t kEndOfText = 0xFF;
 }  // namespace paragraph
 
@@ -217,7 +220,7 @@ constexpr std::size_t kDescriptorCountAt = 2;  // u16
 constexpr std::size_t kFacesAt = 4;            // u16: offset of the face names
 constexpr std::size_t kDescriptorsAt = 6;      // u16: offset of the descriptors
 constexpr std::size_t kHeaderSize = 8;
-constexpr std::size_t kFaceNameSize = 32;      // NUL-padded
+constexpr std::size_t kFaceNameSize = 32;  // NUL-padded
 
 constexpr std::size_t kAttributesAt = 0;  // u8
 constexpr std::size_t kHalfPointsAt = 1;  // u8
@@ -241,7 +244,8 @@ constexpr std::size_t kEntrySize = 6;
 // Letters, digits, '.' and '_' only: outside these, readers hash differently.
 constexpr bool IsContextChar(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_';
 }
 
 // The hash that |CONTEXT and jumps name a topic by: case-blind, 43 per
@@ -251,12 +255,18 @@ constexpr std::uint32_t ContextHash(std::string_view context)
     std::uint32_t hash = 0;
     for (char c : context) {
         std::uint32_t value = 0;
-        if (c >= 'A' && c <= 'Z') value = static_cast<std::uint32_t>(c - 'A') + 17;
-        else if (c >= 'a' && c <= 'z') value = static_cast<std::uint32_t>(c - 'a') + 17;
-        else if (c >= '1' && c <= '9') value = static_cast<std::uint32_t>(c - '0');
-        else if (c == '0') value = 10;
-        else if (c == '.') value = 12;
-        else if (c == '_') value = 13;
+        if (c >= 'A' && c <= 'Z')
+            value = static_cast<std::uint32_t>(c - 'A') + 17;
+        else if (c >= 'a' && c <= 'z')
+            value = static_cast<std::uint32_t>(c - 'a') + 17;
+        else if (c >= '1' && c <= '9')
+            value = static_cast<std::uint32_t>(c - '0');
+        else if (c == '0')
+            value = 10;
+        else if (c == '.')
+            value = 12;
+        else if (c == '_')
+            value = 13;
         hash = hash * 43 + value;
     }
     return hash;

@@ -1,0 +1,200 @@
+// Curses calls, and only here. Raw mode so that Ctrl+C arrives as a key (the
+// close command) rather than a signal; a short Escape delay; mouse clicks
+// reported on press; the cursor hidden, since reverse video shows the focus.
+#include "terminal/display.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+
+#ifndef NCURSES_WIDECHAR
+#define NCURSES_WIDECHAR 1
+#endif
+#include <curses.h>
+
+namespace terminal {
+
+namespace {
+
+SCREEN *gScreen = nullptr;
+
+struct KeyCode {
+    bool function;  // a curses KEY_ code rather than a character
+    int code;
+    Key key;
+};
+
+const KeyCode kKeyCodes[] = {
+    {false, '\t', Key::kTab},
+    {true, KEY_BTAB, Key::kBackTab},
+    {false, '\r', Key::kEnter},
+    {false, '\n', Key::kEnter},
+    {true, KEY_ENTER, Key::kEnter},
+    {false, 27, Key::kEscape},
+    {false, ' ', Key::kSpace},
+    {true, KEY_LEFT, Key::kLeft},
+    {true, KEY_RIGHT, Key::kRight},
+    {true, KEY_UP, Key::kUp},
+    {true, KEY_DOWN, Key::kDown},
+    {false, 3, Key::kCtrlC},
+    {false, 12, Key::kCtrlL},
+    {true, KEY_RESIZE, Key::kResize},
+    {true, KEY_PPAGE, Key::kPageUp},
+    {true, KEY_NPAGE, Key::kPageDown},
+    {true, KEY_HOME, Key::kHome},
+    {true, KEY_END, Key::kEnd},
+    {true, KEY_BACKSPACE, Key::kBackspace},
+    {false, 127, Key::kBackspace},
+    {false, 8, Key::kBackspace},
+};
+
+// Wheel notches arrive as presses of buttons 4 (away) and 5 (towards).
+#ifdef BUTTON5_PRESSED
+constexpr mmask_t kWheelDown = BUTTON5_PRESSED;
+#else
+constexpr mmask_t kWheelDown = 0;
+#endif
+
+attr_t CursesAttr(std::uint8_t attr)
+{
+    attr_t a = A_NORMAL;
+    if (attr & kBold)
+        a |= A_BOLD;
+    if (attr & kDim)
+        a |= A_DIM;
+    if (attr & kReverse)
+        a |= A_REVERSE;
+    if (attr & kUnderline)
+        a |= A_UNDERLINE;
+    return a;
+}
+
+}  // namespace
+
+bool Display::Start()
+{
+    if (started_)
+        return true;
+    if (!isatty(0) || !isatty(1))
+        return false;
+    std::setlocale(LC_ALL, "");
+    gScreen = newterm(nullptr, stdout, stdin);
+    if (!gScreen)
+        return false;
+    set_term(gScreen);
+    raw();
+    noecho();
+    nonl();
+    keypad(stdscr, TRUE);
+    nodelay(stdscr, TRUE);
+    set_escdelay(25);
+    curs_set(0);
+    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | kWheelDown, nullptr);
+    mouseinterval(0);
+    started_ = true;
+    whole_ = true;
+    return true;
+}
+
+void Display::Stop()
+{
+    if (!started_)
+        return;
+    curs_set(1);
+    endwin();
+    delscreen(gScreen);
+    gScreen = nullptr;
+    started_ = false;
+}
+
+void Display::QuerySize(int &cols, int &rows)
+{
+    winsize ws{};
+    if (ioctl(1, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+        cols = ws.ws_col;
+        rows = ws.ws_row;
+    } else {
+        cols = COLS;
+        rows = LINES;
+    }
+}
+
+void Display::Resize(int cols, int rows)
+{
+    if (!started_)
+        return;
+    resizeterm(rows, cols);
+    clearok(curscr, TRUE);
+    whole_ = true;
+}
+
+void Display::Show(const CellBuffer &frame)
+{
+    if (!started_)
+        return;
+    if (shown_.Cols() != frame.Cols() || shown_.Rows() != frame.Rows()) {
+        shown_.Resize(frame.Cols(), frame.Rows());
+        whole_ = true;
+    }
+    for (int y = 0; y < frame.Rows() && y < LINES; ++y) {
+        for (int x = 0; x < frame.Cols() && x < COLS; ++x) {
+            const Cell &cell = frame.At(x, y);
+            if (!whole_ && cell == shown_.At(x, y))
+                continue;
+            wchar_t text[2] = {static_cast<wchar_t>(cell.ch), L'\0'};
+            cchar_t cc;
+            setcchar(&cc, text, CursesAttr(cell.attr), 0, nullptr);
+            // In the bottom-right cell the cursor cannot move on, so curses
+            // reports an error; it has placed the character all the same and
+            // draws it without scrolling the terminal.
+            mvadd_wch(y, x, &cc);
+            shown_.Put(x, y, cell.ch, cell.attr);
+        }
+    }
+    whole_ = false;
+    refresh();
+}
+
+void Display::Bell()
+{
+    if (started_)
+        beep();
+    else
+        std::fputc('\a', stderr);
+}
+
+RawInput Display::Read()
+{
+    RawInput in;
+    if (!started_)
+        return in;
+    wint_t ch;
+    int kind = get_wch(&ch);
+    if (kind == ERR)
+        return in;
+    if (kind == KEY_CODE_YES && ch == KEY_MOUSE) {
+        MEVENT event;
+        if (getmouse(&event) != OK)
+            return in;
+        if (event.bstate & (BUTTON4_PRESSED | kWheelDown)) {
+            in.kind = RawInput::kWheel;
+            in.notches = (event.bstate & BUTTON4_PRESSED) ? 1 : -1;
+        } else if (event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) {
+            in.kind = RawInput::kMouse;
+        } else {
+            return in;
+        }
+        in.x = event.x;
+        in.y = event.y;
+        return in;
+    }
+    in.kind = RawInput::kKey;
+    for (const KeyCode &k : kKeyCodes)
+        if (k.function == (kind == KEY_CODE_YES) && k.code == static_cast<int>(ch))
+            in.key = k.key;
+    return in;
+}
+
+}  // namespace terminal

@@ -1,0 +1,61 @@
+// The one thin layer over curses: start and restore the terminal, write the
+// cells that changed since the last frame, read keys and mouse clicks.
+#pragma once
+
+#include "terminal/cells.h"
+
+namespace terminal {
+
+// The keys the terminal tells apart, whatever their escape sequences.
+enum class Key {
+    kOther,
+    kTab,
+    kBackTab,
+    kEnter,
+    kEscape,
+    kSpace,
+    kLeft,
+    kRight,
+    kUp,
+    kDown,
+    kPageUp,
+    kPageDown,
+    kHome,
+    kEnd,
+    kBackspace,
+    kCtrlC,
+    kCtrlL,
+    kResize,
+};
+
+struct RawInput {
+    enum Kind { kNone, kKey, kMouse, kWheel } kind = kNone;
+    Key key = Key::kOther;
+    int x = 0, y = 0;  // mouse, wheel
+    int notches = 0;   // wheel: positive away from the user
+};
+
+class Display {
+public:
+    // False when there is no usable terminal.
+    bool Start();
+    void Stop();
+    bool Started() const { return started_; }
+    int InputFd() const { return 0; }
+    // The terminal's size now (after a resize, from the tty).
+    void QuerySize(int &cols, int &rows);
+    // Follows a new size: curses resizes its screen, the next frame is whole.
+    void Resize(int cols, int rows);
+    // Writes the cells of `frame` that differ from the previous frame.
+    void Show(const CellBuffer &frame);
+    void Bell();
+    // Next pending input without waiting; kNone when there is none.
+    RawInput Read();
+
+private:
+    bool started_ = false;
+    CellBuffer shown_;
+    bool whole_ = true;
+};
+
+}  // namespace terminal

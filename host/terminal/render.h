@@ -1,0 +1,33 @@
+// Draws the open windows into a cell buffer, bottom to top, and finds what is
+// under a cell for the mouse. All with the user lock held.
+#pragma once
+
+#include <windows.h>
+
+#include "terminal/cells.h"
+
+namespace terminal {
+
+// Draws the top-level windows where they have placed themselves on a screen of
+// the buffer's size; or, when one does not fit, says so.
+void RenderScreen(CellBuffer &buffer);
+
+// The size that every open window fits in; 0x0 when none is open.
+void NeededSize(int &cols, int &rows);
+
+enum class Region {
+    kNothing,
+    kWindow,    // a top-level window's frame or background
+    kCloseBox,  // its close box
+    kControl,   // a control
+};
+
+struct Hit {
+    Region region = Region::kNothing;
+    HWND hwnd = nullptr;
+};
+
+// What the cell (x, y) of the last rendered screen shows, topmost first.
+Hit HitTest(int x, int y);
+
+}  // namespace terminal

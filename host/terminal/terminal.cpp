@@ -1,0 +1,283 @@
+// Signals only write a byte to the self-pipe; all their work is done here, in
+// the program's own thread, when poll() wakes. On the virtual clock a watcher
+// thread writes a byte whenever the clock moves, so timers fire without the
+// loop polling.
+#include "terminal/terminal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "pc/session.h"
+#include "pc/timesource.h"
+#include "terminal/render.h"
+#include "user/display_change.h"
+#include "user/message.h"
+#include "user/session_end.h"
+#include "user/window.h"
+
+namespace terminal {
+
+namespace {
+
+int gPipe[2] = {-1, -1};
+
+void Post(char event)
+{
+    if (gPipe[1] >= 0) {
+        int saved = errno;
+        ssize_t ignored = write(gPipe[1], &event, 1);
+        (void)ignored;
+        errno = saved;
+    }
+}
+
+void OnSignal(int sig)
+{
+    switch (sig) {
+    case SIGWINCH:
+        Post('W');
+        break;
+    case SIGINT:
+        Post('C');
+        break;
+    case SIGHUP:
+        Post('H');
+        break;
+    case SIGUSR1:
+        Post('U');
+        break;
+    default:
+        Post('T');
+        break;
+    }
+}
+
+void Install(int sig)
+{
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(sig, &sa, nullptr);
+}
+
+}  // namespace
+
+void Terminal::Open()
+{
+    if (gPipe[0] < 0 && pipe(gPipe) == 0) {
+        for (int fd : gPipe)
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(gPipe[0], F_SETFD, FD_CLOEXEC);
+        fcntl(gPipe[1], F_SETFD, FD_CLOEXEC);
+    }
+    for (int sig : {SIGWINCH, SIGINT, pc::SignalOf(pc::SessionEndKind::kEnd),
+                    pc::SignalOf(pc::SessionEndKind::kForcedEnd),
+                    pc::SignalOf(pc::SessionEndKind::kCancelled)})
+        Install(sig);
+    if (pc::IsVirtualTime()) {
+        clockWatch_ = std::thread([this] {
+            std::int64_t last = pc::Now();
+            while (!stopping_) {
+                pc::WaitForTimeChange(500'000);
+                std::int64_t now = pc::Now();
+                // One wake-up at a time: the program's own port accesses move
+                // the clock too, many times a tick.
+                if (now != last && !clockMoved_.exchange(true)) {
+                    last = now;
+                    Post('t');
+                }
+            }
+        });
+    }
+    user::SetFrontEnd(this);
+}
+
+void Terminal::Close()
+{
+    user::SetFrontEnd(nullptr);
+    stopping_ = true;
+    if (clockWatch_.joinable())
+        clockWatch_.join();
+    display_.Stop();
+}
+
+void Terminal::Restore()
+{
+    display_.Stop();
+}
+
+bool Terminal::FollowSize()
+{
+    resized_ = false;
+    int cols = 80, rows = 24;
+    display_.QuerySize(cols, rows);
+    if (cols == frame_.Cols() && rows == frame_.Rows())
+        return false;
+    display_.Resize(cols, rows);
+    frame_.Resize(cols, rows);
+    user::ChangeScreenSizeLocked(cols, rows);
+    // Back to the loop, which hands the windows WM_DISPLAYCHANGE and comes here again.
+    user::NotifyQueueLocked(*user::CurrentQueue());
+    return true;
+}
+
+void Terminal::Idle()
+{
+    if (!display_.Started()) {
+        int cols, rows;
+        NeededSize(cols, rows);
+        if (cols == 0)
+            return;  // nothing shown yet
+        if (!display_.Start())
+            throw TerminalMissing{};
+        resized_ = true;
+    }
+    if (resized_) {
+        drawnGeneration_ = ~std::uint64_t{0};
+        // The windows fit themselves to a new size before it is drawn.
+        if (FollowSize())
+            return;
+    }
+    if (drawnGeneration_ == user::State().generation)
+        return;
+    drawnGeneration_ = user::State().generation;
+    RenderScreen(frame_);
+    int cols, rows;
+    NeededSize(cols, rows);
+    tooSmall_ = cols > frame_.Cols() || rows > frame_.Rows();
+    display_.Show(frame_);
+}
+
+void Terminal::Wait(std::int64_t timeoutNs)
+{
+    pollfd fds[2] = {{gPipe[0], POLLIN, 0}, {display_.InputFd(), POLLIN, 0}};
+    nfds_t count = display_.Started() && !inputGone_ ? 2 : 1;
+    int timeoutMs = timeoutNs < 0 ? -1 : static_cast<int>((timeoutNs + 999'999) / 1'000'000);
+    if (poll(fds, count, timeoutMs) <= 0)
+        return;
+    if (fds[0].revents & POLLIN) {
+        char events[64];
+        ssize_t n;
+        while ((n = read(gPipe[0], events, sizeof events)) > 0)
+            for (ssize_t i = 0; i < n; ++i)
+                HandleSignalByte(events[i]);
+    }
+    if (count > 1 && (fds[1].revents & POLLIN)) {
+        for (RawInput in = display_.Read(); in.kind != RawInput::kNone; in = display_.Read())
+            HandleInput(in);
+    }
+    // A terminal that has hung up is the end of the user's session, whether
+    // or not a SIGHUP reaches us. It says so at every poll, so it is not
+    // polled again, or the loop would spin while that end runs.
+    if (count > 1 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        inputGone_ = true;
+        user::RequestSessionEnd(user::SessionEnd::kForced);
+    }
+}
+
+void Terminal::Wake()
+{
+    Post('w');
+}
+
+void Terminal::Beep()
+{
+    display_.Bell();
+}
+
+void Terminal::HandleSignalByte(char event)
+{
+    switch (event) {
+    case 'W':
+        Apply(Action::kResize);
+        break;
+    case 'C':
+        Apply(Action::kClose);
+        break;
+    // The end of the session, delivered by the loop; when it ends the program,
+    // main() gives the terminal back.
+    case 'T':
+        user::RequestSessionEnd(user::SessionEnd::kEnding);
+        break;
+    case 'H':
+        user::RequestSessionEnd(user::SessionEnd::kForced);
+        break;
+    case 'U':
+        user::RequestSessionEnd(user::SessionEnd::kCancelled);
+        break;
+    case 't':
+        clockMoved_ = false;
+        break;
+    default:
+        break;  // 'w': woken; the loop looks again
+    }
+}
+
+void Terminal::HandleInput(const RawInput &in)
+{
+    Action action = ActionForInput(in);
+    if (action == Action::kClick) {
+        user::UserLock lock = user::LockUser();
+        Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
+        lock.unlock();
+        action = ActionForRegion(hit.region);
+        if (action == Action::kNone)
+            return;
+        user::UserLock again = user::LockUser();
+        auto queue = user::CurrentQueue();
+        if (action == Action::kClose)
+            user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, hit.hwnd});
+        else
+            user::PostInputLocked(*queue,
+                                  {user::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
+        return;
+    }
+    if (action == Action::kWheel) {
+        user::UserLock lock = user::LockUser();
+        Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
+        if (hit.hwnd)
+            user::PostInputLocked(*user::CurrentQueue(),
+                                  {user::InputEvent::kWheel, in.notches, false, hit.hwnd});
+        return;
+    }
+    Apply(action);
+}
+
+void Terminal::Apply(Action action)
+{
+    auto queue = user::CurrentQueue();
+    user::UserLock lock = user::LockUser();
+    switch (action) {
+    case Action::kNone:
+    case Action::kClick:
+        return;
+    case Action::kResize:
+        resized_ = true;
+        user::NotifyQueueLocked(*queue);
+        return;
+    case Action::kRedraw:
+        display_.Resize(frame_.Cols(), frame_.Rows());
+        drawnGeneration_ = ~std::uint64_t{0};
+        user::NotifyQueueLocked(*queue);
+        return;
+    case Action::kClose:
+        user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, nullptr});
+        return;
+    default: {
+        int vk;
+        bool shift;
+        // Keys to windows the user cannot see would act blind.
+        if (tooSmall_ || !KeyForAction(action, vk, shift))
+            return;
+        user::PostInputLocked(*queue, {user::InputEvent::kKeyDown, vk, shift, nullptr});
+        return;
+    }
+    }
+}
+
+}  // namespace terminal

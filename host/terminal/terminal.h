@@ -1,0 +1,57 @@
+// The terminal front end of a program's message loop: it waits in poll() on
+// the terminal and a self-pipe, turns keys and clicks into input for the
+// program's queue, and redraws what changed when the program is idle.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "terminal/cells.h"
+#include "terminal/display.h"
+#include "terminal/keymap.h"
+#include "user/user_frontend.h"
+
+namespace terminal {
+
+// Thrown on the program's thread when its first window is to be shown and
+// there is no terminal to show it on. Unwinding frees the locks the loop
+// holds, so main() can say so and end at once.
+struct TerminalMissing {};
+
+class Terminal : public user::FrontEnd {
+public:
+    // Installs the front end for the calling thread's queue. The terminal
+    // itself starts with the first window shown, so a program that never
+    // shows one (the fix companion) leaves it alone.
+    void Open();
+    // Restores the terminal and removes the front end.
+    void Close();
+    // Only gives the terminal back, from any thread: for a program about to be
+    // ended without returning to Close().
+    void Restore();
+
+    void Idle() override;
+    void Wait(std::int64_t timeoutNs) override;
+    void Wake() override;
+    void Beep() override;
+
+private:
+    void HandleSignalByte(char event);
+    void HandleInput(const RawInput &in);
+    void Apply(Action action);
+    // True when the size changed and the windows have been told.
+    bool FollowSize();
+
+    Display display_;
+    CellBuffer frame_;
+    std::uint64_t drawnGeneration_ = ~std::uint64_t{0};
+    bool resized_ = true;
+    bool tooSmall_ = false;
+    bool inputGone_ = false;  // the terminal hung up: nothing more to read
+    std::thread clockWatch_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> clockMoved_{false};
+};
+
+}  // namespace terminal

@@ -1,0 +1,57 @@
+// faltrem, the fix companion, run as a host program of its own: it ends on a
+// WM_QUIT posted the moment it starts, leaves the atom to a first copy, and
+// carries a legacy RTC's century when the year wraps.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "tolvane.h"
+#include "companion_fixture.h"
+#include "pc_fixture.h"
+
+namespace {
+
+using namespace companiontest;
+
+TEST(Companion, EndsOnAQuitPostedTheMomentItStarted)
+{
+    pctest::TestPc pc;
+    StartedProcessesGuard guard;
+    PROCESS_INFORMATION pi = Start(CompanionBinary());
+    // Before the companion has run a line: the post waits in its mailbox.
+    EXPECT_TRUE(PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0));
+    EXPECT_EQ(Finish(pi), 0u);
+    EXPECT_FALSE(AtomHeld());
+}
+
+TEST(Companion, SecondOneLeavesTheFirstItsAtom)
+{
+    pctest::TestPc pc;
+    StartedProcessesGuard guard;
+    PROCESS_INFORMATION first = Start(CompanionBinary());
+    ASSERT_TRUE(Eventually(AtomHeld));
+    PROCESS_INFORMATION second = Start(CompanionBinary());
+    EXPECT_EQ(Finish(second), 0u);
+    EXPECT_TRUE(AtomHeld()) << "the second companion took the first one's atom";
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    PostThreadMessageA(first.dwThreadId, WM_QUIT, 0, 0);
+    EXPECT_EQ(Finish(first), 0u);
+    EXPECT_FALSE(AtomHeld());
+}
+
+TEST(Companion, CarriesTheCenturyOfALegacyRtcWhenTheYearWraps)
+{
+    pctest::TestPc pc("1999-12-31 23:59:58", "legacy-rtc");
+    StartedProcessesGuard guard;
+    PROCESS_INFORMATION pi = Start(CompanionBinary());
+    ASSERT_TRUE(Eventually(AtomHeld));
+    pctest::TestPc::Advance(3.0);
+    EXPECT_TRUE(Eventually([] { return ReadCmosRegister(0x32) == 0x20; }))
+        << "century byte still " << std::hex << ReadCmosRegister(0x32);
+    EXPECT_EQ(ReadCmosRegister(0x09), 0x00);
+    PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0);
+    EXPECT_EQ(Finish(pi), 0u);
+}
+
+}  // namespace

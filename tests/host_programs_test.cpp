@@ -1,0 +1,104 @@
+// The host programs started as a script would start them, without a terminal
+// or on a PC that is off: one line on stderr and status 2, nothing touched.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "pc/power.h"
+#include "pc/session.h"
+#include "pc_fixture.h"
+
+namespace {
+
+using pctest::TestPc;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// A host program started from a script: no terminal, input from /dev/null,
+// a session of its own. Status -1 if it has not ended within 10 s; it is
+// killed then.
+CliRun RunWithoutTerminal(const std::string &program)
+{
+    std::string path = std::string(TOLVANE_BINARY_DIR) + "/" + program;
+    int err[2];
+    if (pipe(err) != 0)
+        return {-1, "", "pipe"};
+    pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(err[1], 2);
+        close(err[0]);
+        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(err[1]);
+    CliRun run{-1, "", ""};
+    bool ended = false;  // its stderr closed: the program is on its way out
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ended) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd fd{err[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char buffer[512];
+        ssize_t got = read(err[0], buffer, sizeof buffer);
+        if (got > 0)
+            run.err.append(buffer, static_cast<std::size_t>(got));
+        else
+            ended = true;
+    }
+    close(err[0]);
+    if (!ended)
+        kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (ended && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    return run;
+}
+
+TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
+{
+    TestPc pc;
+    pc::PowerOff();
+    for (const char *program : {"tolvane", "faltrem.exe"}) {
+        SCOPED_TRACE(program);
+        CliRun run = RunWithoutTerminal(program);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(
+            run.err,
+            std::string(program) +
+                ": the simulated PC is switched off; switch it on with 'tolvane-pc power on'\n");
+    }
+    EXPECT_TRUE(pc::ListRunningPrograms().empty());
+}
+
+TEST(HostPrograms, TolvaneStartedWithoutATerminalSaysSoAndEndsAtOnce)
+{
+    TestPc pc("2026-06-15 10:00:00");
+    CliRun run = RunWithoutTerminal("tolvane");
+    EXPECT_EQ(run.status, 2) << "still running after 10 s: " << run.err;
+    EXPECT_EQ(run.err, "tolvane: needs a terminal to show its windows\n");
+    EXPECT_TRUE(pc::ListRunningPrograms().empty());
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2026) << "the clock was touched";
+}
+
+}  // namespace

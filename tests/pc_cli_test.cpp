@@ -1,0 +1,306 @@
+// The tolvane-pc command run as a child, as a person would run it: what it
+// prints, its exit status, and that bad input never replaces a PC.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "pc/atoms.h"
+#include "pc/osclock.h"
+#include "pc/power.h"
+#include "pc/session.h"
+#include "pc/settings.h"
+#include "pc_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using pctest::TestPc;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Drain(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
+    close(fd);
+    return text;
+}
+
+CliRun Cli(const std::vector<std::string> &args)
+{
+    std::string program = std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc";
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0)
+        return {-1, "", "pipe"};
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
+        std::vector<char *> argv{program.data()};
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    CliRun run{0, Drain(out[0]), Drain(err[0])};
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Contents(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Cli, BadInputGetsOneLineStatusTwoAndChangesNothing)
+{
+    TestPc pc("1999-12-31 23:59:58");
+    fs::path state = fs::path(pc.Directory()) / "state";
+    std::string before = Contents(state);
+
+    std::string garbage = pc.Directory() + "/garbage";
+    fs::create_directory(garbage);
+    std::ofstream(garbage + "/state") << "not a PC";
+    std::string hostPc = pc.Directory() + "/host";
+    ASSERT_EQ(Cli({"--pc", hostPc, "create"}).status, 0);
+
+    struct Case {
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{"create", "--profile", "no-such"}, "unknown profile 'no-such'"},
+        {{"create"}, "already exists"},
+        {{"create", "--start", "1999-12-31 23:59:58"}, "--start needs --virtual"},
+        {{"--pc", pc.Directory() + "/none", "show"}, "no PC in"},
+        {{"--pc", garbage, "show"}, "not a simulated PC"},
+        {{"--pc", garbage, "create"}, "already exists"},
+        {{"--pc", "/dev/null/pc", "create"}, "cannot create the PC directory"},
+        {{"show", "extra"}, "takes no arguments"},
+        {{"set", "warp=9"}, "unknown setting 'warp'"},
+        {{"set", "bios=maybe"}, "bad value 'maybe' for bios"},
+        {{"set", "os-time=1999-02-29 00:00:00"}, "bad value"},
+        {{"set", "os-time=1999-12-31", "23:59:55"}, "is not KEY=VALUE"},
+        {{"advance", "soon"}, "not a duration"},
+        {{"--pc", hostPc, "advance", "1s"}, "host clock"},
+        {{"power"}, "power takes on or off"},
+        {{"power", "on"}, "on already"},
+        {{"power", "off", "now"}, "takes only --force"},
+    };
+    for (const Case &c : cases) {
+        std::string line;
+        for (const std::string &arg : c.args)
+            line += arg + " ";
+        SCOPED_TRACE(line);
+        CliRun run = Cli(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("tolvane-pc: ", 0), 0u) << run.err;
+        EXPECT_TRUE(Contains(run.err, c.says)) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    }
+    EXPECT_EQ(Contents(state), before);
+    EXPECT_EQ(Contents(garbage + "/state"), "not a PC");
+}
+
+TEST(Cli, ShowsAndChangesThePcOtherProgramsUse)
+{
+    TestPc pc("1999-12-31 23:59:58", "legacy-rtc");
+    CliRun show = Cli({"show"});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_TRUE(Contains(show.out, "OS local time:  1999-12-31 23:59:58.000 Friday")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "date 1999-12-31  time 23:59:58")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "  30: 00 FC 19 ")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "profile        legacy-rtc")) << show.out;
+    EXPECT_TRUE(Contains(show.out, "global atoms: none")) << show.out;
+
+    EXPECT_EQ(Cli({"advance", "2s"}).status, 0);
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "date 1900-01-01  time 00:00:00"));
+
+    std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "references 1  \"_faltrem_running_\""));
+    EXPECT_EQ(Cli({"restart"}).status, 0);
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, 0);
+    EXPECT_NE(pc::DeleteAtom(atom), pc::AtomStatus::Ok);
+
+    ASSERT_EQ(Cli({"set", "os-time=2001-02-03 04:05:06", "platform=nt4", "network=yes"}).status, 0);
+    pc::CivilTime now = pc::OsLocalNow();
+    EXPECT_EQ(now.year, 2001);
+    EXPECT_EQ(now.second, 6);
+    EXPECT_EQ(pc::CurrentPlatform().platformId, 2u) << "VER_PLATFORM_WIN32_NT";
+    EXPECT_EQ(Cli({"sync"}).status, 0);
+    now = pc::OsLocalNow();
+    EXPECT_EQ(now.year, 2000);
+}
+
+TEST(Cli, CreateForceReplacesAndProfilesAreListed)
+{
+    TestPc pc;
+    std::ofstream(pc.Directory() + "/state") << "not a PC";
+    CliRun created = Cli({"create", "--force", "--profile", "nt", "--virtual"});
+    EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "platform id 2, version 4.0, build number 0x00000565"));
+
+    CliRun profiles = Cli({"profiles"});
+    EXPECT_EQ(profiles.status, 0);
+    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "post-fix-bios",
+                             "range-bios", "bios-date-fails", "bios-time-fails", "nt", "networked"})
+        EXPECT_TRUE(Contains(profiles.out, std::string(name) + " ")) << name;
+    CliRun help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(Contains(help.out, "set KEY=VALUE"));
+}
+
+// A running host program that refuses the end of the session by ignoring
+// SIGTERM; SIGHUP, which cannot be refused, still ends it.
+pid_t StartRefusingProgram()
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    pid_t child = fork();
+    if (child == 0) {
+        signal(SIGTERM, SIG_IGN);
+        char ok = pc::RegisterThisProcess("refuser") ? 'y' : 'n';
+        if (write(ready[1], &ok, 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    char ok = 0;
+    if (read(ready[0], &ok, 1) != 1 || ok != 'y')
+        child = -1;
+    close(ready[0]);
+    close(ready[1]);
+    return child;
+}
+
+TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
+{
+    TestPc pc;
+    std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
+    pid_t refuser = StartRefusingProgram();
+    ASSERT_GT(refuser, 0);
+    struct KillAtEnd {
+        pid_t &pid;
+        ~KillAtEnd()
+        {
+            if (pid > 0 && kill(pid, SIGKILL) == 0)
+                waitpid(pid, nullptr, 0);
+        }
+    } killAtEnd{refuser};
+
+    CliRun refused = Cli({"restart"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "restart called off")) << refused.err;
+    EXPECT_TRUE(Contains(refused.err, "refuser (pid " + std::to_string(refuser) + ")"))
+        << refused.err;
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, atom)
+        << "a called-off restart cleared the atoms";
+    EXPECT_EQ(pc::BootCount(), 1u);
+
+    // Forced, the program ends; not yet reaped by its parent, it counts as ended.
+    CliRun forced = Cli({"restart", "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_TRUE(Contains(forced.out, "Windows restarted; 1 running host program ended first"))
+        << forced.out;
+    EXPECT_EQ(pc::FindAtom("_faltrem_running_").atom, 0);
+    EXPECT_EQ(pc::BootCount(), 2u);
+    int status = 0;
+    EXPECT_EQ(waitpid(refuser, &status, 0), refuser);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP);
+    refuser = 0;
+
+    EXPECT_EQ(Cli({"restart", "now"}).status, 2);
+}
+
+TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
+{
+    TestPc pc("1999-12-31 23:58:00", "legacy-rtc");
+    pid_t refuser = StartRefusingProgram();
+    ASSERT_GT(refuser, 0);
+    struct KillAtEnd {
+        pid_t &pid;
+        ~KillAtEnd()
+        {
+            if (pid > 0 && kill(pid, SIGKILL) == 0)
+                waitpid(pid, nullptr, 0);
+        }
+    } killAtEnd{refuser};
+
+    CliRun refused = Cli({"power", "off"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "power off called off")) << refused.err;
+    EXPECT_TRUE(pc::PoweredOn());
+    CliRun off = Cli({"power", "off", "--force"});
+    EXPECT_EQ(off.status, 0) << off.err;
+    EXPECT_EQ(off.out, "PC switched off; 1 running host program ended first\n");
+    EXPECT_EQ(waitpid(refuser, nullptr, 0), refuser);
+    refuser = 0;
+    EXPECT_TRUE(Contains(Cli({"show"}).out, "power:          off")) << Cli({"show"}).out;
+
+    struct Case {
+        std::vector<std::string> args;
+        const char *says;
+    } refusals[] = {
+        {{"power", "off"}, "tolvane-pc: the PC is off already"},
+        {{"restart"}, "tolvane-pc: the PC is off; switch it on with 'tolvane-pc power on'"},
+        {{"sync"}, "tolvane-pc: the PC is off; switch it on with 'tolvane-pc power on'"},
+        {{"set", "os-time=2000-01-01 00:00:00"},
+         "tolvane-pc: the PC is off, so its Windows has no clock"},
+    };
+    for (const Case &c : refusals) {
+        SCOPED_TRACE(c.args[0]);
+        CliRun run = Cli(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind(c.says, 0), 0u) << run.err;
+    }
+
+    ASSERT_EQ(Cli({"advance", "5m"}).status, 0);
+    CliRun on = Cli({"power", "on"});
+    EXPECT_EQ(on.status, 0) << on.err;
+    EXPECT_EQ(on.out,
+              "PC switched on\n"
+              "POST: chip 1900-01-01 00:03:00, left as it was\n"
+              "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01 and wrote century 20\n");
+    std::string show = Cli({"show"}).out;
+    EXPECT_TRUE(Contains(show, "power:          on\n")) << show;
+    EXPECT_TRUE(Contains(show, "OS local time:  2000-01-01 00:03:00.000 Saturday")) << show;
+    EXPECT_TRUE(Contains(show, "  date 2000-01-01  time 00:03:00")) << show;
+    EXPECT_TRUE(Contains(show, "boot: chip 1900-01-01 00:03:00, Windows 98 set 2000-01-01"))
+        << show;
+}
+
+}  // namespace
