@@ -37,7 +37,8 @@ bool ParentExists(const std::string &path)
     return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-DWORD ErrorFromErrno(int error)
+// What a failed open, read or write of a file tells a Windows program.
+DWORD FileErrorFromErrno(int error)
 {
     switch (error) {
     case ENOENT:
@@ -138,7 +139,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         int error = errno;
         if (error == ENOENT && !ParentExists(path))
             return Fail(ERROR_PATH_NOT_FOUND);
-        return Fail(ErrorFromErrno(error));
+        return Fail(FileErrorFromErrno(error));
     }
     auto discard = [&](DWORD error) {
         close(fd);
@@ -150,17 +151,17 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 
     struct stat info;
     if (fstat(fd, &info) != 0)
-        return discard(ErrorFromErrno(errno));
+        return discard(FileErrorFromErrno(errno));
     if (S_ISDIR(info.st_mode))
         return discard(ERROR_ACCESS_DENIED);
     if (flock(fd, (dwShareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0)
-        return discard(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno));
+        return discard(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : FileErrorFromErrno(errno));
 
     bool existed = !created;
     if ((dwCreationDisposition == CREATE_ALWAYS && existed) ||
         dwCreationDisposition == TRUNCATE_EXISTING) {
         if (ftruncate(fd, 0) != 0)
-            return discard(ErrorFromErrno(errno));
+            return discard(FileErrorFromErrno(errno));
     }
 
     HANDLE handle = kernel::InsertHandle(std::make_shared<FileObject>(fd, canRead, canWrite));
@@ -228,7 +229,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            DWORD error = errno == EIO ? ERROR_READ_FAULT : ErrorFromErrno(errno);
+            DWORD error = errno == EIO ? ERROR_READ_FAULT : FileErrorFromErrno(errno);
             if (lpNumberOfBytesRead)
                 *lpNumberOfBytesRead = done;
             Complete(lpOverlapped, error, done);
@@ -281,7 +282,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
             // short write is a failure, never a success with a smaller count.
             DWORD error = put == 0       ? ERROR_DISK_FULL
                           : errno == EIO ? ERROR_WRITE_FAULT
-                                         : ErrorFromErrno(errno);
+                                         : FileErrorFromErrno(errno);
             if (lpNumberOfBytesWritten)
                 *lpNumberOfBytesWritten = done;
             Complete(lpOverlapped, error, done);

@@ -130,7 +130,9 @@ void Watch(std::shared_ptr<ProcessState> process)
     std::erase(children.running, process);
 }
 
-DWORD ErrorFromErrno(int error)
+// What a failed start of a program tells a Windows program: a busy image is
+// shared, not denied, and a lack of room is memory.
+DWORD StartErrorFromErrno(int error)
 {
     switch (error) {
     case ENOENT:
@@ -313,7 +315,7 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandL
     if (rc != 0) {
         if (mailbox >= 0)
             close(mailbox);
-        return Fail(ErrorFromErrno(rc));
+        return Fail(StartErrorFromErrno(rc));
     }
     if (mailbox >= 0) {
         BindChildMailbox(mailbox, pid);
