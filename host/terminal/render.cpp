@@ -1,12 +1,15 @@
 // The look of each control in cells. Push buttons read [ Text ], the default
 // one < Text >; the focused control is in reverse video; disabled controls are
 // dim. Check boxes read [x] Text, radio buttons (*) Text. Bordered list boxes
-// have a bar either side of their lines. The active window's caption is in
-// reverse video; a window with a system menu has a close box [X].
+// have a bar either side of their lines; icons are markers such as (X); a
+// scroll bar has arrows at its ends and its thumb on a shaded track. The
+// active window's caption is in reverse video; a window with a system menu
+// has a close box [X].
 #include "terminal/render.h"
 
 #include <algorithm>
 
+#include "user/class.h"
 #include "user/layout.h"
 #include "user/window.h"
 
@@ -20,6 +23,19 @@ using user::Window;
 namespace {
 
 constexpr std::string_view kCloseBox = "[X]";
+
+struct IconMarker {
+    int id;  // IDI_ number
+    const char *marker;
+};
+
+constexpr IconMarker kIconMarkers[] = {
+    {32513 /* IDI_HAND */, "(X)"},
+    {32515 /* IDI_EXCLAMATION */, "(!)"},
+    {32516 /* IDI_ASTERISK */, "(i)"},
+    {32514 /* IDI_QUESTION */, "(?)"},
+};
+constexpr int kMarkerCols = 3;
 
 std::uint8_t Look(Window *c, bool focused)
 {
@@ -134,6 +150,26 @@ void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
         }
         break;
     }
+    case ControlKind::kIcon: {
+        const int id = user::SystemIconId(user::StaticIconLocked(*c));
+        for (const IconMarker &icon : kIconMarkers)
+            if (icon.id == id)
+                b.Text(x + std::max(0, (r.w - kMarkerCols) / 2), y, icon.marker, kNormal, r.w);
+        break;
+    }
+    case ControlKind::kScrollBar: {
+        if (r.h < 2)
+            break;
+        const user::ScrollBarView view = user::ScrollBarViewLocked(*c);
+        const std::uint8_t arrows = view.enabled ? kNormal : kDim;
+        b.Put(x, y, U'▲', arrows);
+        b.Put(x, y + r.h - 1, U'▼', arrows);
+        for (int row = 1; row < r.h - 1; ++row) {
+            const bool thumb = row >= view.thumbTop && row < view.thumbTop + view.thumbCells;
+            b.Put(x, y + row, thumb ? U'█' : U'░', thumb ? kNormal : kDim);
+        }
+        break;
+    }
     default:
         break;
     }
@@ -219,7 +255,8 @@ Hit HitTest(int x, int y)
             Window *child = Find(*c);
             if (!child || !child->Visible() || child->kind == ControlKind::kGroupBox)
                 continue;
-            if (child->kind == ControlKind::kText && !(child->style & SS_NOTIFY))
+            if ((child->kind == ControlKind::kText || child->kind == ControlKind::kIcon) &&
+                !(child->style & SS_NOTIFY))
                 continue;
             if (child->cells.Contains(x - r.x - 1, y - r.y - 1))
                 return Hit{Region::kControl, child->handle};
