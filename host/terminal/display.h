@@ -1,8 +1,11 @@
-// The one thin layer over curses: start and restore the terminal, write the
-// cells that changed since the last frame, read keys and mouse clicks.
+// The one thin layer over curses: start and restore the terminal, colour the
+// cells' roles for its depth, write the cells that changed since the last
+// frame, read keys and mouse clicks.
 #pragma once
 
 #include "terminal/cells.h"
+#include "terminal/palette.h"
+#include "terminal/render.h"
 
 namespace terminal {
 
@@ -41,6 +44,12 @@ public:
     bool Start();
     void Stop();
     bool Started() const { return started_; }
+    // The look the terminal can show: colour unless it has none or NO_COLOR
+    // is set.
+    Look ShownLook() const
+    {
+        return depth_ == Depth::kMonochrome ? Look::kMonochrome : Look::kColour;
+    }
     int InputFd() const { return 0; }
     // The terminal's size now (after a resize, from the tty).
     void QuerySize(int &cols, int &rows);
@@ -54,6 +63,8 @@ public:
 
 private:
     bool started_ = false;
+    Depth depth_ = Depth::kMonochrome;
+    bool dim_[kRoleCount] = {};  // the roles dimmed at this depth
     CellBuffer shown_;
     bool whole_ = true;
 };

@@ -146,7 +146,7 @@ void Terminal::Idle()
     if (drawnGeneration_ == user::State().generation)
         return;
     drawnGeneration_ = user::State().generation;
-    RenderScreen(frame_);
+    RenderScreen(frame_, display_.ShownLook());
     int cols, rows;
     NeededSize(cols, rows);
     tooSmall_ = cols > frame_.Cols() || rows > frame_.Rows();
