@@ -16,6 +16,7 @@
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+#include <term.h>
 
 namespace terminal {
 
@@ -74,18 +75,43 @@ attr_t CursesAttr(std::uint8_t attr)
     return a;
 }
 
+// Whether the terminal TERM names can put the cursor anywhere, looked up
+// without a word to the terminal. A terminal without (dumb, a printing one)
+// or of a type unknown here cannot show windows.
+bool CanAddressCursor()
+{
+    int error = 0;
+    if (setupterm(nullptr, 1, &error) != OK)
+        return false;
+    const char *cup = tigetstr("cup");
+    const bool can = cup != nullptr && cup != reinterpret_cast<char *>(-1);
+    del_curterm(cur_term);
+    return can;
+}
+
 }  // namespace
 
-bool Display::Start()
+bool Display::Start(std::string &why)
 {
     if (started_)
         return true;
-    if (!isatty(0) || !isatty(1))
+    if (!isatty(0) || !isatty(1)) {
+        why = "needs a terminal to show its windows";
         return false;
+    }
+    const char *term = std::getenv("TERM");
+    if (!term || !*term || !CanAddressCursor()) {
+        why = std::string("this terminal (") +
+              (term && *term ? "TERM=" + std::string(term) : std::string("TERM not set")) +
+              ") cannot show windows; use a terminal such as xterm";
+        return false;
+    }
     std::setlocale(LC_ALL, "");
     gScreen = newterm(nullptr, stdout, stdin);
-    if (!gScreen)
+    if (!gScreen) {
+        why = "needs a terminal to show its windows";
         return false;
+    }
     set_term(gScreen);
     // NO_COLOR of any value keeps the terminal's own colours.
     const bool noColour = std::getenv("NO_COLOR") != nullptr;

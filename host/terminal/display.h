@@ -3,6 +3,8 @@
 // frame, read keys and mouse clicks.
 #pragma once
 
+#include <string>
+
 #include "terminal/cells.h"
 #include "terminal/palette.h"
 #include "terminal/render.h"
@@ -40,8 +42,9 @@ struct RawInput {
 
 class Display {
 public:
-    // False when there is no usable terminal.
-    bool Start();
+    // False, with why in a few words, when there is no terminal that can
+    // show windows; the terminal is left as it was.
+    bool Start(std::string &why);
     void Stop();
     bool Started() const { return started_; }
     // The look the terminal can show: colour unless it has none or NO_COLOR

@@ -133,8 +133,9 @@ void Terminal::Idle()
         NeededSize(cols, rows);
         if (cols == 0)
             return;  // nothing shown yet
-        if (!display_.Start())
-            throw TerminalMissing{};
+        std::string why;
+        if (!display_.Start(why))
+            throw TerminalMissing{why};
         resized_ = true;
     }
     if (resized_) {
