@@ -254,11 +254,13 @@ void DrawScrollBar(const Canvas &cv, Window *c, int x, int y)
                                           : Role::kFaceGreyText;
     b.Put(x, y, U'▲', arrowAttr, arrowRole);
     b.Put(x, y + r.h - 1, U'▼', arrowAttr, arrowRole);
-    // The track in Windows' light dither; the thumb a piece of plain face.
+    // The track in Windows' light dither; the thumb plain face with a dark
+    // edge on its right, raised.
     for (int row = 1; row < r.h - 1; ++row) {
         const bool thumb = row >= view.thumbTop && row < view.thumbTop + view.thumbCells;
         if (colour)
-            b.Put(x, y + row, thumb ? U' ' : U'▒', kNormal, thumb ? Role::kFace : Role::kFaceLight);
+            b.Put(x, y + row, thumb ? kEdgeLeft : U'▒', kNormal,
+                  thumb ? Role::kFace : Role::kFaceLight);
         else
             b.Put(x, y + row, thumb ? U'█' : U'░', thumb ? kNormal : kDim);
     }
