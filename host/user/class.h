@@ -1,6 +1,5 @@
 // Window classes: the predefined ones (dialog, button, static, list box,
-// scroll bar) and
-// those a program registers, looked up by name or atom.
+// scroll bar) and those a program registers, looked up by name or atom.
 #pragma once
 
 #include <windows.h>

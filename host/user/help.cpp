@@ -2,8 +2,8 @@
 // contents topic, HELP_QUIT closes the window. As in the Windows help engine,
 // each topic shows its heading, which stays in view, over text that scrolls
 // (arrows, PgUp, PgDn, Home, End, the wheel, the scroll bar beside it); jumps
-// are underlined, Tab and
-// Shift+Tab select one, Enter or a click follows it, Backspace goes back.
+// are underlined, Tab and Shift+Tab select one, Enter or a click follows it,
+// Backspace goes back.
 // Escape, the close box and the close command close the window. A file that
 // is missing or is no help file is said so in the window. Like the Windows
 // help engine the window is nobody's owned window: the program stays live.

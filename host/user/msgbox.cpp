@@ -1,8 +1,8 @@
 // MessageBoxA as a dialog of the layer's own: its text, the system's icon for
-// its type in an SS_ICON static, the
-// standard button sets, the default button, MB_TOPMOST. It runs in the same
-// modal loop as any dialog, so timers keep ticking while it is up. MessageBeep
-// rings the front end's bell. Both tell the hooks a test driver installs.
+// its type in an SS_ICON static, the standard button sets, the default
+// button, MB_TOPMOST. It runs in the same modal loop as any dialog, so timers
+// keep ticking while it is up. MessageBeep rings the front end's bell. Both
+// tell the hooks a test driver installs.
 #include <algorithm>
 #include <string>
 #include <vector>
