@@ -1,13 +1,15 @@
 // The Help button and the host's help window, read as a reader would: the
 // real Tolvaneeval.hlp at its contents beside a live program, jumps taken
 // with the keyboard and the mouse and retraced with Backspace, a topic
-// scrolled and resized, the window closed by the reader or by the program's
-// exit, and help files that are missing or are not help files.
+// scrolled by keys, wheel and scroll bar and resized, the window closed by
+// the reader or by the program's exit, and help files that are missing or are
+// not help files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "help_source.h"
 #include "help_writer.h"
@@ -227,6 +229,62 @@ TEST_F(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
     EXPECT_EQ(help.shown.size(), static_cast<size_t>(help.lineCount - help.firstLine + 1))
         << "to the end";
     EXPECT_EQ(help.shown.back(), lastLine);
+}
+
+TEST_F(Help, ScrollBarArrowsAndTrackScrollByLineAndPage)
+{
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    s.Resize(72, 24);
+    OpenHelp(s);
+    // The contents fit: the bar has no thumb and its arrows do nothing.
+    auto [upX, upY] = CellOf(s.Screen(), "▲", 0);
+    auto [downX, downY] = CellOf(s.Screen(), "▼", 0);
+    EXPECT_EQ(s.Screen().find("█"), std::string::npos) << s.Screen();
+    s.Click(downX, downY);
+    EXPECT_EQ(s.HelpWindow()->firstLine, 1);
+
+    OpenTopic(s, "Testing");
+    std::tie(upX, upY) = CellOf(s.Screen(), "▲", 0);
+    std::tie(downX, downY) = CellOf(s.Screen(), "▼", 0);
+    const automation::HelpWindowRecord help = *s.HelpWindow();
+    const int page = static_cast<int>(help.shown.size());
+    const int last = help.lineCount - page + 1;
+    ASSERT_GE(last, 4) << "too short to scroll";
+    EXPECT_EQ(downY - upY + 1, page) << "the bar spans the scrolling lines";
+    // The thumb's first row, on the bar's column.
+    auto thumbRow = [&] {
+        std::istringstream lines(s.Screen());
+        std::string line;
+        for (int row = 0; std::getline(lines, line); ++row)
+            if (row > upY && row < downY && line.find("█") != std::string::npos &&
+                CellOf(line + "\n", "█", 0).first == upX)
+                return row;
+        return -1;
+    };
+    EXPECT_EQ(thumbRow(), upY + 1) << s.Screen();
+
+    struct Step {
+        const char *what;
+        int row;  // on the bar
+        int firstLine;
+    } steps[] = {
+        {"down arrow", downY, 2},
+        {"down arrow again", downY, 3},
+        {"up arrow", upY, 2},
+        {"track below the thumb", downY - 1, std::min(last, 2 + (page - 1))},
+        {"track above the thumb", upY + 1,
+         std::max(1, std::min(last, 2 + (page - 1)) - (page - 1))},
+        {"up arrow", upY, 1},
+        {"up arrow at the top", upY, 1},
+    };
+    for (const Step &step : steps) {
+        s.Click(upX, step.row);
+        EXPECT_EQ(s.HelpWindow()->firstLine, step.firstLine) << step.what;
+    }
+    s.Key(VK_END);
+    EXPECT_GT(thumbRow(), upY + 1) << "the thumb follows the text";
+    s.Click(upX, downY);
+    EXPECT_EQ(s.HelpWindow()->firstLine, last) << "nothing past the end";
 }
 
 TEST_F(Help, ReaderClosesOnlyTheHelpWindow)

@@ -1,9 +1,11 @@
-// The host programs started as a script would start them, without a terminal
-// or on a PC that is off: one line on stderr and status 2, nothing touched.
+// The host programs started as a script would start them, without a terminal,
+// in a terminal that cannot show windows, or on a PC that is off: one line on
+// stderr and status 2, nothing touched.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,6 +75,65 @@ CliRun RunWithoutTerminal(const std::string &program)
     return run;
 }
 
+// Tolvane in a terminal of type `term` (a pseudo-terminal of the test's),
+// its stderr apart. `shown` gets every byte it wrote to the terminal.
+CliRun RunInTerminal(const char *term, std::string &shown)
+{
+    std::string path = std::string(TOLVANE_BINARY_DIR) + "/tolvane";
+    int err[2];
+    if (pipe(err) != 0)
+        return {-1, "", "pipe"};
+    int terminal = -1;
+    winsize size{};
+    size.ws_row = 36;
+    size.ws_col = 100;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, &size);
+    if (child == 0) {
+        dup2(err[1], 2);
+        close(err[0]);
+        setenv("TERM", term, 1);
+        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(err[1]);
+    CliRun run{-1, "", ""};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        pollfd fds[2] = {{err[0], POLLIN, 0}, {terminal, POLLIN, 0}};
+        if (poll(fds, 2, 100) <= 0)
+            continue;
+        char buffer[512];
+        if (fds[1].revents & POLLIN) {
+            ssize_t got = read(terminal, buffer, sizeof buffer);
+            if (got > 0)
+                shown.append(buffer, static_cast<std::size_t>(got));
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP)) {
+            ssize_t got = read(err[0], buffer, sizeof buffer);
+            if (got > 0)
+                run.err.append(buffer, static_cast<std::size_t>(got));
+            else
+                ended = true;
+        }
+    }
+    close(err[0]);
+    if (!ended)
+        kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    // Whatever it wrote last is still in the terminal.
+    pollfd rest{terminal, POLLIN, 0};
+    char buffer[512];
+    ssize_t got;
+    while (poll(&rest, 1, 0) > 0 && (got = read(terminal, buffer, sizeof buffer)) > 0)
+        shown.append(buffer, static_cast<std::size_t>(got));
+    close(terminal);
+    if (ended && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+    return run;
+}
+
 TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
 {
     TestPc pc;
@@ -95,6 +156,26 @@ TEST(HostPrograms, TolvaneStartedWithoutATerminalSaysSoAndEndsAtOnce)
     CliRun run = RunWithoutTerminal("tolvane");
     EXPECT_EQ(run.status, 2) << "still running after 10 s: " << run.err;
     EXPECT_EQ(run.err, "tolvane: needs a terminal to show its windows\n");
+    EXPECT_TRUE(pc::ListRunningPrograms().empty());
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2026) << "the clock was touched";
+}
+
+// A terminal that cannot put its cursor anywhere cannot show a window:
+// Tolvane says so in one line and leaves the terminal untouched.
+TEST(HostPrograms, TolvaneInATerminalWithoutCursorAddressingSaysSoAndEnds)
+{
+    TestPc pc("2026-06-15 10:00:00");
+    for (const char *term : {"dumb", "no-such-terminal"}) {
+        SCOPED_TRACE(term);
+        std::string shown;
+        CliRun run = RunInTerminal(term, shown);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(run.err, "tolvane: this terminal (TERM=" + std::string(term) +
+                               ") cannot show windows; use a terminal such as xterm\n");
+        EXPECT_EQ(shown, "") << "written to the terminal";
+    }
     EXPECT_TRUE(pc::ListRunningPrograms().empty());
     SYSTEMTIME now;
     GetLocalTime(&now);

@@ -42,6 +42,33 @@ TEST(TerminalEndToEnd, ShowsTheAboutBoxThenFourLiveClocksAndClosesCleanly)
                                                             << screen;
 }
 
+// Colours where the terminal has them (tmux says it has 256), the terminal's
+// own under NO_COLOR of any value.
+TEST(TerminalEndToEnd, ShowsColoursUnlessNoColorIsSet)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    // A background colour: 40-47, 100-107, or 48;5;N.
+    const std::regex background(R"(\x1b\[[0-9;]*\b(4[0-7]|10[0-7]|48;5;\d+)[;m])");
+    struct Case {
+        const char *prefix;
+        bool colours;
+    } cases[] = {{"", true}, {"export NO_COLOR=1; ", false}, {"export NO_COLOR=; ", false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.prefix);
+        Terminal t;
+        ASSERT_TRUE(t.CreatePc("--profile y2k-ready"));
+        t.Start(100, 36, c.prefix);
+        std::string screen;
+        ASSERT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen)) << screen;
+        screen = t.ScreenWithAttributes();
+        EXPECT_EQ(std::regex_search(screen, background), c.colours) << screen;
+        t.Keys("Enter");
+        t.Keys("C-c");
+        EXPECT_EQ(t.ExitStatus(), "0");
+    }
+}
+
 TEST(TerminalEndToEnd, TooSmallTerminalSaysSoAndRecovers)
 {
     if (!tmuxtest::HaveTmux())

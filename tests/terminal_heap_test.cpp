@@ -43,7 +43,7 @@ TEST(UiHeap, SteadyClockTickAllocatesNothing)
         for (int id : {IDC_CMOS_LINE, IDC_BIOS_LINE, IDC_LOCAL_LINE, IDC_UTC_LINE})
             ReplaceLine(hwnd, id, second);
         user::UserLock lock = user::LockUser();
-        terminal::RenderScreen(gFrame);
+        terminal::RenderScreen(gFrame, terminal::Look::kColour);
         return false;
     };
     session.Start(CountingProgram);

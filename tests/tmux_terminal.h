@@ -87,6 +87,11 @@ public:
     {
         return Run(Tmux("capture-pane -p -t " + copy));
     }
+    // The screen with the escape sequences of its colours and attributes.
+    std::string ScreenWithAttributes(const std::string &copy = kFirst) const
+    {
+        return Run(Tmux("capture-pane -e -p -t " + copy));
+    }
     void Keys(const std::string &keys, const std::string &copy = kFirst) const
     {
         Run(Tmux("send-keys -t " + copy + " " + keys));

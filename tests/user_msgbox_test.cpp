@@ -1,6 +1,6 @@
 // Message boxes of the layer's own: button sets, the default button, what
-// Escape and the close command answer, MB_TOPMOST, and the record of boxes
-// and beeps.
+// Escape and the close command answer, MB_TOPMOST, the icon, and the record
+// of boxes and beeps.
 #include <gtest/gtest.h>
 
 #include "ui_fixture.h"
@@ -138,6 +138,37 @@ TEST(UiMessageBox, TextIsShownWholeWithItsLineBreaksAndIconMarker)
                               "applications currently running.", "Restart Windows now ?",
                               "[  Yes   ]", "<   No   >"})  // No is the default
         EXPECT_NE(screen.find(piece), std::string::npos) << piece << "\n" << screen;
+}
+
+TEST(UiMessageBox, IconIsAnIconStaticHoldingTheSystemIconOfItsType)
+{
+    struct Case {
+        UINT type;
+        LPCSTR icon;  // nullptr: no icon control
+    } cases[] = {
+        {MB_OK, nullptr},
+        {MB_ICONHAND, IDI_HAND},
+        {MB_ICONQUESTION, IDI_QUESTION},
+        {MB_ICONEXCLAMATION, IDI_EXCLAMATION},
+        {MB_ICONASTERISK, IDI_ASTERISK},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.type);
+        automation::Session session;
+        int answer = 0;
+        StartWithBox(session, {"Text", "Iconic", c.type}, answer);
+        session.Press(IDC_HELP);
+        // Windows gives a message box's icon the id 20.
+        HWND icon = GetDlgItem(session.Window("Iconic"), 20);
+        if (!c.icon) {
+            EXPECT_EQ(icon, nullptr);
+            continue;
+        }
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(GetWindowLongA(icon, GWL_STYLE) & SS_TYPEMASK, SS_ICON);
+        EXPECT_EQ(reinterpret_cast<HICON>(session.Send(icon, STM_GETICON, 0, 0)),
+                  LoadIconA(nullptr, c.icon));
+    }
 }
 
 TEST(UiMessageBox, BeepsAreCounted)

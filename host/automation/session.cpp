@@ -493,7 +493,7 @@ void Session::Click(int column, int row)
     // Where the windows are is where the terminal last drew them.
     if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
         impl_->frame.Resize(impl_->cols, impl_->rows);
-    terminal::RenderScreen(impl_->frame);
+    terminal::RenderScreen(impl_->frame, terminal::Look::kMonochrome);
     const terminal::Hit hit = terminal::HitTest(column, row);
     if (!hit.hwnd)
         throw DriveError("nothing to click at column " + std::to_string(column) + ", row " +
@@ -618,7 +618,7 @@ std::string Session::Screen() const
     user::UserLock lock = user::LockUser();
     if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
         impl_->frame.Resize(impl_->cols, impl_->rows);
-    terminal::RenderScreen(impl_->frame);
+    terminal::RenderScreen(impl_->frame, terminal::Look::kMonochrome);
     return impl_->frame.ToText();
 }
 

@@ -106,7 +106,7 @@ public:
     std::optional<MessageBoxRecord> TopMessageBox() const;
     const std::vector<MessageBoxRecord> &MessageBoxes() const;
     int Beeps() const;
-    std::string Screen() const;
+    std::string Screen() const;  // the off-screen terminal as text, in the monochrome look
     std::optional<HelpWindowRecord> HelpWindow() const;  // nullopt while none is open
 
     const std::string &PcDirectory() const { return pcDir_; }

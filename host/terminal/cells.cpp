@@ -17,13 +17,11 @@ void CellBuffer::Clear()
         c = Cell{};
 }
 
-void CellBuffer::Put(int x, int y, char32_t ch, std::uint8_t attr)
+void CellBuffer::Put(int x, int y, char32_t ch, std::uint8_t attr, Role role)
 {
     if (x < 0 || y < 0 || x >= cols_ || y >= rows_)
         return;
-    Cell &c = cells_[static_cast<size_t>(y) * cols_ + x];
-    c.ch = ch;
-    c.attr = attr;
+    cells_[static_cast<size_t>(y) * cols_ + x] = Cell{ch, attr, role};
 }
 
 namespace {
@@ -46,45 +44,61 @@ char32_t FromCodePage(unsigned char b)
 
 }  // namespace
 
-void CellBuffer::Text(int x, int y, std::string_view text, std::uint8_t attr, int maxCols)
+void CellBuffer::Text(int x, int y, std::string_view text, std::uint8_t attr, int maxCols,
+                      Role role)
 {
     for (size_t i = 0; i < text.size() && static_cast<int>(i) < maxCols; ++i)
-        Put(x + static_cast<int>(i), y, FromCodePage(static_cast<unsigned char>(text[i])), attr);
+        Put(x + static_cast<int>(i), y, FromCodePage(static_cast<unsigned char>(text[i])), attr,
+            role);
 }
 
-void CellBuffer::Fill(int x, int y, int w, int h, char32_t ch, std::uint8_t attr)
+void CellBuffer::Fill(int x, int y, int w, int h, char32_t ch, std::uint8_t attr, Role role)
 {
     for (int r = 0; r < h; ++r)
         for (int c = 0; c < w; ++c)
-            Put(x + c, y + r, ch, attr);
+            Put(x + c, y + r, ch, attr, role);
 }
 
-void CellBuffer::Box(int x, int y, int w, int h, std::uint8_t attr)
+void CellBuffer::Box(int x, int y, int w, int h, std::uint8_t attr, Role role)
 {
     if (w < 2 || h < 1)
         return;
     if (h == 1) {
         // A frame one row high is a rule with ends.
-        Put(x, y, U'[', attr);
-        Fill(x + 1, y, w - 2, 1, U'─', attr);
-        Put(x + w - 1, y, U']', attr);
+        Put(x, y, U'[', attr, role);
+        Fill(x + 1, y, w - 2, 1, U'─', attr, role);
+        Put(x + w - 1, y, U']', attr, role);
         return;
     }
-    Put(x, y, U'┌', attr);
-    Put(x + w - 1, y, U'┐', attr);
-    Put(x, y + h - 1, U'└', attr);
-    Put(x + w - 1, y + h - 1, U'┘', attr);
-    Fill(x + 1, y, w - 2, 1, U'─', attr);
-    Fill(x + 1, y + h - 1, w - 2, 1, U'─', attr);
-    Fill(x, y + 1, 1, h - 2, U'│', attr);
-    Fill(x + w - 1, y + 1, 1, h - 2, U'│', attr);
+    Put(x, y, U'┌', attr, role);
+    Put(x + w - 1, y, U'┐', attr, role);
+    Put(x, y + h - 1, U'└', attr, role);
+    Put(x + w - 1, y + h - 1, U'┘', attr, role);
+    Fill(x + 1, y, w - 2, 1, U'─', attr, role);
+    Fill(x + 1, y + h - 1, w - 2, 1, U'─', attr, role);
+    Fill(x, y + 1, 1, h - 2, U'│', attr, role);
+    Fill(x + w - 1, y + 1, 1, h - 2, U'│', attr, role);
 }
 
-void CellBuffer::SetAttr(int x, int y, int w, std::uint8_t attr)
+void CellBuffer::SetAttr(int x, int y, int w, std::uint8_t attr, Role role)
 {
     for (int c = 0; c < w; ++c)
-        if (x + c >= 0 && x + c < cols_ && y >= 0 && y < rows_)
-            cells_[static_cast<size_t>(y) * cols_ + x + c].attr = attr;
+        if (x + c >= 0 && x + c < cols_ && y >= 0 && y < rows_) {
+            Cell &cell = cells_[static_cast<size_t>(y) * cols_ + x + c];
+            cell.attr = attr;
+            cell.role = role;
+        }
+}
+
+void CellBuffer::Shade(int x, int y, int w, int h, Role role)
+{
+    for (int r = y; r < y + h; ++r)
+        for (int c = x; c < x + w; ++c)
+            if (c >= 0 && c < cols_ && r >= 0 && r < rows_) {
+                Cell &cell = cells_[static_cast<size_t>(r) * cols_ + c];
+                cell.attr = kNormal;
+                cell.role = role;
+            }
 }
 
 std::string CellBuffer::Line(int y) const

@@ -1,6 +1,8 @@
 // Curses calls, and only here. Raw mode so that Ctrl+C arrives as a key (the
 // close command) rather than a signal; a short Escape delay; mouse clicks
-// reported on press; the cursor hidden, since reverse video shows the focus.
+// reported on press; the cursor hidden, since the look shows the focus. Each
+// role is the colour pair of its own number, but for the white of list boxes
+// (see Start); the terminal's palette itself is never changed.
 #include "terminal/display.h"
 
 #include <sys/ioctl.h>
@@ -8,11 +10,13 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+#include <term.h>
 
 namespace terminal {
 
@@ -71,19 +75,60 @@ attr_t CursesAttr(std::uint8_t attr)
     return a;
 }
 
+// Whether the terminal TERM names can put the cursor anywhere, looked up
+// without a word to the terminal. A terminal without (dumb, a printing one)
+// or of a type unknown here cannot show windows.
+bool CanAddressCursor()
+{
+    int error = 0;
+    if (setupterm(nullptr, 1, &error) != OK)
+        return false;
+    const char *cup = tigetstr("cup");
+    const bool can = cup != nullptr && cup != reinterpret_cast<char *>(-1);
+    del_curterm(cur_term);
+    return can;
+}
+
 }  // namespace
 
-bool Display::Start()
+bool Display::Start(std::string &why)
 {
     if (started_)
         return true;
-    if (!isatty(0) || !isatty(1))
+    if (!isatty(0) || !isatty(1)) {
+        why = "needs a terminal to show its windows";
         return false;
+    }
+    const char *term = std::getenv("TERM");
+    if (!term || !*term || !CanAddressCursor()) {
+        why = std::string("this terminal (") +
+              (term && *term ? "TERM=" + std::string(term) : std::string("TERM not set")) +
+              ") cannot show windows; use a terminal such as xterm";
+        return false;
+    }
     std::setlocale(LC_ALL, "");
     gScreen = newterm(nullptr, stdout, stdin);
-    if (!gScreen)
+    if (!gScreen) {
+        why = "needs a terminal to show its windows";
         return false;
+    }
     set_term(gScreen);
+    // NO_COLOR of any value keeps the terminal's own colours.
+    const bool noColour = std::getenv("NO_COLOR") != nullptr;
+    if (!noColour && has_colors())
+        start_color();
+    depth_ = DepthFor(has_colors(), COLORS, COLOR_PAIRS, noColour);
+    for (int role = 1; depth_ != Depth::kMonochrome && role < kRoleCount; ++role) {
+        const Ink ink = InkFor(static_cast<Role>(role), depth_);
+        dim_[role] = ink.dim;
+        // curses leaves the terminal in pair 0 after every update, so the
+        // white of list boxes is pair 0: a clock's tick then writes its digits
+        // and no colours round them.
+        if (static_cast<Role>(role) == Role::kWindow)
+            assume_default_colors(ink.fg, ink.bg);
+        else
+            init_pair(static_cast<short>(role), ink.fg, ink.bg);
+    }
     raw();
     noecho();
     nonl();
@@ -144,13 +189,16 @@ void Display::Show(const CellBuffer &frame)
             if (!whole_ && cell == shown_.At(x, y))
                 continue;
             wchar_t text[2] = {static_cast<wchar_t>(cell.ch), L'\0'};
+            const int role = depth_ == Depth::kMonochrome ? 0 : static_cast<int>(cell.role);
+            const short pair = cell.role == Role::kWindow ? 0 : static_cast<short>(role);
             cchar_t cc;
-            setcchar(&cc, text, CursesAttr(cell.attr), 0, nullptr);
+            setcchar(&cc, text, CursesAttr(cell.attr) | (dim_[role] ? A_DIM : A_NORMAL), pair,
+                     nullptr);
             // In the bottom-right cell the cursor cannot move on, so curses
             // reports an error; it has placed the character all the same and
             // draws it without scrolling the terminal.
             mvadd_wch(y, x, &cc);
-            shown_.Put(x, y, cell.ch, cell.attr);
+            shown_.Put(x, y, cell.ch, cell.attr, cell.role);
         }
     }
     whole_ = false;

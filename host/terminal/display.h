@@ -1,8 +1,13 @@
-// The one thin layer over curses: start and restore the terminal, write the
-// cells that changed since the last frame, read keys and mouse clicks.
+// The one thin layer over curses: start and restore the terminal, colour the
+// cells' roles for its depth, write the cells that changed since the last
+// frame, read keys and mouse clicks.
 #pragma once
 
+#include <string>
+
 #include "terminal/cells.h"
+#include "terminal/palette.h"
+#include "terminal/render.h"
 
 namespace terminal {
 
@@ -37,10 +42,17 @@ struct RawInput {
 
 class Display {
 public:
-    // False when there is no usable terminal.
-    bool Start();
+    // False, with why in a few words, when there is no terminal that can
+    // show windows; the terminal is left as it was.
+    bool Start(std::string &why);
     void Stop();
     bool Started() const { return started_; }
+    // The look the terminal can show: colour unless it has none or NO_COLOR
+    // is set.
+    Look ShownLook() const
+    {
+        return depth_ == Depth::kMonochrome ? Look::kMonochrome : Look::kColour;
+    }
     int InputFd() const { return 0; }
     // The terminal's size now (after a resize, from the tty).
     void QuerySize(int &cols, int &rows);
@@ -54,6 +66,8 @@ public:
 
 private:
     bool started_ = false;
+    Depth depth_ = Depth::kMonochrome;
+    bool dim_[kRoleCount] = {};  // the roles dimmed at this depth
     CellBuffer shown_;
     bool whole_ = true;
 };

@@ -1,12 +1,17 @@
-// The look of each control in cells. Push buttons read [ Text ], the default
-// one < Text >; the focused control is in reverse video; disabled controls are
-// dim. Check boxes read [x] Text, radio buttons (*) Text. Bordered list boxes
-// have a bar either side of their lines. The active window's caption is in
-// reverse video; a window with a system menu has a close box [X].
+// The screen: the windows in their order, each with its frame, title and
+// controls. Monochrome: a box round each window with the caption in its top
+// border, in reverse video for the active window, and a close box [X].
+// Colour: the desktop behind everything; each window on the 3D face with a
+// light left edge and dark right and bottom ones, a title bar (navy and white
+// when active, grey otherwise), a grey close box with its ×, and a shadow
+// over what lies below and to the right of it, so that a box opened over
+// another reads as on top.
 #include "terminal/render.h"
 
 #include <algorithm>
 
+#include "terminal/render_controls.h"
+#include "user/class.h"
 #include "user/layout.h"
 #include "user/window.h"
 
@@ -20,132 +25,32 @@ using user::Window;
 namespace {
 
 constexpr std::string_view kCloseBox = "[X]";
+constexpr int kCloseBoxCols = 3;
+// A shadow two columns wide and one row high, so that both look as thick.
+constexpr int kShadowCols = 2;
+constexpr int kShadowRows = 1;
 
-std::uint8_t Look(Window *c, bool focused)
+// A dialog is drawn on the 3D face, as WM_CTLCOLORDLG paints it; another
+// window on its class's brush.
+Role BackgroundOf(const Window *w)
 {
-    std::uint8_t attr = kNormal;
-    if (!c->Enabled())
-        attr |= kDim;
-    if (focused)
-        attr |= kReverse;
-    return attr;
+    if (w->dialog)
+        return Role::kFace;
+    const HBRUSH brush = w->windowClass ? w->windowClass->background : nullptr;
+    return brush == reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1) ? Role::kWindow : Role::kFace;
 }
 
-std::uint8_t AttrOf(std::uint8_t emphasis)
+int CloseBoxX(const CellRect &r)
 {
-    std::uint8_t attr = kNormal;
-    if (emphasis & user::kEmphasisBold)
-        attr |= kBold;
-    if (emphasis & user::kEmphasisDim)
-        attr |= kDim;
-    if (emphasis & user::kEmphasisReverse)
-        attr |= kReverse;
-    if (emphasis & user::kEmphasisUnderline)
-        attr |= kUnderline;
-    return attr;
+    return r.x + r.w - 1 - kCloseBoxCols;
 }
 
-void DrawText(CellBuffer &b, int ox, int oy, Window *c, std::uint8_t attr)
-{
-    const CellRect &r = c->cells;
-    DWORD align = c->style & SS_TYPEMASK;
-    int row = 0;
-    user::WrapText(c->text, r.w, [&](std::string_view line) {
-        if (row >= r.h)
-            return;
-        int width = static_cast<int>(std::min<size_t>(line.size(), static_cast<size_t>(r.w)));
-        int x = r.x;
-        if (align == SS_CENTER)
-            x += (r.w - width) / 2;
-        else if (align == SS_RIGHT)
-            x += r.w - width;
-        b.Text(ox + x, oy + r.y + row, line, attr, r.w);
-        ++row;
-    });
-    for (const user::TextMark &mark : user::StaticMarksLocked(*c))
-        if (mark.line < r.h && mark.column < r.w)
-            b.SetAttr(ox + r.x + mark.column, oy + r.y + mark.line,
-                      std::min(mark.width, r.w - mark.column), attr | AttrOf(mark.emphasis));
-}
-
-void DrawControl(CellBuffer &b, int ox, int oy, Window *c, bool focused)
-{
-    const CellRect &r = c->cells;
-    const int x = ox + r.x, y = oy + r.y;
-    const std::uint8_t attr = Look(c, focused);
-    switch (c->kind) {
-    case ControlKind::kPushButton: {
-        bool isDefault = (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-        std::uint8_t look = attr | (isDefault ? kBold : kNormal);
-        b.Fill(x, y, r.w, 1, U' ', look);
-        b.Put(x, y, isDefault ? U'<' : U'[', look);
-        b.Put(x + r.w - 1, y, isDefault ? U'>' : U']', look);
-        int inner = std::max(0, r.w - 2);
-        int len = std::min(static_cast<int>(c->text.size()), inner);
-        b.Text(x + 1 + (inner - len) / 2, y, c->text, look, inner);
-        break;
-    }
-    case ControlKind::kCheckBox:
-    case ControlKind::kRadioButton: {
-        bool radio = c->kind == ControlKind::kRadioButton;
-        const UINT check = user::ButtonStateLocked(*c) & (BST_CHECKED | BST_INDETERMINATE);
-        char32_t mark = check == BST_CHECKED         ? (radio ? U'*' : U'x')
-                        : check == BST_INDETERMINATE ? U'-'
-                                                     : U' ';
-        std::uint8_t box = attr & ~kReverse;
-        b.Put(x, y, radio ? U'(' : U'[', box);
-        b.Put(x + 1, y, mark, box);
-        b.Put(x + 2, y, radio ? U')' : U']', box);
-        b.Text(x + 4, y, c->text, attr, std::max(0, r.w - 4));
-        break;
-    }
-    case ControlKind::kGroupBox:
-        b.Box(x, y, r.w, r.h, attr & ~kReverse);
-        b.Text(x + 1, y, c->text, attr & ~kReverse, std::max(0, r.w - 2));
-        break;
-    case ControlKind::kFrame: {
-        DWORD type = c->style & SS_TYPEMASK;
-        if (type == SS_GRAYRECT || type == SS_BLACKRECT || type == SS_WHITERECT)
-            b.Fill(x, y, r.w, r.h, U'░', kDim);
-        else
-            b.Box(x, y, r.w, r.h, type == SS_GRAYFRAME ? kDim : kNormal);
-        break;
-    }
-    case ControlKind::kText:
-        DrawText(b, ox, oy, c, attr & ~kReverse);
-        break;
-    case ControlKind::kListBox: {
-        bool bordered = (c->style & WS_BORDER) || (c->exStyle & 0x200 /* WS_EX_CLIENTEDGE */);
-        int inner = bordered ? r.w - 2 : r.w;
-        int left = bordered ? x + 1 : x;
-        std::uint8_t bar = (attr & ~kReverse) | (focused ? kBold : kNormal);
-        const user::ListBoxView list = user::ListBoxViewLocked(*c);
-        for (int row = 0; row < r.h; ++row) {
-            if (bordered) {
-                b.Put(x, y + row, U'│', bar);
-                b.Put(x + r.w - 1, y + row, U'│', bar);
-            }
-            b.Fill(left, y + row, inner, 1, U' ', attr & ~kReverse);
-            if (static_cast<size_t>(row) < list.lines.size()) {
-                std::uint8_t look =
-                    (attr & ~kReverse) | (row == list.selection ? kReverse : kNormal);
-                b.Text(left, y + row, list.lines[static_cast<size_t>(row)], look, inner);
-            }
-        }
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-void DrawWindow(CellBuffer &b, Window *w, bool active, HWND focus)
+void DrawMonochromeFrame(CellBuffer &b, const Window *w, bool active)
 {
     const CellRect &r = w->cells;
     b.Fill(r.x, r.y, r.w, r.h, U' ');
     b.Box(r.x, r.y, r.w, r.h, active ? kBold : kNormal);
-    int titleRoom =
-        r.w - 4 - ((w->style & WS_SYSMENU) ? static_cast<int>(kCloseBox.size()) + 1 : 0);
+    int titleRoom = r.w - 4 - ((w->style & WS_SYSMENU) ? kCloseBoxCols + 1 : 0);
     // The caption sits in the top border between blanks.
     int titleX = r.x + 2;
     if (w->text.empty() || w->text[0] != ' ')
@@ -154,12 +59,52 @@ void DrawWindow(CellBuffer &b, Window *w, bool active, HWND focus)
     b.Text(titleX, r.y, w->text, active ? kReverse : kNormal, shown);
     b.Put(titleX + shown, r.y, U' ');
     if (w->style & WS_SYSMENU)
-        b.Text(r.x + r.w - 1 - static_cast<int>(kCloseBox.size()), r.y, kCloseBox,
-               active ? kBold : kNormal);
+        b.Text(CloseBoxX(r), r.y, kCloseBox, active ? kBold : kNormal);
+}
+
+void DrawColourFrame(CellBuffer &b, const Window *w, bool active)
+{
+    const CellRect &r = w->cells;
+    b.Fill(r.x, r.y, r.w, r.h, U' ', kNormal, Role::kFace);
+    b.Fill(r.x + 1, r.y + 1, r.w - 2, r.h - 2, U' ', kNormal, BackgroundOf(w));
+    b.Fill(r.x, r.y + 1, 1, r.h - 1, U'▏', kNormal, Role::kFaceLight);
+    b.Fill(r.x + r.w - 1, r.y + 1, 1, r.h - 1, U'▕', kNormal, Role::kFace);
+    b.Fill(r.x + 1, r.y + r.h - 1, r.w - 2, 1, U'▁', kNormal, Role::kFace);
+
+    const Role caption = active ? Role::kCaptionActive : Role::kCaptionInactive;
+    b.Fill(r.x, r.y, r.w, 1, U' ', kNormal, caption);
+    const int room = r.w - 2 - ((w->style & WS_SYSMENU) ? kCloseBoxCols + 1 : 0);
+    b.Text(r.x + 1, r.y, w->text, kBold, std::max(0, room), caption);
+    if (w->style & WS_SYSMENU) {
+        // A face-coloured box two cells wide, from the half blocks either side.
+        const Role edge = active ? Role::kCloseBoxActive : Role::kCloseBoxInactive;
+        const int x = CloseBoxX(r);
+        b.Put(x, r.y, U'▐', kNormal, edge);
+        b.Put(x + 1, r.y, U'×', kNormal, Role::kFace);
+        b.Put(x + 2, r.y, U'▌', kNormal, edge);
+    }
+}
+
+void DrawWindow(CellBuffer &b, Look look, Window *w, bool active, HWND focus)
+{
+    const CellRect &r = w->cells;
+    if (look == Look::kColour)
+        DrawColourFrame(b, w, active);
+    else
+        DrawMonochromeFrame(b, w, active);
+    const Canvas canvas{b, look, r.x + 1, r.y + 1, BackgroundOf(w)};
+    if (canvas.Colour())
+        for (HWND h : w->children)
+            if (Window *c = Find(h); c && c->Visible())
+                DrawOuterEdges(canvas, c);
     for (HWND h : w->children) {
         Window *c = Find(h);
         if (c && c->Visible())
-            DrawControl(b, r.x + 1, r.y + 1, c, h == focus);
+            DrawControl(canvas, c, h == focus);
+    }
+    if (canvas.Colour()) {
+        b.Shade(r.Right(), r.y + 1, kShadowCols, r.h, Role::kShadow);
+        b.Shade(r.x + kShadowCols, r.Bottom(), r.w, kShadowRows, Role::kShadow);
     }
 }
 
@@ -177,16 +122,18 @@ void NeededSize(int &cols, int &rows)
     }
 }
 
-void RenderScreen(CellBuffer &b)
+void RenderScreen(CellBuffer &b, Look look)
 {
     b.Clear();
+    const Role desktop = look == Look::kColour ? Role::kDesktop : Role::kPlain;
+    b.Fill(0, 0, b.Cols(), b.Rows(), U' ', kNormal, desktop);
     int needCols, needRows;
     NeededSize(needCols, needRows);
     if (needCols > b.Cols() || needRows > b.Rows()) {
         char message[96];
         int n = wsprintfA(message, "Terminal too small: need %dx%d, have %dx%d", needCols, needRows,
                           b.Cols(), b.Rows());
-        b.Text(0, 0, std::string_view(message, static_cast<size_t>(n)), kBold, b.Cols());
+        b.Text(0, 0, std::string_view(message, static_cast<size_t>(n)), kBold, b.Cols(), desktop);
         return;
     }
     Window *active = user::ActiveWindow();
@@ -196,7 +143,7 @@ void RenderScreen(CellBuffer &b)
         Window *w = Find(h);
         if (!w || !w->Visible())
             continue;
-        DrawWindow(b, w, w == active, w == active ? focus : nullptr);
+        DrawWindow(b, look, w, w == active, w == active ? focus : nullptr);
     }
 }
 
@@ -208,9 +155,8 @@ Hit HitTest(int x, int y)
         if (!w || !w->Visible() || !w->cells.Contains(x, y))
             continue;
         const CellRect &r = w->cells;
-        int closeX = r.x + r.w - 1 - static_cast<int>(kCloseBox.size());
-        if ((w->style & WS_SYSMENU) && y == r.y && x >= closeX &&
-            x < closeX + static_cast<int>(kCloseBox.size()))
+        const int closeX = CloseBoxX(r);
+        if ((w->style & WS_SYSMENU) && y == r.y && x >= closeX && x < closeX + kCloseBoxCols)
             return Hit{Region::kCloseBox, w->handle};
         // Later children are drawn over earlier ones; group boxes hold others.
         // Static text without SS_NOTIFY lets the click through to its
@@ -219,7 +165,8 @@ Hit HitTest(int x, int y)
             Window *child = Find(*c);
             if (!child || !child->Visible() || child->kind == ControlKind::kGroupBox)
                 continue;
-            if (child->kind == ControlKind::kText && !(child->style & SS_NOTIFY))
+            if ((child->kind == ControlKind::kText || child->kind == ControlKind::kIcon) &&
+                !(child->style & SS_NOTIFY))
                 continue;
             if (child->cells.Contains(x - r.x - 1, y - r.y - 1))
                 return Hit{Region::kControl, child->handle};

@@ -8,9 +8,15 @@
 
 namespace terminal {
 
+// Monochrome is the look of a terminal without colours: brackets, box lines
+// and attributes. Colour is Windows 98's: the desktop, grey 3D faces with
+// raised buttons and sunken white boxes, title bars, icons and shadows, in
+// cell roles. Both put every window and control in the same cells.
+enum class Look { kMonochrome, kColour };
+
 // Draws the top-level windows where they have placed themselves on a screen of
 // the buffer's size; or, when one does not fit, says so.
-void RenderScreen(CellBuffer &buffer);
+void RenderScreen(CellBuffer &buffer, Look look);
 
 // The size that every open window fits in; 0x0 when none is open.
 void NeededSize(int &cols, int &rows);

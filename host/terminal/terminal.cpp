@@ -133,8 +133,9 @@ void Terminal::Idle()
         NeededSize(cols, rows);
         if (cols == 0)
             return;  // nothing shown yet
-        if (!display_.Start())
-            throw TerminalMissing{};
+        std::string why;
+        if (!display_.Start(why))
+            throw TerminalMissing{why};
         resized_ = true;
     }
     if (resized_) {
@@ -146,7 +147,7 @@ void Terminal::Idle()
     if (drawnGeneration_ == user::State().generation)
         return;
     drawnGeneration_ = user::State().generation;
-    RenderScreen(frame_);
+    RenderScreen(frame_, display_.ShownLook());
     int cols, rows;
     NeededSize(cols, rows);
     tooSmall_ = cols > frame_.Cols() || rows > frame_.Rows();

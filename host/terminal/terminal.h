@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 #include "terminal/cells.h"
@@ -15,9 +16,11 @@
 namespace terminal {
 
 // Thrown on the program's thread when its first window is to be shown and
-// there is no terminal to show it on. Unwinding frees the locks the loop
+// there is no terminal that can show it. Unwinding frees the locks the loop
 // holds, so main() can say so and end at once.
-struct TerminalMissing {};
+struct TerminalMissing {
+    std::string why;
+};
 
 class Terminal : public user::FrontEnd {
 public:

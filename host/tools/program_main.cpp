@@ -73,9 +73,9 @@ int main(int argc, char **argv)
         result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
     } catch (const user::ProgramEnded &) {
         result = 0;
-    } catch (const terminal::TerminalMissing &) {
+    } catch (const terminal::TerminalMissing &missing) {
         terminal.Close();
-        return refuse("needs a terminal to show its windows");
+        return refuse(missing.why);
     }
     terminal.Close();
     return result;

@@ -16,6 +16,10 @@ namespace user {
 namespace {
 
 constexpr ATOM kDialogAtom = 0x8002;
+// The system's icons are IDI_APPLICATION 32512 to IDI_WINLOGO 32517; their
+// handles are the number over this base.
+constexpr ULONG_PTR kSystemIconBase = 0x50000;
+constexpr ULONG_PTR kFirstSystemIcon = 32512, kLastSystemIcon = 32517;
 
 struct ClassTable {
     std::vector<std::shared_ptr<const WindowClass>> classes;
@@ -42,6 +46,7 @@ ClassTable &Table()
         t.classes.push_back(Predefined("Button", ButtonProc, 0xC001));
         t.classes.push_back(Predefined("Static", StaticProc, 0xC002));
         t.classes.push_back(Predefined("ListBox", ListBoxProc, 0xC003));
+        t.classes.push_back(Predefined("ScrollBar", ScrollBarProc, 0xC004));
         t.nextAtom = 0xC010;
         return t;
     }();
@@ -61,6 +66,14 @@ std::shared_ptr<const WindowClass> FindClassLocked(LPCSTR name)
         }
     }
     return nullptr;
+}
+
+int SystemIconId(HICON icon)
+{
+    const ULONG_PTR value = reinterpret_cast<ULONG_PTR>(icon);
+    return value >= kSystemIconBase + kFirstSystemIcon && value <= kSystemIconBase + kLastSystemIcon
+               ? static_cast<int>(value - kSystemIconBase)
+               : 0;
 }
 
 void UnregisterProgramClasses()
@@ -110,10 +123,9 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
         return nullptr;
     }
     if (!hInstance) {
-        // The system's own icons (IDI_APPLICATION 32512 to IDI_WINLOGO 32517).
         ULONG_PTR id = reinterpret_cast<ULONG_PTR>(lpIconName);
-        if (IS_INTRESOURCE(lpIconName) && id >= 32512 && id <= 32517)
-            return reinterpret_cast<HICON>(0x50000 + id);
+        if (IS_INTRESOURCE(lpIconName) && id >= kFirstSystemIcon && id <= kLastSystemIcon)
+            return reinterpret_cast<HICON>(kSystemIconBase + id);
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }

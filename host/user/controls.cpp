@@ -37,11 +37,13 @@ ControlKind KindOf(std::string_view className, DWORD style)
             type == 0xB /* SS_SIMPLE */ || type == 0xC /* SS_LEFTNOWORDWRAP */)
             return ControlKind::kText;
         if (type == SS_ICON)
-            return ControlKind::kOther;
+            return ControlKind::kIcon;
         return ControlKind::kFrame;
     }
     if (strcasecmp(name.c_str(), "ListBox") == 0)
         return ControlKind::kListBox;
+    if (strcasecmp(name.c_str(), "ScrollBar") == 0)
+        return ControlKind::kScrollBar;
     return ControlKind::kOther;
 }
 

@@ -23,7 +23,9 @@ enum class ControlKind {
     kGroupBox,
     kText,   // static text, any alignment
     kFrame,  // static frames and rectangles
+    kIcon,   // a static that shows an icon (SS_ICON)
     kListBox,
+    kScrollBar,
 };
 
 ControlKind KindOf(std::string_view className, DWORD style);
@@ -31,6 +33,7 @@ ControlKind KindOf(std::string_view className, DWORD style);
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Tells the parent dialog that a control did something (WM_COMMAND).
 void NotifyParent(HWND control, WORD code);
@@ -64,7 +67,23 @@ struct TextMark {
     std::uint8_t emphasis = 0;  // Emphasis bits
 };
 std::span<const TextMark> StaticMarksLocked(const Window &text);
+// The icon an SS_ICON static shows (STM_GETICON); nullptr for any other window.
+HICON StaticIconLocked(const Window &icon);
 // Replaces the marks of a static text control; nothing for another window.
 void SetStaticMarksLocked(Window &text, std::vector<TextMark> marks);
+
+// A vertical scroll bar in cells: an arrow in its first and last cell, the
+// track between them, and the thumb on the track where the position puts it.
+// A bar whose page holds its whole range is disabled and has no thumb.
+struct ScrollBarView {
+    int min = 0, max = 0, page = 0, pos = 0;  // as SBM_GETSCROLLINFO gives them
+    bool enabled = false;
+    int thumbTop = 0, thumbCells = 0;  // cells from the bar's top; 0 cells: no thumb
+};
+// Empty for any other window.
+ScrollBarView ScrollBarViewLocked(const Window &bar);
+// Sets what a scroll bar control shows, as SBM_SETSCROLLINFO does; returns the
+// position, kept inside the range.
+int SetScrollInfoLocked(Window &bar, const SCROLLINFO &info);
 
 }  // namespace user

@@ -1,5 +1,5 @@
-// The static class: text, frames and rectangles. It takes no input; the
-// dialog manager skips it. Text may carry marks over parts of its lines.
+// The static class: text, frames, rectangles and icons. It takes no input;
+// the dialog manager skips it. Text may carry marks over parts of its lines.
 #include "user/controls.h"
 #include "user/window.h"
 
@@ -9,15 +9,45 @@ namespace {
 
 struct StaticState : ControlState {
     std::vector<TextMark> marks;
+    HICON icon = nullptr;
 };
+
+// With the lock held; made on first use.
+StaticState &StateOf(Window &w)
+{
+    auto *state = dynamic_cast<StaticState *>(w.control.get());
+    if (!state) {
+        w.control = std::make_unique<StaticState>();
+        state = static_cast<StaticState *>(w.control.get());
+    }
+    return *state;
+}
 
 }  // namespace
 
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_GETDLGCODE)
+    switch (msg) {
+    case WM_GETDLGCODE:
         return DLGC_STATIC;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    case STM_SETICON: {
+        UserLock lock = LockUser();
+        Window *w = Find(hwnd);
+        if (!w || w->kind != ControlKind::kIcon)
+            return 0;
+        HICON previous = StateOf(*w).icon;
+        StateOf(*w).icon = reinterpret_cast<HICON>(wParam);
+        Touch();
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case STM_GETICON: {
+        UserLock lock = LockUser();
+        Window *w = Find(hwnd);
+        return w ? reinterpret_cast<LRESULT>(StaticIconLocked(*w)) : 0;
+    }
+    default:
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
 }
 
 std::span<const TextMark> StaticMarksLocked(const Window &text)
@@ -28,16 +58,17 @@ std::span<const TextMark> StaticMarksLocked(const Window &text)
     return state->marks;
 }
 
+HICON StaticIconLocked(const Window &icon)
+{
+    const auto *state = dynamic_cast<const StaticState *>(icon.control.get());
+    return state && icon.kind == ControlKind::kIcon ? state->icon : nullptr;
+}
+
 void SetStaticMarksLocked(Window &text, std::vector<TextMark> marks)
 {
     if (text.kind != ControlKind::kText)
         return;
-    auto *state = dynamic_cast<StaticState *>(text.control.get());
-    if (!state) {
-        text.control = std::make_unique<StaticState>();
-        state = static_cast<StaticState *>(text.control.get());
-    }
-    state->marks = std::move(marks);
+    StateOf(text).marks = std::move(marks);
     Touch();
 }
 

@@ -80,11 +80,12 @@ extern "C" HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious)
     int end = at + 1;
     while (end < n && !(Find(dialog->children[end])->style & WS_GROUP))
         ++end;
-    // Static text, frames and group boxes cannot take the focus, so the arrows
+    // Statics and group boxes cannot take the focus, so the arrows
     // pass over them.
     return Cycle(dialog, hCtl ? at : -1, begin, end, bPrevious ? -1 : 1, [](Window *c) {
         return Focusable(c) && c->kind != ControlKind::kText && c->kind != ControlKind::kFrame &&
-               c->kind != ControlKind::kGroupBox && c->kind != ControlKind::kOther;
+               c->kind != ControlKind::kGroupBox && c->kind != ControlKind::kIcon &&
+               c->kind != ControlKind::kOther;
     });
 }
 

@@ -1,8 +1,9 @@
 // WinHelpA and the help window. HELP_CONTENTS opens the help file at its
 // contents topic, HELP_QUIT closes the window. As in the Windows help engine,
 // each topic shows its heading, which stays in view, over text that scrolls
-// (arrows, PgUp, PgDn, Home, End, the wheel); jumps are underlined, Tab and
-// Shift+Tab select one, Enter or a click follows it, Backspace goes back.
+// (arrows, PgUp, PgDn, Home, End, the wheel, the scroll bar beside it); jumps
+// are underlined, Tab and Shift+Tab select one, Enter or a click follows it,
+// Backspace goes back.
 // Escape, the close box and the close command close the window. A file that
 // is missing or is no help file is said so in the window. Like the Windows
 // help engine the window is nobody's owned window: the program stays live.
@@ -28,6 +29,7 @@ namespace {
 
 constexpr int kTextId = 0xFFF0;
 constexpr int kStatusId = 0xFFF1;
+constexpr int kScrollBarId = 0xFFF2;
 // Wide enough for a help topic; the window never outgrows the screen.
 constexpr int kMaxCols = 80;
 constexpr int kMaxRows = 30;
@@ -160,6 +162,17 @@ void ShowLocked(HelpState &s)
             SetStaticMarksLocked(*c, std::move(textMarks));
         } else if (c && c->id == kStatusId) {
             c->text = status;
+        } else if (c && c->id == kScrollBarId) {
+            // Beside the scrolling lines, in the frame's right margin.
+            c->cells = CellRect{w->clientCols - kMargin, HeadingRows(s), kMargin, s.rows};
+            SCROLLINFO info{sizeof info,
+                            SIF_ALL | SIF_DISABLENOSCROLL,
+                            0,
+                            std::max(0, static_cast<int>(s.page.body.size()) - 1),
+                            static_cast<UINT>(s.rows),
+                            s.top,
+                            0};
+            SetScrollInfoLocked(*c, info);
         }
     }
     Touch();
@@ -191,6 +204,35 @@ void WithHelp(HWND hwnd, Fn act)
 void ScrollTo(HelpState &s, int top)
 {
     s.top = std::clamp(top, 0, MaxTop(s));
+}
+
+// A scroll bar's request (SB_LINEUP, SB_PAGEDOWN, SB_TOP...), which the keys
+// make too; a page keeps one line of the last in view.
+void Scroll(HelpState &s, int code)
+{
+    const int page = std::max(1, s.rows - 1);
+    switch (code) {
+    case SB_LINEUP:
+        ScrollTo(s, s.top - 1);
+        break;
+    case SB_LINEDOWN:
+        ScrollTo(s, s.top + 1);
+        break;
+    case SB_PAGEUP:
+        ScrollTo(s, s.top - page);
+        break;
+    case SB_PAGEDOWN:
+        ScrollTo(s, s.top + page);
+        break;
+    case SB_TOP:
+        ScrollTo(s, 0);
+        break;
+    case SB_BOTTOM:
+        ScrollTo(s, MaxTop(s));
+        break;
+    default:
+        break;
+    }
 }
 
 void SelectJump(HelpState &s, bool previous)
@@ -304,26 +346,25 @@ LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         }
         const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
         WithHelp(hwnd, [&](HelpState &s) {
-            const int page = std::max(1, s.rows - 1);
             s.message.clear();
             switch (wParam) {
             case VK_UP:
-                ScrollTo(s, s.top - 1);
+                Scroll(s, SB_LINEUP);
                 break;
             case VK_DOWN:
-                ScrollTo(s, s.top + 1);
+                Scroll(s, SB_LINEDOWN);
                 break;
             case VK_PRIOR:
-                ScrollTo(s, s.top - page);
+                Scroll(s, SB_PAGEUP);
                 break;
             case VK_NEXT:
-                ScrollTo(s, s.top + page);
+                Scroll(s, SB_PAGEDOWN);
                 break;
             case VK_HOME:
-                ScrollTo(s, 0);
+                Scroll(s, SB_TOP);
                 break;
             case VK_END:
-                ScrollTo(s, MaxTop(s));
+                Scroll(s, SB_BOTTOM);
                 break;
             case VK_TAB:
                 SelectJump(s, shift);
@@ -345,6 +386,9 @@ LRESULT CALLBACK HelpWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         WithHelp(hwnd, [&](HelpState &s) { ClickAt(s, x, y); });
         return 0;
     }
+    case WM_VSCROLL:
+        WithHelp(hwnd, [&](HelpState &s) { Scroll(s, LOWORD(wParam)); });
+        return 0;
     case WM_MOUSEWHEEL: {
         const int lines = -kWheelLines * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
         WithHelp(hwnd, [&](HelpState &s) { ScrollTo(s, s.top + lines); });
@@ -372,6 +416,7 @@ std::shared_ptr<const WindowClass> HelpClass()
         auto c = std::make_shared<WindowClass>();
         c->name = "HostHelpWindow";
         c->proc = HelpWindowProc;
+        c->background = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
         return c;
     }();
     return cls;
@@ -385,10 +430,10 @@ HWND CreateHelpWindowLocked(const std::string &caption)
     p.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
     p.queue = CurrentQueue();
     Window *w = CreateWindowLocked(p);
-    for (int id : {kTextId, kStatusId}) {
+    for (int id : {kTextId, kStatusId, kScrollBarId}) {
         CreateParams c;
-        c.windowClass = FindClassLocked("Static");
-        c.style = WS_CHILD | WS_VISIBLE | SS_LEFT;
+        c.windowClass = FindClassLocked(id == kScrollBarId ? "ScrollBar" : "Static");
+        c.style = WS_CHILD | WS_VISIBLE | (id == kScrollBarId ? SBS_VERT : SS_LEFT);
         c.id = id;
         c.parent = w->handle;
         c.queue = p.queue;

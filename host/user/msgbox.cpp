@@ -1,7 +1,8 @@
-// MessageBoxA as a dialog of the layer's own: its text, an icon marker, the
-// standard button sets, the default button, MB_TOPMOST. It runs in the same
-// modal loop as any dialog, so timers keep ticking while it is up. MessageBeep
-// rings the front end's bell. Both tell the hooks a test driver installs.
+// MessageBoxA as a dialog of the layer's own: its text, the system's icon for
+// its type in an SS_ICON static, the standard button sets, the default
+// button, MB_TOPMOST. It runs in the same modal loop as any dialog, so timers
+// keep ticking while it is up. MessageBeep rings the front end's bell. Both
+// tell the hooks a test driver installs.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -16,14 +17,18 @@ namespace user {
 
 namespace {
 
+// The ids Windows gives a message box's text and icon.
 constexpr int kTextId = 0xFFFF;
 constexpr int kIconId = 20;
+// The icon's cells in the client area; the text starts a column after it.
+constexpr CellRect kIconCells{1, 1, 5, 2};
 // Longest line before a message box wraps its text; the box stays inside an
 // 80-column terminal.
 constexpr int kMaxTextCols = 64;
 
 struct BoxState {
     UINT type;
+    LPCSTR icon;  // IDI_ name of the system icon; nullptr: none
     std::vector<int> buttons;
     bool Has(int id) const
     {
@@ -67,6 +72,9 @@ INT_PTR CALLBACK MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_INITDIALOG: {
         auto *box = reinterpret_cast<BoxState *>(lParam);
         tOpenBoxes.emplace_back(hwnd, box);
+        if (box->icon)
+            SendDlgItemMessageA(hwnd, kIconId, STM_SETICON,
+                                reinterpret_cast<WPARAM>(LoadIconA(nullptr, box->icon)), 0);
         UINT def = (box->type & MB_DEFMASK) >> 8;
         int id = box->buttons[def < box->buttons.size() ? def : 0];
         SendMessageA(hwnd, DM_SETDEFID, static_cast<WPARAM>(id), 0);
@@ -95,10 +103,10 @@ INT_PTR CALLBACK MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
 }
 
-// Places text, icon marker and buttons in cells: margins of two columns, the
-// buttons centred on the last row.
-void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &caption,
-                       const char *icon, size_t buttonCount)
+// Places icon, text and buttons in cells: margins of two columns (the icon
+// reaches into the left one), the buttons centred on the last row.
+void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &caption, bool hasIcon,
+                       size_t buttonCount)
 {
     UserLock lock = LockUser();
     Window *w = Find(hwnd);
@@ -106,7 +114,7 @@ void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &ca
     int lines = WrapText(text, kMaxTextCols, [&](std::string_view line) {
         textCols = std::max(textCols, static_cast<int>(line.size()));
     });
-    const int iconCols = icon[0] ? static_cast<int>(std::char_traits<char>::length(icon)) + 2 : 0;
+    const int iconCols = hasIcon ? kIconCells.Right() + 1 - 2 : 0;
     const int buttonCols = 10;
     const int buttonsWidth =
         static_cast<int>(buttonCount) * buttonCols + (static_cast<int>(buttonCount) - 1) * 2;
@@ -117,7 +125,7 @@ void ArrangeMessageBox(HWND hwnd, const std::string &text, const std::string &ca
     for (HWND h : w->children) {
         Window *c = Find(h);
         if (c->id == kIconId)
-            c->cells = CellRect{2, 1, iconCols - 2, 1};
+            c->cells = kIconCells;
         else if (c->id == kTextId)
             c->cells = CellRect{2 + iconCols, 1, textCols, lines};
         else {
@@ -181,19 +189,19 @@ const char *MessageBoxButtonText(int id)
     }
 }
 
-const char *MessageBoxIconMarker(UINT type)
+LPCSTR MessageBoxIcon(UINT type)
 {
     switch (type & MB_ICONMASK) {
     case MB_ICONHAND:
-        return "(X)";
+        return IDI_HAND;
     case MB_ICONQUESTION:
-        return "(?)";
+        return IDI_QUESTION;
     case MB_ICONEXCLAMATION:
-        return "(!)";
+        return IDI_EXCLAMATION;
     case MB_ICONASTERISK:
-        return "(i)";
+        return IDI_ASTERISK;
     default:
-        return "";
+        return nullptr;
     }
 }
 
@@ -211,15 +219,14 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
     }
     std::string text = lpText ? lpText : "";
     std::string caption = lpCaption ? lpCaption : "Error";
-    BoxState box{uType, MessageBoxButtons(uType)};
-    const char *icon = MessageBoxIconMarker(uType);
+    BoxState box{uType, MessageBoxIcon(uType), MessageBoxButtons(uType)};
 
     DialogTemplate dlg;
     dlg.style = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
     dlg.exStyle = (uType & MB_TOPMOST) ? WS_EX_TOPMOST : 0;
     dlg.caption = caption;
-    if (icon[0])
-        dlg.items.push_back(Item(SS_LEFT, kIconId, "Static", icon));
+    if (box.icon)
+        dlg.items.push_back(Item(SS_ICON, kIconId, "Static", ""));
     dlg.items.push_back(Item(SS_LEFT, kTextId, "Static", text));
     for (size_t i = 0; i < box.buttons.size(); ++i) {
         int id = box.buttons[i];
@@ -229,7 +236,7 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
 
     HWND shown = nullptr;
     auto arrange = [&](HWND hwnd) {
-        ArrangeMessageBox(hwnd, text, caption, icon, box.buttons.size());
+        ArrangeMessageBox(hwnd, text, caption, box.icon != nullptr, box.buttons.size());
         UserLock lock = LockUser();
         shown = hwnd;
         if (const auto &hook = HooksLocked().messageBoxShown)
