@@ -26,7 +26,7 @@ std::vector<std::uint8_t> FinishPage(ByteWriter &page, std::uint16_t pageSize)
 
 }  // namespace
 
-BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entries)
+BTreeImage BuildBTree(const BTreeLayout &layout, const std::vector<BTreeEntry> &entries)
 {
     std::vector<std::vector<std::uint8_t>> pages;
     std::vector<Child> level;
@@ -38,20 +38,21 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
         ByteWriter page;
         page.Zeros(kLeafHeaderSize);
         std::size_t first = next;
-        while (next < entries.size() && page.Size() + entries[next].leaf.size() <= spec.pageSize) {
+        while (next < entries.size() &&
+               page.Size() + entries[next].leaf.size() <= layout.pageSize) {
             page.Bytes(entries[next].leaf);
             ++next;
         }
         if (next == first && next < entries.size())
             throw std::length_error("a B+ tree entry is larger than a page");
         const auto number = static_cast<std::uint16_t>(pages.size());
-        page.PatchU16(kUnusedAt, static_cast<std::uint16_t>(spec.pageSize - page.Size()));
+        page.PatchU16(kUnusedAt, static_cast<std::uint16_t>(layout.pageSize - page.Size()));
         page.PatchU16(kEntriesAt, static_cast<std::uint16_t>(next - first));
         page.PatchU16(kPreviousPageAt,
                       level.empty() ? kNoPage : static_cast<std::uint16_t>(number - 1));
         page.PatchU16(kNextPageAt,
                       next < entries.size() ? static_cast<std::uint16_t>(number + 1) : kNoPage);
-        pages.push_back(FinishPage(page, spec.pageSize));
+        pages.push_back(FinishPage(page, layout.pageSize));
         level.push_back({number, first});
         image.leaves.push_back({static_cast<std::uint32_t>(first), number});
     } while (next < entries.size());
@@ -69,7 +70,7 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
             std::uint16_t keys = 0;
             while (c < level.size()) {
                 const std::vector<std::uint8_t> &key = entries[level[c].firstEntry].key;
-                if (page.Size() + key.size() + kChildPageSize > spec.pageSize)
+                if (page.Size() + key.size() + kChildPageSize > layout.pageSize)
                     break;
                 page.Bytes(key);
                 page.U16(level[c].page);
@@ -78,10 +79,10 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
             }
             if (keys == 0 && c < level.size())
                 throw std::length_error("a B+ tree key is larger than a page");
-            page.PatchU16(kUnusedAt, static_cast<std::uint16_t>(spec.pageSize - page.Size()));
+            page.PatchU16(kUnusedAt, static_cast<std::uint16_t>(layout.pageSize - page.Size()));
             page.PatchU16(kEntriesAt, keys);
             above.push_back({static_cast<std::uint16_t>(pages.size()), head.firstEntry});
-            pages.push_back(FinishPage(page, spec.pageSize));
+            pages.push_back(FinishPage(page, layout.pageSize));
         }
         level = std::move(above);
         ++levels;
@@ -89,10 +90,10 @@ BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entr
 
     ByteWriter out;
     out.U16(kMagic);
-    out.U16(spec.flags);
-    out.U16(spec.pageSize);
-    out.Text(spec.structure);
-    out.Zeros(kStructureSize - spec.structure.size());
+    out.U16(layout.flags);
+    out.U16(layout.pageSize);
+    out.Text(layout.structure);
+    out.Zeros(kStructureSize - layout.structure.size());
     out.U16(0);  // must be zero
     out.U16(0);  // page splits: built in one go, it never split
     out.U16(level.front().page);

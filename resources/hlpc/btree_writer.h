@@ -14,7 +14,7 @@ struct BTreeEntry {
     std::vector<std::uint8_t> key;   // its indexed leading field, as index pages repeat it
 };
 
-struct BTreeSpec {
+struct BTreeLayout {
     std::uint16_t flags = 0;
     std::uint16_t pageSize = 0;
     std::string_view structure;
@@ -31,6 +31,6 @@ struct BTreeImage {
 };
 
 // Throws std::length_error when an entry does not fit a page.
-BTreeImage BuildBTree(const BTreeSpec &spec, const std::vector<BTreeEntry> &entries);
+BTreeImage BuildBTree(const BTreeLayout &layout, const std::vector<BTreeEntry> &entries);
 
 }  // namespace hlpc
