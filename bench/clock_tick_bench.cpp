@@ -5,13 +5,12 @@
 
 #include "tolvane.h"
 #include "allocations.h"
-#include "automation/session.h"
+#include "main_dialog.h"
 #include "pc/timesource.h"
 
 namespace {
 
 constexpr std::int64_t kTickNs = REFRESH_PERIOD_MS * 1'000'000LL;
-constexpr UINT kRunBenchmark = WM_USER + 1;
 
 benchmark::State *gState;
 
@@ -33,40 +32,10 @@ void MeasureTicks(HWND hwnd)
     ReportHeapAllocations(state, before);
 }
 
-// Stands in for MainDlg without the start-up checks, so the loop runs on a
-// dialog the way the timer drives it.
-INT_PTR CALLBACK BenchDlg(HWND hwnd, UINT message, WPARAM, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        PostMessageA(hwnd, kRunBenchmark, 0, 0);
-        return TRUE;
-    case kRunBenchmark:
-        MeasureTicks(hwnd);
-        EndDialog(hwnd, 0);
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
-int WINAPI BenchEntry(HINSTANCE instance, HINSTANCE, LPSTR, int)
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefDlgProcA;
-    wc.cbWndExtra = DLGWINDOWEXTRA;
-    wc.hInstance = instance;
-    wc.lpszClassName = "Tolvane";
-    RegisterClassA(&wc);
-    ghInst = instance;
-    return (int)DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, BenchDlg, 0);
-}
-
 void BM_DoClocksTick(benchmark::State &state)
 {
-    automation::Session session(automation::PcSetup{"y2k-ready", "2026-06-15 10:20:07.000", 0, {}});
     gState = &state;
-    session.Start(BenchEntry);
+    RunOnMainDialog(MeasureTicks);
 }
 BENCHMARK(BM_DoClocksTick)->MinTime(0.5)->Unit(benchmark::kMicrosecond);
 
