@@ -90,6 +90,17 @@ else fail "tolvane.img has no long name for Tolvaneeval.hlp"; fi
 
 # ---- Wine ----
 
+# Keeps a picture the driver saved in the Windows 98 run, if it is a PNG.
+keep_screenshot() {
+  local png=$tmp/win98-work/$1
+  if [ -f "$png" ] && [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; then
+    cp "$png" "$out/$2"
+    pass "screenshot left in $out/$2"
+  else
+    fail "screenshot of $3"
+  fi
+}
+
 wine_start=$(date +%s)
 xvfb_pid=""
 registered_binfmt=""
@@ -243,13 +254,7 @@ expect 'idle button 103: "Help" enabled'
 expect 'idle button 108: "Close" enabled'
 
 expect 'screenshot: saved'
-png=$tmp/win98-work/main.png
-if [ -f "$png" ] && [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; then
-  cp "$png" "$out/wine-main-dialog.png"
-  pass "screenshot left in $out/wine-main-dialog.png"
-else
-  fail "screenshot of the main dialog"
-fi
+keep_screenshot main.png wine-main-dialog.png "the main dialog"
 
 expect_like '^message: "Tolvane -  Already Running" "Tolvane is already running'
 expect 'second copy: exit code 0'
@@ -355,13 +360,7 @@ echo "== Wine, Windows 98: Help, then Close while a test is watching"
 expect 'help windows: 1'
 expect 'help window: "Tolvane Help" class MS_WINHELP'
 expect 'help screenshot: saved'
-png=$tmp/win98-work/help.png
-if [ -f "$png" ] && [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ]; then
-  cp "$png" "$out/wine-help-window.png"
-  pass "screenshot left in $out/wine-help-window.png"
-else
-  fail "screenshot of the help window"
-fi
+keep_screenshot help.png wine-help-window.png "the help window"
 expect 'help window after the program: closed'
 
 expect 'close test: watching'

@@ -28,6 +28,19 @@ struct CliRun {
     std::string err;
 };
 
+// Closes the program's stderr and reaps it, killing it first if it has not
+// ended (`ended`: its stderr closed); its exit status into `run` if it ended.
+void Reap(pid_t child, int errFd, bool ended, CliRun &run)
+{
+    close(errFd);
+    if (!ended)
+        kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (ended && WIFEXITED(status))
+        run.status = WEXITSTATUS(status);
+}
+
 // A host program started from a script: no terminal, input from /dev/null,
 // a session of its own. Status -1 if it has not ended within 10 s; it is
 // killed then.
@@ -65,13 +78,7 @@ CliRun RunWithoutTerminal(const std::string &program)
         else
             ended = true;
     }
-    close(err[0]);
-    if (!ended)
-        kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (ended && WIFEXITED(status))
-        run.status = WEXITSTATUS(status);
+    Reap(child, err[0], ended, run);
     return run;
 }
 
@@ -117,11 +124,7 @@ CliRun RunInTerminal(const char *term, std::string &shown)
                 ended = true;
         }
     }
-    close(err[0]);
-    if (!ended)
-        kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
+    Reap(child, err[0], ended, run);
     // Whatever it wrote last is still in the terminal.
     pollfd rest{terminal, POLLIN, 0};
     char buffer[512];
@@ -129,8 +132,6 @@ CliRun RunInTerminal(const char *term, std::string &shown)
     while (poll(&rest, 1, 0) > 0 && (got = read(terminal, buffer, sizeof buffer)) > 0)
         shown.append(buffer, static_cast<std::size_t>(got));
     close(terminal);
-    if (ended && WIFEXITED(status))
-        run.status = WEXITSTATUS(status);
     return run;
 }
 

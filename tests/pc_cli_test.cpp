@@ -183,6 +183,17 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
     EXPECT_TRUE(Contains(help.out, "set KEY=VALUE"));
 }
 
+// Kills and reaps a child the test has not reaped itself (pid 0) when the
+// test ends, whichever way it ends.
+struct KillAtEnd {
+    pid_t &pid;
+    ~KillAtEnd()
+    {
+        if (pid > 0 && kill(pid, SIGKILL) == 0)
+            waitpid(pid, nullptr, 0);
+    }
+};
+
 // A running host program that refuses the end of the session by ignoring
 // SIGTERM; SIGHUP, which cannot be refused, still ends it.
 pid_t StartRefusingProgram()
@@ -213,14 +224,7 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
     std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
     pid_t refuser = StartRefusingProgram();
     ASSERT_GT(refuser, 0);
-    struct KillAtEnd {
-        pid_t &pid;
-        ~KillAtEnd()
-        {
-            if (pid > 0 && kill(pid, SIGKILL) == 0)
-                waitpid(pid, nullptr, 0);
-        }
-    } killAtEnd{refuser};
+    KillAtEnd killAtEnd{refuser};
 
     CliRun refused = Cli({"restart"});
     EXPECT_EQ(refused.status, 2);
@@ -251,14 +255,7 @@ TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
     TestPc pc("1999-12-31 23:58:00", "legacy-rtc");
     pid_t refuser = StartRefusingProgram();
     ASSERT_GT(refuser, 0);
-    struct KillAtEnd {
-        pid_t &pid;
-        ~KillAtEnd()
-        {
-            if (pid > 0 && kill(pid, SIGKILL) == 0)
-                waitpid(pid, nullptr, 0);
-        }
-    } killAtEnd{refuser};
+    KillAtEnd killAtEnd{refuser};
 
     CliRun refused = Cli({"power", "off"});
     EXPECT_EQ(refused.status, 2);
