@@ -87,6 +87,39 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
     }
 }
 
+TEST(ClockReadings, HardwareLineShowsEachByteAsTwoLowerCaseHexDigits)
+{
+    struct Case {
+        ClockReading reading;  // century, year, month, day, hour, minute, second
+        const char *line;
+    } cases[] = {
+        {{0x19, 0x99, 0x12, 0x31, 0x23, 0x59, 0x55}, " 12-31-1999   23:59:55"},
+        {{0x20, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00}, " 01-01-2000   00:00:00"},
+        {{0x2c, 0x3d, 0x0a, 0x1b, 0x4e, 0x5f, 0x09}, " 0a-1b-2c3d   4e:5f:09"},
+        {{0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff}, " ff-ff-ffff   ff:ff:ff"},
+    };
+    for (const Case &c : cases) {
+        char line[CLOCK_LINE_SIZE];
+        std::memset(line, 'x', sizeof line);
+        FormatHardwareLine(line, &c.reading);
+        EXPECT_STREQ(line, c.line);
+    }
+}
+
+// The line is built without the platform's formatter; it must be the text
+// that " %02x-%02x-%02x%02x   %02x:%02x:%02x" gives, for every byte.
+TEST(ClockReadings, HardwareLineIsWhatWsprintfMakesOfTheBytes)
+{
+    for (int byte = 0; byte <= 0xFF; ++byte) {
+        ClockReading r = {byte, 0x99 ^ byte, byte, 0xFF - byte, byte / 2, byte, 0x0F & byte};
+        char ours[CLOCK_LINE_SIZE], theirs[CLOCK_LINE_SIZE];
+        FormatHardwareLine(ours, &r);
+        wsprintfA(theirs, " %02x-%02x-%02x%02x   %02x:%02x:%02x", r.month, r.day, r.century, r.year,
+                  r.hour, r.minute, r.second);
+        ASSERT_STREQ(ours, theirs) << "byte 0x" << std::hex << byte;
+    }
+}
+
 TEST_F(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
 {
     automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));
