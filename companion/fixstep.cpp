@@ -7,8 +7,6 @@
 
 #define BIOS_READ_RTC_DATE 0x04
 #define BIOS_SET_RTC_DATE 0x05
-#define RTC_HOUR_PM 0x80  /* hours register, 12-hour mode */
-#define RTC_24_HOUR 0x02  /* register B */
 #define DAY_END_MARGIN 10 /* seconds before midnight in which no date is written */
 
 // The chip's date and time as it holds them, read in one stretch.
@@ -63,7 +61,7 @@ static int IsLastSecondsOfDay(const ChipDate *chip)
     int hour = Decode(chip->hour & ~RTC_HOUR_PM, binary);
     int seconds;
 
-    if (!(chip->statusB & RTC_24_HOUR))
+    if (!(chip->statusB & RTC_24_HOUR_MODE))
         hour = hour % 12 + (chip->hour & RTC_HOUR_PM ? 12 : 0);
     seconds = (hour * 60 + Decode(chip->minute, binary)) * 60 + Decode(chip->second, binary);
     return seconds >= 24 * 60 * 60 - DAY_END_MARGIN;

@@ -87,25 +87,6 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
     }
 }
 
-TEST(ClockReadings, HardwareLineShowsEachByteAsTwoLowerCaseHexDigits)
-{
-    struct Case {
-        ClockReading reading;  // century, year, month, day, hour, minute, second
-        const char *line;
-    } cases[] = {
-        {{0x19, 0x99, 0x12, 0x31, 0x23, 0x59, 0x55}, " 12-31-1999   23:59:55"},
-        {{0x20, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00}, " 01-01-2000   00:00:00"},
-        {{0x2c, 0x3d, 0x0a, 0x1b, 0x4e, 0x5f, 0x09}, " 0a-1b-2c3d   4e:5f:09"},
-        {{0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff}, " ff-ff-ffff   ff:ff:ff"},
-    };
-    for (const Case &c : cases) {
-        char line[CLOCK_LINE_SIZE];
-        std::memset(line, 'x', sizeof line);
-        FormatHardwareLine(line, &c.reading);
-        EXPECT_STREQ(line, c.line);
-    }
-}
-
 // The line is built without the platform's formatter; it must be the text
 // that " %02x-%02x-%02x%02x   %02x:%02x:%02x" gives, for every byte.
 TEST(ClockReadings, HardwareLineIsWhatWsprintfMakesOfTheBytes)

@@ -89,35 +89,20 @@ QemuRun RunOnQemu(const Case &c)
 {
     std::string base = c.start;
     base[10] = 'T';
-    const std::vector<std::string> args = {"qemu-system-i386",
-                                           "-machine",
-                                           "pc",
-                                           "-m",
-                                           "16",
-                                           "-nodefaults",
-                                           "-no-reboot",
-                                           "-display",
-                                           "none",
-                                           "-monitor",
-                                           "none",
-                                           "-serial",
-                                           "stdio",
-                                           "-icount",
-                                           "shift=auto,sleep=off",
-                                           "-rtc",
-                                           "base=" + base + ",clock=vm",
-                                           "-drive",
-                                           std::string("if=floppy,format=raw,readonly=on,file=") +
-                                               kGuestImage,
-                                           "-boot",
-                                           "a",
-                                           "-device",
-                                           "isa-debug-exit,iobase=0xf4,iosize=1",
-                                           "-fw_cfg",
-                                           std::string("name=opt/tolvane/plan,string=") + c.plan};
+    std::vector<std::string> args = {"qemu-system-i386"};
+    for (const char *option :
+         {"-machine", "pc", "-m", "16", "-nodefaults", "-no-reboot", "-display", "none", "-monitor",
+          "none", "-serial", "stdio", "-icount", "shift=auto,sleep=off", "-boot", "a", "-device",
+          "isa-debug-exit,iobase=0xf4,iosize=1", "-rtc"})
+        args.push_back(option);
+    args.push_back("base=" + base + ",clock=vm");
+    args.push_back("-drive");
+    args.push_back(std::string("if=floppy,format=raw,readonly=on,file=") + kGuestImage);
+    args.push_back("-fw_cfg");
+    args.push_back(std::string("name=opt/tolvane/plan,string=") + c.plan);
     std::vector<char *> argv;
-    for (const std::string &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
+    for (std::string &arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
 
     QemuRun run;
