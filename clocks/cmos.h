@@ -1,6 +1,7 @@
 /* The clock chip as the program and the fix companion reach it: the CMOS ports,
  * the register numbers, the status bits they test, and the bounded wait for the
- * end of an update cycle. Both build on Windows and on the host. */
+ * end of an update cycle. Both build on Windows, on the host and in the bare
+ * guest. */
 #ifndef TOLVANE_CMOS_H
 #define TOLVANE_CMOS_H
 
@@ -19,6 +20,8 @@
 
 #define RTC_UPDATE_IN_PROGRESS 0x80 /* register A */
 #define RTC_BINARY_MODE 0x04        /* register B */
+#define RTC_24_HOUR_MODE 0x02       /* register B */
+#define RTC_HOUR_PM 0x80            /* hours register, 12-hour mode */
 
 /* An update cycle keeps UIP high for 244 + 1984 us; a poll costs two port
  * accesses of about 1 us each on the ISA bus, so 5000 polls wait well past any

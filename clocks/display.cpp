@@ -2,51 +2,16 @@
 // seconds of its own clock change.
 #include "tolvane.h"
 
-#define CLOCK_LINE_SIZE 33
-
-// Seconds of the last line shown for each clock; raw BCD for the hardware
-// clocks, binary for the system ones. Never reset, so a frozen display picks up
+// Seconds of the last line shown for each system clock (the hardware lines
+// keep theirs in hardwarelines.cpp). Never reset, so a frozen display picks up
 // at the first tick whose seconds differ.
-static int gCmosLastSecond = 0;
-static int gBiosLastSecond = 0;
 static WORD gLocalLastSecond = 0;
 static WORD gUtcLastSecond = 0;
-
-static void FormatHardwareLine(char *buffer, const ClockReading *reading)
-{
-    wsprintfA(buffer, " %02x-%02x-%02x%02x   %02x:%02x:%02x", reading->month, reading->day,
-              reading->century, reading->year, reading->hour, reading->minute, reading->second);
-}
 
 static void FormatSystemLine(char *buffer, const SYSTEMTIME *time)
 {
     wsprintfA(buffer, " %02i-%02i-%04i   %02i:%02i:%02i", time->wMonth, time->wDay, time->wYear,
               time->wHour, time->wMinute, time->wSecond);
-}
-
-int GetCmosDateTimeString(char *buffer)
-{
-    ClockReading reading;
-
-    GetCmosTime(&reading);
-    if (reading.second == gCmosLastSecond)
-        return 0;
-    gCmosLastSecond = reading.second;
-    FormatHardwareLine(buffer, &reading);
-    return 1;
-}
-
-int GetBiosDateTimeString(char *buffer)
-{
-    ClockReading reading;
-
-    if (GetBiosTime(&reading) == 1)
-        return 0;
-    if (reading.second == gBiosLastSecond)
-        return 0;
-    gBiosLastSecond = reading.second;
-    FormatHardwareLine(buffer, &reading);
-    return 1;
 }
 
 int GetSystemLocalDateTimeString(char *buffer)

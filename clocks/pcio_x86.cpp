@@ -1,5 +1,6 @@
-// The PC hardware primitives as 32-bit x86 instructions, for the Windows build.
-// Windows 95/98 lets a Win32 program reach ports 0x70/0x71 and INT 1Ah directly.
+// The PC hardware primitives as x86 instructions: 32-bit for the Windows build,
+// where Windows 95/98 lets a Win32 program reach ports 0x70/0x71 and INT 1Ah
+// directly, and the same instructions in real mode for the bare guest.
 #include "pcio.h"
 
 unsigned char PortReadByte(unsigned short port)

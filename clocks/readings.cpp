@@ -1,6 +1,6 @@
 // The two hardware views of the clock: the RTC's registers read through the
 // CMOS ports, and the BIOS time-of-day service; plus the BCD conversion.
-#include "tolvane.h"
+#include "clocks.h"
 #include "cmos.h"
 #include "pcio.h"
 

@@ -71,6 +71,9 @@ add_executable(hlpc ${HLPC_MAIN})
 target_link_libraries(hlpc PRIVATE tolvane_hlpc)
 tolvane_help_file($<TARGET_FILE:hlpc> hlpc)
 
+# The program's clock code as a bare real-mode guest, for the qemu tests.
+add_subdirectory(guest)
+
 # Tests and benchmarks.
 enable_testing()
 find_package(GTest REQUIRED)

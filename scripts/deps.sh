@@ -12,6 +12,8 @@ run_packages=(cmake ninja-build g++ pkg-config libncurses-dev
 # The Windows build's distribution: a zip and a floppy image.
 dist_packages=(zip mtools)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux clang-format-14)
+# The qemu tests boot the program's clock code on QEMU's PC and its BIOS.
+qemu_packages=(qemu-system-x86)
 # The Windows programs under Wine (scripts/wine-test.sh): 32-bit Wine, its
 # 64-bit wineserver, and a virtual X display.
 wine_packages=(wine wine32:i386 wine64 xvfb)
@@ -110,7 +112,8 @@ install_qemu_if_needed() {
 packages_of() {
   case "$1" in
     run) packages=("${run_packages[@]}") ;;
-    test) packages=("${run_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}") ;;
+    test) packages=("${run_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}"
+                    "${qemu_packages[@]}") ;;
     pictures) packages=("${run_packages[@]}" "${picture_packages[@]}") ;;
     *) echo "usage: $0 [--missing] run|test|pictures, or $0 wine" >&2; exit 2 ;;
   esac

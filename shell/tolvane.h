@@ -51,6 +51,8 @@
 
 #include <windows.h>
 
+#include "clocks.h"
+
 /* ---- Process-wide state ---- */
 extern HINSTANCE ghInst;        /* this module: loads the templates and the icon */
 extern DWORD gChildThreadID;    /* main thread of the running fix companion; 0 when none */
@@ -76,27 +78,7 @@ void RestartComputer(HWND hwnd);
 void EndSession(HWND hwnd);
 void HelpTolvane(HWND hwnd);
 
-/* ---- Clock readings ---- */
-/* Raw bytes of a hardware clock reading, BCD as the chip or BIOS gave them. */
-typedef struct ClockReading {
-    int century;
-    int year;
-    int month;
-    int day;
-    int hour;
-    int minute;
-    int second;
-} ClockReading;
-
-int ReadCmosRegister(int reg);
-void GetCmosTime(ClockReading *reading);
-int GetBiosDateTime(ClockReading *reading);
-int GetBiosTime(ClockReading *reading);
-int bcd2hex(int value);
-
-/* ---- Live clock display ---- */
-int GetCmosDateTimeString(char *buffer);
-int GetBiosDateTimeString(char *buffer);
+/* ---- Clock readings and the live display (the hardware half in clocks.h) ---- */
 int GetSystemLocalDateTimeString(char *buffer);
 int GetSystemUTCDateTimeString(char *buffer);
 void DoCmosClock(HWND hwnd);

@@ -87,6 +87,20 @@ TEST(ClockReadings, BiosFailuresLeaveTheRecordAsTheyFoundIt)
     }
 }
 
+// The line is built without the platform's formatter; it must be the text
+// that " %02x-%02x-%02x%02x   %02x:%02x:%02x" gives, for every byte.
+TEST(ClockReadings, HardwareLineIsWhatWsprintfMakesOfTheBytes)
+{
+    for (int byte = 0; byte <= 0xFF; ++byte) {
+        ClockReading r = {byte, 0x99 ^ byte, byte, 0xFF - byte, byte / 2, byte, 0x0F & byte};
+        char ours[CLOCK_LINE_SIZE], theirs[CLOCK_LINE_SIZE];
+        FormatHardwareLine(ours, &r);
+        wsprintfA(theirs, " %02x-%02x-%02x%02x   %02x:%02x:%02x", r.month, r.day, r.century, r.year,
+                  r.hour, r.minute, r.second);
+        ASSERT_STREQ(ours, theirs) << "byte 0x" << std::hex << byte;
+    }
+}
+
 TEST_F(ClockFormats, HardwareAndSystemLinesAre22CharactersAndAgree)
 {
     automation::Session pc(Pc("y2k-ready", "1999-12-31 23:59:55.000"));

@@ -2,7 +2,10 @@
 // BIOS profile puts in the registers and the carry flag.
 #include <gtest/gtest.h>
 
+#include "pc/osclock.h"
+#include "pc/power.h"
 #include "pc/rtc.h"
+#include "pc/settings.h"
 #include "pc_fixture.h"
 #include "pcio.h"
 
@@ -56,6 +59,95 @@ TEST(PcBios, WindowingBiosIgnoresTheCenturyByte)
     }
 }
 
+BiosRegs SetDate(unsigned char century, unsigned char year, unsigned char month, unsigned char day)
+{
+    BiosRegs regs{};
+    regs.h.ah = 0x05;
+    regs.h.ch = century;
+    regs.h.cl = year;
+    regs.h.dh = month;
+    regs.h.dl = day;
+    CallBiosTimeService(&regs);
+    return regs;
+}
+
+// A running rollover leaves such a BIOS at 1900; setting its date, or the
+// next boot, gives it the chip's century.
+TEST(PcBios, LatchingBiosReportsTheCenturyItReadAtPowerOnUntilItsDateIsSet)
+{
+    TestPc pc("1999-12-31 23:59:58", "latched-century-bios");
+    TestPc::Advance(3.0);
+    EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kCentury], 0x20) << "the chip carries the century";
+    BiosRegs date = Call(0x04);
+    EXPECT_EQ(date.x.cflag, 0);
+    EXPECT_EQ(date.h.ch, 0x19);
+    EXPECT_EQ(date.h.cl, 0x00);
+    EXPECT_EQ(date.h.dh, 0x01);
+    EXPECT_EQ(date.h.dl, 0x01);
+
+    BiosRegs set = SetDate(0x20, 0x00, 0x01, 0x01);
+    EXPECT_EQ(set.x.cflag, 0);
+    EXPECT_EQ(set.h.ah, 0x00);
+    EXPECT_EQ(Call(0x04).h.ch, 0x20);
+
+    // The chip alone goes back to 1999: the BIOS knows nothing of it until
+    // it boots again.
+    pc::SetRtcTime(*pc::ParseCivil("1999-12-31 12:00:00"));
+    EXPECT_EQ(Call(0x04).h.ch, 0x20);
+    pc::RestartWindows();
+    EXPECT_EQ(Call(0x04).h.ch, 0x19);
+}
+
+TEST(PcBios, SetDateWritesTheChipAndKeepsTheCenturyWhereTheBiosKeepsIt)
+{
+    struct Case {
+        const char *bios;
+        int chipCentury;  // after setting 1998-07-04 on a chip at 2026
+    } cases[] = {{"plain", 0x19}, {"windowing", 0x19}, {"latched-century", 0x20}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bios);
+        TestPc pc("2026-06-15 10:20:07");
+        pc::ChangeSetting("bios", c.bios);
+        EXPECT_EQ(SetDate(0x19, 0x98, 0x07, 0x04).x.cflag, 0);
+        std::array<std::uint8_t, 128> regs = pc::RtcRegisters();
+        EXPECT_EQ(regs[pc::rtc::kYear], 0x98);
+        EXPECT_EQ(regs[pc::rtc::kMonth], 0x07);
+        EXPECT_EQ(regs[pc::rtc::kDay], 0x04);
+        EXPECT_EQ(regs[pc::rtc::kCentury], c.chipCentury);
+        EXPECT_EQ(regs[pc::rtc::kHours], 0x10) << "the time is left alone";
+        BiosRegs date = Call(0x04);
+        EXPECT_EQ(date.h.ch, 0x19);
+        EXPECT_EQ(date.h.cl, 0x98);
+    }
+}
+
+TEST(PcBios, SetDateOnAStuckChipFailsAndWritesNothing)
+{
+    TestPc pc("2026-06-15 10:20:07", "stuck-rtc");
+    std::array<std::uint8_t, 128> before = pc::RtcRegisters();
+    EXPECT_NE(SetDate(0x19, 0x98, 0x07, 0x04).x.cflag, 0);
+    EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kYear], before[pc::rtc::kYear]);
+}
+
+// Windows 9x set the date through the BIOS, so the BIOS learns the century
+// of a date a program sets; NT writes the chip alone.
+TEST(PcBios, WindowsSettingTheDateTellsALatchingBiosOnlyOnWindows9x)
+{
+    struct Case {
+        const char *platform;
+        int century;  // the BIOS reports after the OS set 1999
+    } cases[] = {{"win95", 0x19}, {"win98", 0x19}, {"nt4", 0x20}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.platform);
+        TestPc pc("2026-06-15 10:20:07", "latched-century-bios");
+        pc::ChangeSetting("platform", c.platform);
+        ASSERT_EQ(pc::SetOsLocalTime(*pc::ParseCivil("1999-12-31 23:59:55")),
+                  pc::SetTimeResult::Ok);
+        EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kCentury], 0x19);
+        EXPECT_EQ(Call(0x04).h.ch, c.century);
+    }
+}
+
 TEST(PcBios, FailingCallsSetCarryAndLeaveTheRegisters)
 {
     struct Case {
@@ -64,7 +156,7 @@ TEST(PcBios, FailingCallsSetCarryAndLeaveTheRegisters)
         bool fails;
     } cases[] = {{"bios-date-fails", 0x04, true},  {"bios-date-fails", 0x02, false},
                  {"bios-time-fails", 0x04, false}, {"bios-time-fails", 0x02, true},
-                 {"y2k-ready", 0x00, true},        {"y2k-ready", 0x05, true}};
+                 {"y2k-ready", 0x00, true},        {"y2k-ready", 0x09, true}};
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.profile) + " function " + std::to_string(c.function));
         TestPc pc("1999-12-31 23:59:55", c.profile);

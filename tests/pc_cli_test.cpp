@@ -165,6 +165,19 @@ TEST(Cli, ShowsAndChangesThePcOtherProgramsUse)
     EXPECT_EQ(now.year, 2000);
 }
 
+// Where the BIOS's answer and the chip's registers part, show says both.
+TEST(Cli, ShowsWhatTheBiosSaysBesideTheChip)
+{
+    TestPc pc("1999-12-31 23:59:58", "latched-century-bios");
+    EXPECT_EQ(Cli({"advance", "3s"}).status, 0);
+    std::string out = Cli({"show"}).out;
+    EXPECT_TRUE(Contains(out, "date 2000-01-01  time 00:00:01")) << out;
+    EXPECT_TRUE(Contains(out, "BIOS says:      date 1900-01-01  time 00:00:01  (INT 1Ah)")) << out;
+    EXPECT_EQ(Cli({"restart"}).status, 0);
+    out = Cli({"show"}).out;
+    EXPECT_TRUE(Contains(out, "BIOS says:      date 2000-01-01  time 00:00:01  (INT 1Ah)")) << out;
+}
+
 TEST(Cli, CreateForceReplacesAndProfilesAreListed)
 {
     TestPc pc;
@@ -175,8 +188,9 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
 
     CliRun profiles = Cli({"profiles"});
     EXPECT_EQ(profiles.status, 0);
-    for (const char *name : {"y2k-ready", "legacy-rtc", "windowing-bios", "post-fix-bios",
-                             "range-bios", "bios-date-fails", "bios-time-fails", "nt", "networked"})
+    for (const char *name :
+         {"y2k-ready", "legacy-rtc", "windowing-bios", "post-fix-bios", "range-bios",
+          "latched-century-bios", "bios-date-fails", "bios-time-fails", "nt", "networked"})
         EXPECT_TRUE(Contains(profiles.out, std::string(name) + " ")) << name;
     CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);

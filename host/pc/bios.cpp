@@ -1,6 +1,7 @@
 // The BIOS time-of-day service, INT 1Ah, as the profiles have it: a plain BIOS
 // returns the RTC's registers; a windowing one makes up its own century; a
-// broken one fails a call with carry set.
+// latching one reports the century it read at power-on; a broken one fails a
+// call with carry set.
 #include "pc/bus.h"
 #include "pc/rtc.h"
 #include "pc/state.h"
@@ -19,7 +20,18 @@ void Fail(BiosRegs &regs)
     regs.x.cflag = 1;
 }
 
+void Succeed(BiosRegs &regs)
+{
+    regs.h.ah = 0;
+    regs.x.cflag = 0;
+}
+
 }  // namespace
+
+void LatchBiosCentury(SharedState &state)
+{
+    state.bios.century = CmosRead(state, rtc::kCentury);
+}
 
 void BiosTimeService(SharedState &state, BiosRegs &regs)
 {
@@ -44,9 +56,27 @@ void BiosTimeService(SharedState &state, BiosRegs &regs)
         regs.h.dl = CmosRead(state, rtc::kDay);
         if (mode == BiosMode::Windowing)
             regs.h.ch = regs.h.cl < 0x80 ? 0x20 : 0x19;
+        else if (mode == BiosMode::LatchedCentury)
+            regs.h.ch = state.bios.century;
         else
             regs.h.ch = CmosRead(state, rtc::kCentury);
         regs.x.cflag = 0;
+        return;
+    case 0x05:  // set RTC date from CH century, CL year, DH month, DL day
+        // Writing in the middle of an update would be lost or torn.
+        if (!WaitForUpdateEnd(state, kUipWaitNs))
+            return Fail(regs);
+        CmosWrite(state, rtc::kYear, regs.h.cl);
+        CmosWrite(state, rtc::kMonth, regs.h.dh);
+        CmosWrite(state, rtc::kDay, regs.h.dl);
+        // An AT BIOS keeps the century in the chip's byte; a latching one in
+        // its own memory alone, where its date call finds it.
+        if (mode != BiosMode::LatchedCentury)
+            CmosWrite(state, rtc::kCentury, regs.h.ch);
+        state.bios.century = regs.h.ch;
+        // The chip counts again if a program had stopped it to set it.
+        CmosWrite(state, rtc::kStatusB, CmosRead(state, rtc::kStatusB) & ~rtc::kBSet);
+        Succeed(regs);
         return;
     default:
         return Fail(regs);

@@ -120,6 +120,8 @@ BootAction LoadFromBios(SharedState &state, BootRecord &record, CivilTime &loade
     if (record.platform != Platform::Win95 && loaded.year == 1900) {
         loaded.year = 2000;
         CmosWrite(state, kCentury, EncodeForChip(state, 20));
+        // Set as Windows sets a date: the BIOS hears of it too.
+        LatchBiosCentury(state);
         return BootAction::SetForwardTo2000;
     }
     if (loaded.year < 1980) {
@@ -155,6 +157,8 @@ void Boot(SharedState &state)
     record.chipAtPost = ReadDate(state);
     record.post = RunPost(state, record.chipAtPost);
     record.chipAtBoot = ReadDate(state);
+    // The BIOS sets up its clock after its checks of the chip.
+    LatchBiosCentury(state);
 
     CivilTime loaded;
     record.boot = record.platform == Platform::NT4 ? LoadFromChip(record, loaded)

@@ -19,7 +19,11 @@ void CmosWrite(SharedState &state, int index, std::uint8_t value);
 // Polls UIP until it clears or `boundNs` of bus time has passed; false then.
 bool WaitForUpdateEnd(SharedState &state, std::int64_t boundNs);
 
-// INT 1Ah: functions 02h and 04h read the RTC; anything else returns carry set.
+// INT 1Ah: functions 02h and 04h read the RTC, 05h sets its date; anything
+// else returns carry set.
 void BiosTimeService(SharedState &state, BiosRegs &regs);
+
+// The BIOS reads the chip's century byte into its own memory, as at POST.
+void LatchBiosCentury(SharedState &state);
 
 }  // namespace pc::detail

@@ -107,6 +107,8 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
 
     InitCmosRam(state.rtc.regs);
     InitRtc(state, now);
+    // A new PC stands as just booted: its BIOS has read the chip's century.
+    state.bios.century = state.rtc.regs[rtc::kCentury];
 }
 
 void CheckHeader(const std::string &path, int fd)

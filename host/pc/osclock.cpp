@@ -27,6 +27,16 @@ std::int64_t UtcTicksAt(const detail::SharedState &state, std::int64_t now)
     return Clamp(TicksFromUnixNs(now), state.osOffsetTicks);
 }
 
+// Windows 9x set the date the DOS way, through the BIOS's set-date call
+// (INT 1Ah 05h), so a BIOS that keeps a century of its own takes the new one;
+// NT writes the chip alone.
+void WriteThroughToRtc(detail::SharedState &state, const CivilTime &local, std::int64_t now)
+{
+    detail::WriteRtcTime(state, local, now);
+    if (state.settings.platform != detail::Platform::NT4)
+        state.bios.century = state.rtc.regs[rtc::kCentury];
+}
+
 }  // namespace
 
 namespace detail {
@@ -82,7 +92,7 @@ SetTimeResult SetOsLocalTime(const CivilTime &local, bool byOperator)
         return SetTimeResult::InvalidRecord;
     std::int64_t now = detail::NowOn(*state);
     state->osOffsetTicks = utc - TicksFromUnixNs(now);
-    detail::WriteRtcTime(*state, local, now);
+    WriteThroughToRtc(*state, local, now);
     return SetTimeResult::Ok;
 }
 
@@ -106,7 +116,7 @@ void SyncOsClock()
     detail::StateLock lock(*state);
     state->osOffsetTicks = 0;
     std::int64_t now = detail::NowOn(*state);
-    detail::WriteRtcTime(*state, CivilFromTicks(detail::OsLocalTicksAt(*state, now)), now);
+    WriteThroughToRtc(*state, CivilFromTicks(detail::OsLocalTicksAt(*state, now)), now);
 }
 
 }  // namespace pc

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <optional>
 
 #include "pc/calendar.h"
@@ -19,7 +20,8 @@ using detail::SharedState;
 
 namespace {
 
-const char *const kBiosModes[] = {"plain", "windowing", "date-fails", "time-fails"};
+const char *const kBiosModes[] = {"plain", "windowing", "date-fails", "time-fails",
+                                  "latched-century"};
 const char *const kPostModes[] = {"plain", "carry-century", "year-range"};
 
 std::string YesNo(bool value)
@@ -98,12 +100,12 @@ const std::vector<Setting> &Table()
              return ParseYesNo(v, on) &&
                     Locked(s, [&](detail::Settings &set) { return set.centuryAware = on, true; });
          }},
-        {"bios", "plain|windowing|date-fails|time-fails",
+        {"bios", "plain|windowing|date-fails|time-fails|latched-century",
          [](const SharedState &s) {
              return std::string(kBiosModes[static_cast<int>(s.settings.bios)]);
          },
          [](SharedState &s, const std::string &v) {
-             for (int i = 0; i < 4; ++i)
+             for (int i = 0; i < static_cast<int>(std::size(kBiosModes)); ++i)
                  if (v == kBiosModes[i])
                      return Locked(s, [&](detail::Settings &set) {
                          return set.bios = static_cast<BiosMode>(i), true;

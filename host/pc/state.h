@@ -14,7 +14,7 @@ namespace pc::detail {
 // Changing anything below means a new layout version: an old state file is then
 // refused instead of being misread.
 inline constexpr char kMagic[8] = {'T', 'O', 'L', 'V', 'P', 'C', '\r', '\n'};
-inline constexpr std::uint32_t kLayoutVersion = 2;
+inline constexpr std::uint32_t kLayoutVersion = 3;
 
 inline constexpr int kAtomSlots = 512;
 inline constexpr int kMaxAtomName = 255;
@@ -22,7 +22,9 @@ inline constexpr int kProcessSlots = 32;
 inline constexpr int kProcessName = 64;
 inline constexpr int kProfileName = 32;
 
-enum class BiosMode : std::uint32_t { Plain, Windowing, DateFails, TimeFails };
+// LatchedCentury: reports the century it read from the chip at power-on (or
+// was given by INT 1Ah 05h) instead of the chip's century byte.
+enum class BiosMode : std::uint32_t { Plain, Windowing, DateFails, TimeFails, LatchedCentury };
 // What the BIOS does to the chip's date at its power-on self test.
 enum class PostMode : std::uint32_t { Plain, CarryCentury, YearRange };
 enum class Platform : std::uint32_t { Win95, Win98, Win98SE, NT4 };
@@ -49,6 +51,14 @@ struct Rtc {
     std::int64_t lastUpdateNs;
     // Periodic ticks up to here are in register C's PF bit already.
     std::int64_t periodicSeenNs;
+};
+
+// The BIOS's variables in the PC's memory, made anew at each POST.
+struct BiosData {
+    // The century byte the BIOS read from the chip at its last POST, or was
+    // last given by INT 1Ah 05h; a latching BIOS reports it.
+    std::uint8_t century;
+    std::uint8_t pad[7];
 };
 
 // The seven date and time bytes as a clock gave them, before any decoding.
@@ -109,6 +119,7 @@ struct SharedState {
 
     Settings settings;
     Rtc rtc;
+    BiosData bios;
 
     // OS clock: UTC in 100 ns ticks since 1601 = time source + this offset.
     std::int64_t osOffsetTicks;

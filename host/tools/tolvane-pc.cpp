@@ -20,6 +20,7 @@
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "pc/timesource.h"
+#include "pcio.h"
 
 namespace {
 
@@ -176,6 +177,24 @@ void ShowRtc()
     std::printf("  next update in %.3f ms\n", static_cast<double>(next) / 1e6);
 }
 
+// What a program asking INT 1Ah is told, which a BIOS with a mind of its own
+// makes differ from the chip.
+void ShowBios()
+{
+    BiosRegs date{}, time{};
+    date.h.ah = 0x04;
+    CallBiosTimeService(&date);
+    time.h.ah = 0x02;
+    CallBiosTimeService(&time);
+    if (date.x.cflag || time.x.cflag) {
+        std::printf("BIOS says:      nothing: INT 1Ah %s set carry\n",
+                    date.x.cflag ? "04h (date)" : "02h (time)");
+        return;
+    }
+    std::printf("BIOS says:      date %02X%02X-%02X-%02X  time %02X:%02X:%02X  (INT 1Ah)\n",
+                date.h.ch, date.h.cl, date.h.dh, date.h.dl, time.h.ch, time.h.cl, time.h.dh);
+}
+
 void ShowClock(const char *label, const pc::CivilTime &time)
 {
     static const char *const kDays[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
@@ -213,6 +232,8 @@ int Show(const std::string &directory)
     for (const pc::SettingLine &line : pc::CurrentSettings())
         std::printf("  %-14s %s\n", line.key.c_str(), line.value.c_str());
     ShowRtc();
+    if (on)
+        ShowBios();
 
     std::vector<pc::AtomEntry> atoms = pc::ListAtoms();
     std::printf("global atoms:%s\n", atoms.empty() ? " none" : "");
