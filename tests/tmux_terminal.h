@@ -93,8 +93,9 @@ public:
         return Run(Tmux("capture-pane -e -p -t " + copy));
     }
     // The screen as it looks: characters of the terminal's line-drawing set
-    // (which tmux keeps as the letters that select them, between SO and SI)
-    // as the lines and corners they draw, and no colours.
+    // (which tmux keeps as the letters that select them, between SO and SI,
+    // which may span lines) as the lines and corners they draw, and no
+    // colours.
     std::string ScreenAsDrawn(const std::string &copy = kFirst) const
     {
         const std::string raw = ScreenWithAttributes(copy);
@@ -108,9 +109,6 @@ public:
                 i = raw.find('m', i);  // tmux writes only SGR sequences here
                 if (i == std::string::npos)
                     break;
-            } else if (c == '\n') {
-                lineDrawing = false;
-                out += c;
             } else {
                 out += lineDrawing ? LineDrawn(c) : std::string(1, c);
             }
