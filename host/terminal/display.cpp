@@ -87,6 +87,14 @@ attr_t CursesAttr(std::uint8_t attr)
 constexpr const char *kDragReportsOn = "\033[?1002h";
 constexpr const char *kDragReportsOff = "\033[?1002l";
 
+// putp() writes through stdio, beside curses' own buffer: out at once, so
+// that it keeps its place among what curses writes.
+void WriteNow(const char *sequence)
+{
+    putp(sequence);
+    std::fflush(stdout);
+}
+
 // Whether the terminal reports the mouse as xterm does (its mouse key starts
 // a control sequence), and so knows the mode above.
 bool SpeaksXtermMouse()
@@ -168,7 +176,7 @@ bool Display::Start(std::string &why)
     // So that a pushed button rises as the pointer slides off it.
     motionOnDrag_ = SpeaksXtermMouse();
     if (motionOnDrag_)
-        putp(kDragReportsOn);
+        WriteNow(kDragReportsOn);
     started_ = true;
     whole_ = true;
     return true;
@@ -180,7 +188,7 @@ void Display::Stop()
         return;
     curs_set(1);
     if (motionOnDrag_)
-        putp(kDragReportsOff);
+        WriteNow(kDragReportsOff);
     endwin();
     delscreen(gScreen);
     gScreen = nullptr;
