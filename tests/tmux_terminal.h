@@ -174,24 +174,10 @@ private:
     // The VT100 line-drawing set, as far as a frame uses it.
     static std::string LineDrawn(char c)
     {
-        switch (c) {
-        case 'q':
-            return "─";
-        case 'x':
-            return "│";
-        case 'l':
-            return "┌";
-        case 'k':
-            return "┐";
-        case 'm':
-            return "└";
-        case 'j':
-            return "┘";
-        case 'a':
-            return "▒";
-        default:
-            return std::string(1, c);
-        }
+        static const std::string codes = "qxlkmja";
+        static const char *const drawn[] = {"─", "│", "┌", "┐", "└", "┘", "▒"};
+        const size_t at = codes.find(c);
+        return at == std::string::npos ? std::string(1, c) : drawn[at];
     }
 
     fs::path ExitFile(const std::string &copy) const { return dir_ / ("exit-" + copy); }
