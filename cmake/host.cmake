@@ -10,6 +10,9 @@ add_compile_options(-Wall -Wextra)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(NCURSESW REQUIRED IMPORTED_TARGET ncursesw)
 find_package(Threads REQUIRED)
+# windres alone, from MinGW's binutils: it takes the resource script through
+# this build's own C preprocessor and the host's Win32 headers, so the
+# terminal build needs no Windows compiler.
 find_program(WINDRES i686-w64-mingw32-windres REQUIRED)
 
 # Every program beside the others, where a Windows program name finds its
@@ -24,23 +27,30 @@ add_subdirectory(host)
 set(TOLVANE_RES ${CMAKE_BINARY_DIR}/tolvane.res)
 set(RESOURCE_INPUTS ${CMAKE_SOURCE_DIR}/resources/tolvane.rc ${CMAKE_SOURCE_DIR}/resources/tolvane.ico)
 add_custom_command(OUTPUT ${TOLVANE_RES}
-  COMMAND ${WINDRES} -I ${CMAKE_SOURCE_DIR}/resources -I ${CMAKE_SOURCE_DIR}/shell
+  COMMAND ${WINDRES} --preprocessor=${CMAKE_C_COMPILER} --preprocessor-arg=-E
+          --preprocessor-arg=-xc --preprocessor-arg=-DRC_INVOKED
+          -I ${CMAKE_SOURCE_DIR}/host/include -I ${CMAKE_SOURCE_DIR}/resources
+          -I ${CMAKE_SOURCE_DIR}/shell
           -O res -i ${CMAKE_SOURCE_DIR}/resources/tolvane.rc -o ${TOLVANE_RES}
   DEPENDS ${RESOURCE_INPUTS} ${CMAKE_SOURCE_DIR}/shell/tolvane.h
+          ${CMAKE_SOURCE_DIR}/host/include/windows.h
   COMMENT "windres tolvane.rc")
 
+# Written only when its text changes, so that configuring again rebuilds
+# nothing.
 function(tolvane_module_resources name res_file)
   set(asm ${CMAKE_BINARY_DIR}/${name}_resources.S)
-  file(WRITE ${asm}
+  string(CONCAT text
     "    .section .rodata\n"
     "    .balign 4\n"
     "    .global host_module_resources\n"
     "    .global host_module_resources_end\n"
     "host_module_resources:\n")
   if(res_file)
-    file(APPEND ${asm} "    .incbin \"${res_file}\"\n")
+    string(APPEND text "    .incbin \"${res_file}\"\n")
   endif()
-  file(APPEND ${asm} "host_module_resources_end:\n    .section .note.GNU-stack,\"\",@progbits\n")
+  string(APPEND text "host_module_resources_end:\n    .section .note.GNU-stack,\"\",@progbits\n")
+  file(CONFIGURE OUTPUT ${asm} CONTENT "${text}" @ONLY)
   add_library(${name}_resources OBJECT ${asm})
   if(res_file)
     set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res_file})

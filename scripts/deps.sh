@@ -7,8 +7,11 @@ set -euo pipefail
 # shellcheck source=scripts/progress.sh
 source "$(dirname "$0")/progress.sh"
 
-run_packages=(cmake ninja-build g++ pkg-config libncurses-dev
-              g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
+# The terminal build compiles the program's resources with windres alone,
+# from MinGW's binutils, without the Windows compiler.
+run_packages=(cmake ninja-build g++ pkg-config libncurses-dev binutils-mingw-w64-i686)
+# The Windows cross-build.
+windows_packages=(g++-mingw-w64-i686-win32)
 # The Windows build's distribution: a zip and a floppy image.
 dist_packages=(zip mtools)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux clang-format-14)
@@ -112,8 +115,8 @@ install_qemu_if_needed() {
 packages_of() {
   case "$1" in
     run) packages=("${run_packages[@]}") ;;
-    test) packages=("${run_packages[@]}" "${test_packages[@]}" "${dist_packages[@]}"
-                    "${qemu_packages[@]}") ;;
+    test) packages=("${run_packages[@]}" "${windows_packages[@]}" "${test_packages[@]}"
+                    "${dist_packages[@]}" "${qemu_packages[@]}") ;;
     pictures) packages=("${run_packages[@]}" "${picture_packages[@]}") ;;
     *) echo "usage: $0 [--missing] run|test|pictures, or $0 wine" >&2; exit 2 ;;
   esac
@@ -126,7 +129,8 @@ case "${1:-test}" in
       as_root dpkg --add-architecture i386
       apt_updated=0
     fi
-    install_missing "${run_packages[@]}" "${dist_packages[@]}" "${wine_packages[@]}"
+    install_missing "${run_packages[@]}" "${windows_packages[@]}" "${dist_packages[@]}" \
+      "${wine_packages[@]}"
     install_qemu_if_needed
     ;;
   *) packages_of "$1"; install_missing "${packages[@]}" ;;

@@ -20,7 +20,8 @@ missing=$(bash scripts/deps.sh --missing run)
 if [ -n "$missing" ] || ! built; then
   if [ -n "$missing" ]; then
     count=$(wc -w <<<"$missing")
-    echo "Tolvane: first run, installing $count package$([ "$count" -eq 1 ] || echo s) and building (a few minutes)..."
+    echo "Tolvane: first run, installing $count package$([ "$count" -eq 1 ] || echo s)" \
+      "(${missing//$'\n'/ }) and building (a few minutes)..."
     bash scripts/deps.sh run || { echo "Tolvane: could not install the packages it needs (see above)." >&2; exit 2; }
   elif [ ! -f "$build/build.ninja" ]; then
     echo "Tolvane: first run, building (about a minute)..."

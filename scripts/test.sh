@@ -15,6 +15,9 @@ for preset in host asan windows; do
   cmake --build "build/$preset" -j"$jobs"
 done
 
+echo "== run.sh on the built checkout"
+bash scripts/check-second-run.sh
+
 echo "== tests: host"
 ctest --preset host -j"$jobs"
 echo "== tests: asan"

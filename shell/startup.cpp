@@ -48,6 +48,10 @@ static int IsAnotherCopyRunning(void)
 
 int RunStartupChecks(HWND hwnd)
 {
+    int fAnotherCopy;
+
+    // The copy started first keeps the PC, whichever About box goes first.
+    fAnotherCopy = IsAnotherCopyRunning();
     ShowVersionDialog(hwnd);
 
     if (!IsWindows9x()) {
@@ -57,7 +61,7 @@ int RunStartupChecks(HWND hwnd)
         return 0;
     }
 
-    if (IsAnotherCopyRunning()) {
+    if (fAnotherCopy) {
         MessageBoxA(hwnd,
                     "Tolvane is already running.\n\nUse the copy that is open, or close it first.",
                     "Tolvane -  Already Running", MB_OK | MB_ICONINFORMATION | MB_TOPMOST);

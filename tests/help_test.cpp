@@ -200,13 +200,47 @@ TEST_F(Help, ScrollsALongTopicByLinePageAndWheel)
     }));
 }
 
+// The screen's rows, each as its cells.
+std::vector<std::u32string> ScreenCells(const std::string &screen)
+{
+    std::vector<std::u32string> rows;
+    std::istringstream lines(screen);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::u32string cells;
+        for (size_t i = 0; i < line.size();) {
+            const unsigned char lead = static_cast<unsigned char>(line[i]);
+            const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            char32_t c = n == 1 ? lead : lead & (0x3F >> (n - 1));
+            for (size_t k = 1; k < n && i + k < line.size(); ++k)
+                c = (c << 6) | (static_cast<unsigned char>(line[i + k]) & 0x3F);
+            cells.push_back(c);
+            i += n;
+        }
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
 TEST_F(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 {
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
-    s.Resize(100, 40);
+    s.Resize(130, 40);
     OpenHelp(s);
     OpenTopic(s, "Testing");
-    const size_t tallPage = s.HelpWindow()->shown.size();
+    // The whole terminal, corner to corner, its text set out for that width.
+    const std::vector<std::u32string> screen = ScreenCells(s.Screen());
+    ASSERT_EQ(screen.size(), 40u) << s.Screen();
+    EXPECT_EQ(screen.front().size(), 130u) << s.Screen();
+    EXPECT_EQ(screen.front().front(), U'┌') << s.Screen();
+    EXPECT_EQ(screen.back().size(), 130u) << s.Screen();
+    size_t widest = 0;
+    const automation::HelpWindowRecord wide = *s.HelpWindow();
+    for (const std::string &line : wide.shown)
+        widest = std::max(widest, line.size());
+    EXPECT_GT(widest, 100u) << "set out for a narrower window than the terminal";
+    EXPECT_LE(widest, 125u) << "up to the scroll bar";
+
     s.Resize(80, 24);
     s.Key(VK_END);
     const std::string lastLine = s.HelpWindow()->shown.back();
@@ -216,19 +250,40 @@ TEST_F(Help, FollowsTheTerminalsSizeAndKeepsTheReadersPlace)
 
     s.Resize(72, 24);  // the main dialog still fits
     automation::HelpWindowRecord help = *s.HelpWindow();
-    EXPECT_LT(help.shown.size(), tallPage);
     EXPECT_EQ(help.title, "Testing");
     // The line that was at the top still starts the view, set out anew.
     EXPECT_EQ(help.shown.front().substr(0, 20), topLine.substr(0, 20));
     for (const std::string &line : help.shown)
-        EXPECT_LE(line.size(), 68u) << "not set out for the narrower window: " << line;
+        EXPECT_LE(line.size(), 67u) << "not set out for the narrower window: " << line;
     EXPECT_EQ(s.Screen().find("too small"), std::string::npos) << s.Screen();
 
-    s.Resize(100, 40);
+    s.Resize(130, 40);
     help = *s.HelpWindow();
     EXPECT_EQ(help.shown.size(), static_cast<size_t>(help.lineCount - help.firstLine + 1))
         << "to the end";
     EXPECT_EQ(help.shown.back(), lastLine);
+}
+
+// Words never run into the scroll bar: a blank column stays before it.
+TEST_F(Help, TextWrapsAColumnBeforeTheScrollBar)
+{
+    automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
+    s.Resize(80, 24);
+    OpenHelp(s);
+    for (const char *topic : {"Before you test", "Running the test"}) {
+        s.Key(VK_BACK);
+        OpenTopic(s, topic);
+        const std::vector<std::u32string> screen = ScreenCells(s.Screen());
+        int barRows = 0;
+        for (const std::u32string &row : screen) {
+            // The bar is the column inside the window's right edge.
+            if (row.size() < 80 || std::u32string(U"▲░█▼").find(row[78]) == std::u32string::npos)
+                continue;
+            ++barRows;
+            EXPECT_EQ(row[77], U' ') << topic << "\n" << s.Screen();
+        }
+        EXPECT_GT(barRows, 10) << topic << "\n" << s.Screen();
+    }
 }
 
 TEST_F(Help, ScrollBarArrowsAndTrackScrollByLineAndPage)

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "terminal/cells.h"
+#include "terminal/glyphs.h"
 #include "terminal/keymap.h"
 #include "terminal/render.h"
 #include "ui_fixture.h"
@@ -68,6 +69,22 @@ protected:
 };
 
 using terminal::Role;
+
+// Every character beyond ASCII in the frame has something to stand in for it
+// on a terminal that cannot show it, rather than a question mark.
+void ExpectStandInsFor(const terminal::CellBuffer &frame)
+{
+    for (int y = 0; y < frame.Rows(); ++y)
+        for (int x = 0; x < frame.Cols(); ++x) {
+            const char32_t ch = frame.At(x, y).ch;
+            if (ch < 0x80)
+                continue;
+            const terminal::StandIn standIn = terminal::StandInFor(ch);
+            EXPECT_TRUE(standIn.solid || standIn.lineDrawing || standIn.ascii != '?')
+                << "U+" << std::hex << static_cast<std::uint32_t>(ch) << " at " << std::dec << x
+                << "," << y;
+        }
+}
 
 TEST_F(ScreenRender, ShowsTheClockLineWholeAndTheButtonsLooks)
 {
@@ -249,11 +266,29 @@ TEST_F(ScreenRender, ColourShowsTheDialogInWindows98Roles)
     }
 }
 
+TEST(ScreenStandIns, EveryCharacterOfBothLooksHasAStandIn)
+{
+    automation::Session session;
+    Reset(IDD_WARNING);
+    session.Start(TestProgram);
+    session.Press(IDC_DONT_WARN);
+    ASSERT_TRUE(session.Checked(IDC_DONT_WARN));
+    terminal::CellBuffer frame;
+    frame.Resize(80, 24);
+    user::UserLock lock = user::LockUser();
+    for (terminal::Look look : {terminal::Look::kMonochrome, terminal::Look::kColour}) {
+        terminal::RenderScreen(frame, look, gSeen.dialog);
+        ExpectStandInsFor(frame);
+    }
+}
+
 TEST_F(ScreenRender, BothLooksPutEveryControlInTheSameCells)
 {
     Render();
     const std::string mono = frame.ToText();
+    ExpectStandInsFor(frame);
     RenderColour();
+    ExpectStandInsFor(frame);
     for (const char *text : {"TEST", "StopClocks", "Reset Date", "Install Fix", "Help", "Close",
                              "clocks", "Cmos:", "System:", "12-31-1999   23:59:55"}) {
         Render();
@@ -297,6 +332,7 @@ TEST(ScreenMessageBox, IconsAreDrawnAsWindowsDrawsThemAndTheBoxIsOnTop)
         frame.Resize(80, 24);
         user::UserLock lock = user::LockUser();
         terminal::RenderScreen(frame, terminal::Look::kColour);
+        ExpectStandInsFor(frame);
         const user::CellRect box = user::Find(boxWindow)->cells;
         const user::CellRect main = user::Find(gSeen.dialog)->cells;
         // The icon's five cells by two start in the client area's second
@@ -362,7 +398,8 @@ TEST(ScreenButtons, DisabledDefaultButtonLosesItsDefaultFrame)
 }
 
 // The mouse through the automation, at the cells the terminal draws: a click
-// presses a button, ticks the check box, and the close box closes the dialog.
+// presses a button, ticks the check box, and the close box closes the dialog;
+// a press let go elsewhere does neither.
 TEST(ScreenMouse, ClicksPressButtonsTickTheCheckBoxAndCloseTheDialog)
 {
     automation::Session session;
@@ -383,6 +420,9 @@ TEST(ScreenMouse, ClicksPressButtonsTickTheCheckBoxAndCloseTheDialog)
     };
 
     auto [boxX, boxY] = cellOf("dont warn me");
+    session.MouseDown(boxX, boxY);
+    session.MouseUp(boxX, boxY - 1);
+    EXPECT_FALSE(session.Checked(IDC_DONT_WARN));
     session.Click(boxX, boxY);  // the check box's text
     EXPECT_TRUE(session.Checked(IDC_DONT_WARN));
     session.Click(boxX - 3, boxY);  // its box
@@ -392,6 +432,11 @@ TEST(ScreenMouse, ClicksPressButtonsTickTheCheckBoxAndCloseTheDialog)
     EXPECT_EQ(gSeen.commands, (std::vector<int>{IDC_DONT_WARN, IDC_DONT_WARN, IDCANCEL}));
 
     auto [closeX, closeY] = cellOf("[X]");
+    session.MouseDown(closeX + 1, closeY);
+    EXPECT_TRUE(session.Running()) << "the close box acted on the press";
+    session.MouseMove(closeX - 4, closeY);
+    session.MouseUp(closeX - 4, closeY);
+    EXPECT_TRUE(session.Running()) << "a release beside the close box closed the dialog";
     session.Click(closeX + 1, closeY);
     EXPECT_FALSE(session.Running()) << "the close box ends the dialog through WM_CLOSE";
 }
@@ -406,6 +451,43 @@ TEST_F(ScreenRender, ClickOnADisabledButtonDoesNothing)
     auto help = Locate("Help");
     ASSERT_TRUE(help);
     session.Click(help->first, help->second);
+    EXPECT_EQ(gSeen.commands, std::vector<int>{IDC_HELP});
+}
+
+// As on Windows: the press takes hold and looks pushed while the pointer is
+// on the button; only the release over it acts. A release elsewhere does
+// nothing, whether or not the terminal reported the pointer leaving.
+TEST_F(ScreenRender, AButtonActsOnTheReleaseOverItNotOnThePress)
+{
+    Render();
+    const auto help = Locate("Help");
+    const auto close = Locate("Close");
+    ASSERT_TRUE(help && close);
+    const HWND helpButton = GetDlgItem(gSeen.dialog, IDC_HELP);
+    auto pushed = [&] { return (session.Send(helpButton, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; };
+
+    session.MouseDown(help->first, help->second);
+    EXPECT_TRUE(gSeen.commands.empty()) << "acted on the press";
+    EXPECT_TRUE(pushed());
+    // Pushed, the caption moves a cell to the right, as Windows moves it.
+    EXPECT_NE(session.Screen().find("     Help    >"), std::string::npos) << session.Screen();
+    session.MouseMove(help->first, help->second - 2);
+    EXPECT_FALSE(pushed()) << "still pushed with the pointer off it";
+    session.MouseMove(help->first + 1, help->second);
+    EXPECT_TRUE(pushed()) << "not pushed again with the pointer back on it";
+    session.MouseMove(close->first, close->second);
+    session.MouseUp(close->first, close->second);
+    EXPECT_TRUE(gSeen.commands.empty()) << "a release on another button acted";
+    EXPECT_FALSE(pushed());
+
+    // No report of the pointer leaving: the release alone says where it is.
+    session.MouseDown(help->first, help->second);
+    session.MouseUp(0, 0);
+    EXPECT_TRUE(gSeen.commands.empty());
+    EXPECT_FALSE(pushed());
+
+    session.MouseDown(help->first, help->second);
+    session.MouseUp(help->first + 2, help->second);
     EXPECT_EQ(gSeen.commands, std::vector<int>{IDC_HELP});
 }
 

@@ -92,9 +92,43 @@ public:
     {
         return Run(Tmux("capture-pane -e -p -t " + copy));
     }
+    // The screen as it looks: characters of the terminal's line-drawing set
+    // (which tmux keeps as the letters that select them, between SO and SI,
+    // which may span lines) as the lines and corners they draw, and no
+    // colours.
+    std::string ScreenAsDrawn(const std::string &copy = kFirst) const
+    {
+        const std::string raw = ScreenWithAttributes(copy);
+        std::string out;
+        bool lineDrawing = false;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            const char c = raw[i];
+            if (c == '\x0e' || c == '\x0f') {
+                lineDrawing = c == '\x0e';
+            } else if (c == '\x1b') {
+                i = raw.find('m', i);  // tmux writes only SGR sequences here
+                if (i == std::string::npos)
+                    break;
+            } else {
+                out += lineDrawing ? LineDrawn(c) : std::string(1, c);
+            }
+        }
+        return out;
+    }
     void Keys(const std::string &keys, const std::string &copy = kFirst) const
     {
         Run(Tmux("send-keys -t " + copy + " " + keys));
+    }
+    // The left mouse button at a cell (from 0), as a terminal that reports
+    // the mouse like xterm (TERM=xterm-256color) sends it: pressed, moved
+    // while down, let go.
+    enum class Mouse { kPress, kDrag, kRelease };
+    void MouseAt(Mouse what, int column, int row, const std::string &copy = kFirst) const
+    {
+        const std::string report = "\x1b[<" + std::string(what == Mouse::kDrag ? "32" : "0") + ";" +
+                                   std::to_string(column + 1) + ";" + std::to_string(row + 1) +
+                                   (what == Mouse::kRelease ? "m" : "M");
+        Run(Tmux("send-keys -t " + copy + " -l \"" + report + "\""));
     }
     void Resize(int columns, int rows) const
     {
@@ -137,6 +171,15 @@ public:
     static constexpr const char *kFirst = "first";
 
 private:
+    // The VT100 line-drawing set, as far as a frame uses it.
+    static std::string LineDrawn(char c)
+    {
+        static const std::string codes = "qxlkmja";
+        static const char *const drawn[] = {"─", "│", "┌", "┐", "└", "┘", "▒"};
+        const size_t at = codes.find(c);
+        return at == std::string::npos ? std::string(1, c) : drawn[at];
+    }
+
     fs::path ExitFile(const std::string &copy) const { return dir_ / ("exit-" + copy); }
 
     fs::path dir_;

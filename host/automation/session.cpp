@@ -28,6 +28,7 @@
 #include "pc/timesource.h"
 #include "terminal/cells.h"
 #include "terminal/keymap.h"
+#include "terminal/pointer.h"
 #include "terminal/render.h"
 #include "user/class.h"
 #include "user/display_change.h"
@@ -80,6 +81,7 @@ struct Session::Impl {
     std::atomic<int> exitCode{0};
     int cols = 80, rows = 24;
     mutable terminal::CellBuffer frame;
+    terminal::Pointer pointer;
 
     // Kept by the hooks the session installs, under the user lock. `requested`
     // counts what the program's queue was handed; when its thread finds
@@ -176,6 +178,34 @@ struct Session::Impl {
     {
         user::UserLock lock = user::LockUser();
         WaitIdle(lock, Hand(event, lock));
+    }
+
+    // The mouse as the terminal hands it on, over what it last drew there.
+    void Mouse(terminal::Action action, int column, int row)
+    {
+        user::UserLock lock = user::LockUser();
+        if (finished)
+            throw DriveError("the program has ended; nothing takes input any more");
+        Draw();
+        const terminal::Hit hit = terminal::HitTest(column, row);
+        if (action == terminal::Action::kPress && !hit.hwnd)
+            throw DriveError("nothing to press at column " + std::to_string(column) + ", row " +
+                             std::to_string(row));
+        if (action == terminal::Action::kPress)
+            pointer.Press(*queue, hit, column, row);
+        else if (action == terminal::Action::kMove)
+            pointer.Move(*queue, hit, column, row);
+        else
+            pointer.Release(*queue, hit, column, row);
+        WaitIdle(lock, requested);
+    }
+
+    // With the lock held: the screen in the monochrome look.
+    void Draw() const
+    {
+        if (frame.Cols() != cols || frame.Rows() != rows)
+            frame.Resize(cols, rows);
+        terminal::RenderScreen(frame, terminal::Look::kMonochrome, pointer.PushedCloseBox());
     }
 };
 
@@ -487,21 +517,25 @@ void Session::Wheel(const std::string &caption, int notches)
                     impl_->Hand({user::InputEvent::kWheel, notches, false, top->handle}, lock));
 }
 
+void Session::MouseDown(int column, int row)
+{
+    impl_->Mouse(terminal::Action::kPress, column, row);
+}
+
+void Session::MouseMove(int column, int row)
+{
+    impl_->Mouse(terminal::Action::kMove, column, row);
+}
+
+void Session::MouseUp(int column, int row)
+{
+    impl_->Mouse(terminal::Action::kRelease, column, row);
+}
+
 void Session::Click(int column, int row)
 {
-    user::UserLock lock = user::LockUser();
-    // Where the windows are is where the terminal last drew them.
-    if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
-        impl_->frame.Resize(impl_->cols, impl_->rows);
-    terminal::RenderScreen(impl_->frame, terminal::Look::kMonochrome);
-    const terminal::Hit hit = terminal::HitTest(column, row);
-    if (!hit.hwnd)
-        throw DriveError("nothing to click at column " + std::to_string(column) + ", row " +
-                         std::to_string(row));
-    const auto kind = terminal::ActionForRegion(hit.region) == terminal::Action::kClose
-                          ? user::InputEvent::kClose
-                          : user::InputEvent::kButtonDown;
-    impl_->WaitIdle(lock, impl_->Hand({kind, 0, false, hit.hwnd, column, row}, lock));
+    MouseDown(column, row);
+    MouseUp(column, row);
 }
 
 void Session::EndSession(bool really, bool forced)
@@ -616,9 +650,7 @@ int Session::Beeps() const
 std::string Session::Screen() const
 {
     user::UserLock lock = user::LockUser();
-    if (impl_->frame.Cols() != impl_->cols || impl_->frame.Rows() != impl_->rows)
-        impl_->frame.Resize(impl_->cols, impl_->rows);
-    terminal::RenderScreen(impl_->frame, terminal::Look::kMonochrome);
+    impl_->Draw();
     return impl_->frame.ToText();
 }
 

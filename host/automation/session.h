@@ -87,7 +87,12 @@ public:
     LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Resize(int columns, int rows);  // the off-screen terminal, 80 x 24 at first
     void Wheel(const std::string &caption, int notches);  // over that window; positive scrolls up
-    void Click(int column, int row);  // the mouse on a cell of the off-screen terminal
+    // The left mouse button on cells of the off-screen terminal: pressed,
+    // moved while down, let go; a click is a press and a release at one cell.
+    void MouseDown(int column, int row);
+    void MouseMove(int column, int row);
+    void MouseUp(int column, int row);
+    void Click(int column, int row);
     // The end of the user's session, delivered as the host delivers it on
     // SIGTERM (really), SIGHUP (really and forced) or a cancelled end
     // (!really). Returns when the program waits again or has ended.

@@ -380,10 +380,12 @@ typedef struct tagWNDCLASSA {
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_VSCROLL 0x0115
+#define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_MOUSEWHEEL 0x020A
 #define WHEEL_DELTA 120
+#define MK_LBUTTON 0x0001
 #define GET_WHEEL_DELTA_WPARAM(wParam) ((short)HIWORD(wParam))
 #define WM_USER 0x0400
 
@@ -447,6 +449,10 @@ typedef struct tagWNDCLASSA {
 #define WS_MAXIMIZEBOX 0x00010000L
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_TOPMOST 0x00000008L
+
+/* Languages, as a resource script names them */
+#define LANG_ENGLISH 0x09
+#define SUBLANG_ENGLISH_UK 0x02
 
 /* Dialog styles */
 #define DS_SETFONT 0x40L
@@ -638,6 +644,9 @@ BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindowVisible(HWND hWnd);
 HWND WINAPI GetFocus(void);
 HWND WINAPI SetFocus(HWND hWnd);
+HWND WINAPI SetCapture(HWND hWnd);
+BOOL WINAPI ReleaseCapture(void);
+HWND WINAPI GetCapture(void);
 SHORT WINAPI GetKeyState(int nVirtKey);
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);

@@ -1,22 +1,29 @@
 // Curses calls, and only here. Raw mode so that Ctrl+C arrives as a key (the
-// close command) rather than a signal; a short Escape delay; mouse clicks
-// reported on press; the cursor hidden, since the look shows the focus. Each
+// close command) rather than a signal; a short Escape delay; the left
+// button's press and release reported apart, so that a button acts on the
+// release over it; the cursor hidden, since the look shows the focus. Each
 // role is the colour pair of its own number, but for the white of list boxes
 // (see Start); the terminal's palette itself is never changed.
 #include "terminal/display.h"
 
+#include <langinfo.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
 #include <term.h>
+
+#include "terminal/glyphs.h"
 
 namespace terminal {
 
@@ -75,6 +82,28 @@ attr_t CursesAttr(std::uint8_t attr)
     return a;
 }
 
+// xterm's mode that reports the pointer's movement while a button is down;
+// curses asks only for presses and releases.
+constexpr const char *kDragReportsOn = "\033[?1002h";
+constexpr const char *kDragReportsOff = "\033[?1002l";
+
+// putp() writes through stdio, beside curses' own buffer: out at once, so
+// that it keeps its place among what curses writes.
+void WriteNow(const char *sequence)
+{
+    putp(sequence);
+    std::fflush(stdout);
+}
+
+// Whether the terminal reports the mouse as xterm does (its mouse key starts
+// a control sequence), and so knows the mode above.
+bool SpeaksXtermMouse()
+{
+    const char *kmous = tigetstr("kmous");
+    return kmous != nullptr && kmous != reinterpret_cast<char *>(-1) &&
+           std::strncmp(kmous, "\033[", 2) == 0;
+}
+
 // Whether the terminal TERM names can put the cursor anywhere, looked up
 // without a word to the terminal. A terminal without (dumb, a printing one)
 // or of a type unknown here cannot show windows.
@@ -107,14 +136,18 @@ bool Display::Start(std::string &why)
         return false;
     }
     std::setlocale(LC_ALL, "");
+    utf8_ = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    consoleFont_ = std::strncmp(term, "linux", 5) == 0;
     gScreen = newterm(nullptr, stdout, stdin);
     if (!gScreen) {
         why = "needs a terminal to show its windows";
         return false;
     }
     set_term(gScreen);
-    // NO_COLOR of any value keeps the terminal's own colours.
-    const bool noColour = std::getenv("NO_COLOR") != nullptr;
+    // NO_COLOR keeps the terminal's own colours when it says anything; set
+    // but empty, it is as if not set.
+    const char *noColourValue = std::getenv("NO_COLOR");
+    const bool noColour = noColourValue != nullptr && *noColourValue != '\0';
     if (!noColour && has_colors())
         start_color();
     depth_ = DepthFor(has_colors(), COLORS, COLOR_PAIRS, noColour);
@@ -136,8 +169,14 @@ bool Display::Start(std::string &why)
     nodelay(stdscr, TRUE);
     set_escdelay(25);
     curs_set(0);
-    mousemask(BUTTON1_PRESSED | BUTTON1_CLICKED | BUTTON4_PRESSED | kWheelDown, nullptr);
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | REPORT_MOUSE_POSITION | BUTTON4_PRESSED |
+                  kWheelDown,
+              nullptr);
     mouseinterval(0);
+    // So that a pushed button rises as the pointer slides off it.
+    motionOnDrag_ = SpeaksXtermMouse();
+    if (motionOnDrag_)
+        WriteNow(kDragReportsOn);
     started_ = true;
     whole_ = true;
     return true;
@@ -148,6 +187,8 @@ void Display::Stop()
     if (!started_)
         return;
     curs_set(1);
+    if (motionOnDrag_)
+        WriteNow(kDragReportsOff);
     endwin();
     delscreen(gScreen);
     gScreen = nullptr;
@@ -188,12 +229,26 @@ void Display::Show(const CellBuffer &frame)
             const Cell &cell = frame.At(x, y);
             if (!whole_ && cell == shown_.At(x, y))
                 continue;
-            wchar_t text[2] = {static_cast<wchar_t>(cell.ch), L'\0'};
             const int role = depth_ == Depth::kMonochrome ? 0 : static_cast<int>(cell.role);
             const short pair = cell.role == Role::kWindow ? 0 : static_cast<short>(role);
+            attr_t attr = CursesAttr(cell.attr) | (dim_[role] ? A_DIM : A_NORMAL);
+            char32_t ch = cell.ch;
+            if (!Shows(ch)) {
+                const StandIn standIn = StandInFor(ch);
+                if (standIn.solid) {
+                    ch = U' ';
+                    attr ^= A_REVERSE;
+                } else if (standIn.lineDrawing &&
+                           (NCURSES_ACS(standIn.lineDrawing) & A_ALTCHARSET)) {
+                    ch = static_cast<unsigned char>(standIn.lineDrawing);
+                    attr |= A_ALTCHARSET;
+                } else {
+                    ch = static_cast<unsigned char>(standIn.ascii);
+                }
+            }
+            wchar_t text[2] = {static_cast<wchar_t>(ch), L'\0'};
             cchar_t cc;
-            setcchar(&cc, text, CursesAttr(cell.attr) | (dim_[role] ? A_DIM : A_NORMAL), pair,
-                     nullptr);
+            setcchar(&cc, text, attr, pair, nullptr);
             // In the bottom-right cell the cursor cannot move on, so curses
             // reports an error; it has placed the character all the same and
             // draws it without scrolling the terminal.
@@ -203,6 +258,19 @@ void Display::Show(const CellBuffer &frame)
     }
     whole_ = false;
     refresh();
+}
+
+bool Display::Shows(char32_t ch) const
+{
+    if (ch < 0x80)
+        return true;
+    if (!utf8_) {
+        char bytes[MB_LEN_MAX];
+        std::mbstate_t state{};
+        if (std::wcrtomb(bytes, static_cast<wchar_t>(ch), &state) == static_cast<size_t>(-1))
+            return false;
+    }
+    return !consoleFont_ || InConsoleFont(ch);
 }
 
 void Display::Bell()
@@ -229,8 +297,12 @@ RawInput Display::Read()
         if (event.bstate & (BUTTON4_PRESSED | kWheelDown)) {
             in.kind = RawInput::kWheel;
             in.notches = (event.bstate & BUTTON4_PRESSED) ? 1 : -1;
-        } else if (event.bstate & (BUTTON1_PRESSED | BUTTON1_CLICKED)) {
-            in.kind = RawInput::kMouse;
+        } else if (event.bstate & BUTTON1_PRESSED) {
+            in.kind = RawInput::kPress;
+        } else if (event.bstate & BUTTON1_RELEASED) {
+            in.kind = RawInput::kRelease;
+        } else if (event.bstate & REPORT_MOUSE_POSITION) {
+            in.kind = RawInput::kMove;
         } else {
             return in;
         }

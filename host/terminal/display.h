@@ -1,6 +1,6 @@
 // The one thin layer over curses: start and restore the terminal, colour the
 // cells' roles for its depth, write the cells that changed since the last
-// frame, read keys and mouse clicks.
+// frame (each as the terminal can show it), read keys and the mouse.
 #pragma once
 
 #include <string>
@@ -34,7 +34,9 @@ enum class Key {
 };
 
 struct RawInput {
-    enum Kind { kNone, kKey, kMouse, kWheel } kind = kNone;
+    // The left mouse button pressed, the pointer moved while it is down (on
+    // terminals that say so), the button let go.
+    enum Kind { kNone, kKey, kPress, kMove, kRelease, kWheel } kind = kNone;
     Key key = Key::kOther;
     int x = 0, y = 0;  // mouse, wheel
     int notches = 0;   // wheel: positive away from the user
@@ -48,7 +50,7 @@ public:
     void Stop();
     bool Started() const { return started_; }
     // The look the terminal can show: colour unless it has none or NO_COLOR
-    // is set.
+    // is set to something.
     Look ShownLook() const
     {
         return depth_ == Depth::kMonochrome ? Look::kMonochrome : Look::kColour;
@@ -65,7 +67,13 @@ public:
     RawInput Read();
 
 private:
+    // Whether the terminal can show `ch` as it is, rather than a stand-in.
+    bool Shows(char32_t ch) const;
+
     bool started_ = false;
+    bool utf8_ = true;           // the locale's character set is UTF-8
+    bool consoleFont_ = false;   // the Linux console, with its PC font
+    bool motionOnDrag_ = false;  // asked the terminal for movement while a button is down
     Depth depth_ = Depth::kMonochrome;
     bool dim_[kRoleCount] = {};  // the roles dimmed at this depth
     CellBuffer shown_;

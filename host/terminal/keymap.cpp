@@ -63,10 +63,18 @@ constexpr KeyStroke kStrokes[] = {
 
 Action ActionForInput(const RawInput &in)
 {
-    if (in.kind == RawInput::kMouse)
-        return Action::kClick;
-    if (in.kind == RawInput::kWheel)
+    switch (in.kind) {
+    case RawInput::kPress:
+        return Action::kPress;
+    case RawInput::kMove:
+        return Action::kMove;
+    case RawInput::kRelease:
+        return Action::kRelease;
+    case RawInput::kWheel:
         return Action::kWheel;
+    default:
+        break;
+    }
     for (const KeyBinding &k : kKeys)
         if (k.key == in.key)
             return k.action;

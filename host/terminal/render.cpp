@@ -5,7 +5,8 @@
 // light left edge and dark right and bottom ones, a title bar (navy and white
 // when active, grey otherwise), a grey close box with its ×, and a shadow
 // over what lies below and to the right of it, so that a box opened over
-// another reads as on top.
+// another reads as on top. A close box held down with the mouse shows its
+// mark in reverse video in either look.
 #include "terminal/render.h"
 
 #include <algorithm>
@@ -45,7 +46,7 @@ int CloseBoxX(const CellRect &r)
     return r.x + r.w - 1 - kCloseBoxCols;
 }
 
-void DrawMonochromeFrame(CellBuffer &b, const Window *w, bool active)
+void DrawMonochromeFrame(CellBuffer &b, const Window *w, bool active, bool closeBoxPushed)
 {
     const CellRect &r = w->cells;
     b.Fill(r.x, r.y, r.w, r.h, U' ');
@@ -59,10 +60,10 @@ void DrawMonochromeFrame(CellBuffer &b, const Window *w, bool active)
     b.Text(titleX, r.y, w->text, active ? kReverse : kNormal, shown);
     b.Put(titleX + shown, r.y, U' ');
     if (w->style & WS_SYSMENU)
-        b.Text(CloseBoxX(r), r.y, kCloseBox, active ? kBold : kNormal);
+        b.Text(CloseBoxX(r), r.y, kCloseBox, closeBoxPushed ? kReverse : active ? kBold : kNormal);
 }
 
-void DrawColourFrame(CellBuffer &b, const Window *w, bool active)
+void DrawColourFrame(CellBuffer &b, const Window *w, bool active, bool closeBoxPushed)
 {
     const CellRect &r = w->cells;
     b.Fill(r.x, r.y, r.w, r.h, U' ', kNormal, Role::kFace);
@@ -80,18 +81,18 @@ void DrawColourFrame(CellBuffer &b, const Window *w, bool active)
         const Role edge = active ? Role::kCloseBoxActive : Role::kCloseBoxInactive;
         const int x = CloseBoxX(r);
         b.Put(x, r.y, U'▐', kNormal, edge);
-        b.Put(x + 1, r.y, U'×', kNormal, Role::kFace);
+        b.Put(x + 1, r.y, U'×', closeBoxPushed ? kReverse : kNormal, Role::kFace);
         b.Put(x + 2, r.y, U'▌', kNormal, edge);
     }
 }
 
-void DrawWindow(CellBuffer &b, Look look, Window *w, bool active, HWND focus)
+void DrawWindow(CellBuffer &b, Look look, Window *w, bool active, HWND focus, bool closeBoxPushed)
 {
     const CellRect &r = w->cells;
     if (look == Look::kColour)
-        DrawColourFrame(b, w, active);
+        DrawColourFrame(b, w, active, closeBoxPushed);
     else
-        DrawMonochromeFrame(b, w, active);
+        DrawMonochromeFrame(b, w, active, closeBoxPushed);
     const Canvas canvas{b, look, r.x + 1, r.y + 1, BackgroundOf(w)};
     if (canvas.Colour())
         for (HWND h : w->children)
@@ -122,7 +123,7 @@ void NeededSize(int &cols, int &rows)
     }
 }
 
-void RenderScreen(CellBuffer &b, Look look)
+void RenderScreen(CellBuffer &b, Look look, HWND pushedCloseBox)
 {
     b.Clear();
     const Role desktop = look == Look::kColour ? Role::kDesktop : Role::kPlain;
@@ -143,7 +144,7 @@ void RenderScreen(CellBuffer &b, Look look)
         Window *w = Find(h);
         if (!w || !w->Visible())
             continue;
-        DrawWindow(b, look, w, w == active, w == active ? focus : nullptr);
+        DrawWindow(b, look, w, w == active, w == active ? focus : nullptr, h == pushedCloseBox);
     }
 }
 

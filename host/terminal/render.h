@@ -15,8 +15,9 @@ namespace terminal {
 enum class Look { kMonochrome, kColour };
 
 // Draws the top-level windows where they have placed themselves on a screen of
-// the buffer's size; or, when one does not fit, says so.
-void RenderScreen(CellBuffer &buffer, Look look);
+// the buffer's size; or, when one does not fit, says so. The close box of
+// `pushedCloseBox` is drawn held down.
+void RenderScreen(CellBuffer &buffer, Look look, HWND pushedCloseBox = nullptr);
 
 // The size that every open window fits in; 0x0 when none is open.
 void NeededSize(int &cols, int &rows);

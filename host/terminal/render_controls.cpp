@@ -1,5 +1,6 @@
 // Controls in cells. Monochrome: push buttons read [ Text ], the default one
-// < Text >; the focused control is in reverse video; disabled controls are
+// < Text >, the caption one cell to the right while pushed, as Windows moves
+// it; the focused control is in reverse video; disabled controls are
 // dim; check boxes read [x] Text, radio buttons (*) Text; bordered list boxes
 // have a bar either side of their lines; icons are markers such as (X).
 // Colour: controls on the 3D face, a button raised by thin light and dark
@@ -88,7 +89,10 @@ void DrawPushButton(const Canvas &cv, Window *c, bool focused, int x, int y)
     const bool isDefault = (c->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON && c->Enabled();
     const int inner = std::max(0, r.w - 2);
     const int len = std::min(static_cast<int>(c->text.size()), inner);
-    const int textX = x + 1 + (inner - len) / 2;
+    const bool pushed = user::ButtonStateLocked(*c) & BST_PUSHED;
+    int textX = x + 1 + (inner - len) / 2;
+    if (pushed && textX + len < x + 1 + inner)
+        ++textX;
     CellBuffer &b = cv.buffer;
     if (!cv.Colour()) {
         const std::uint8_t look = MonoAttr(c, focused) | (isDefault ? kBold : kNormal);

@@ -147,7 +147,7 @@ void Terminal::Idle()
     if (drawnGeneration_ == user::State().generation)
         return;
     drawnGeneration_ = user::State().generation;
-    RenderScreen(frame_, display_.ShownLook());
+    RenderScreen(frame_, display_.ShownLook(), pointer_.PushedCloseBox());
     int cols, rows;
     NeededSize(cols, rows);
     tooSmall_ = cols > frame_.Cols() || rows > frame_.Rows();
@@ -221,32 +221,30 @@ void Terminal::HandleSignalByte(char event)
 
 void Terminal::HandleInput(const RawInput &in)
 {
-    Action action = ActionForInput(in);
-    if (action == Action::kClick) {
+    const Action action = ActionForInput(in);
+    switch (action) {
+    case Action::kPress:
+    case Action::kMove:
+    case Action::kRelease:
+    case Action::kWheel: {
         user::UserLock lock = user::LockUser();
-        Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
-        lock.unlock();
-        action = ActionForRegion(hit.region);
-        if (action == Action::kNone)
-            return;
-        user::UserLock again = user::LockUser();
+        // Windows the user cannot see take no mouse.
+        const Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
         auto queue = user::CurrentQueue();
-        if (action == Action::kClose)
-            user::PostInputLocked(*queue, {user::InputEvent::kClose, 0, false, hit.hwnd});
-        else
-            user::PostInputLocked(*queue,
-                                  {user::InputEvent::kButtonDown, 0, false, hit.hwnd, in.x, in.y});
+        if (action == Action::kPress)
+            pointer_.Press(*queue, hit, in.x, in.y);
+        else if (action == Action::kMove)
+            pointer_.Move(*queue, hit, in.x, in.y);
+        else if (action == Action::kRelease)
+            pointer_.Release(*queue, hit, in.x, in.y);
+        else if (hit.hwnd)
+            user::PostInputLocked(*queue, {user::InputEvent::kWheel, in.notches, false, hit.hwnd});
         return;
     }
-    if (action == Action::kWheel) {
-        user::UserLock lock = user::LockUser();
-        Hit hit = tooSmall_ ? Hit{} : HitTest(in.x, in.y);
-        if (hit.hwnd)
-            user::PostInputLocked(*user::CurrentQueue(),
-                                  {user::InputEvent::kWheel, in.notches, false, hit.hwnd});
+    default:
+        Apply(action);
         return;
     }
-    Apply(action);
 }
 
 void Terminal::Apply(Action action)
@@ -255,7 +253,6 @@ void Terminal::Apply(Action action)
     user::UserLock lock = user::LockUser();
     switch (action) {
     case Action::kNone:
-    case Action::kClick:
         return;
     case Action::kResize:
         resized_ = true;

@@ -11,6 +11,7 @@
 #include "terminal/cells.h"
 #include "terminal/display.h"
 #include "terminal/keymap.h"
+#include "terminal/pointer.h"
 #include "user/user_frontend.h"
 
 namespace terminal {
@@ -47,6 +48,7 @@ private:
     bool FollowSize();
 
     Display display_;
+    Pointer pointer_;
     CellBuffer frame_;
     std::uint64_t drawnGeneration_ = ~std::uint64_t{0};
     bool resized_ = true;

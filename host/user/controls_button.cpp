@@ -1,6 +1,9 @@
 // The button class: push buttons, check boxes, radio buttons and group boxes.
-// A click (mouse up after down, Space up after down, BM_CLICK) toggles an
-// automatic check box first and then tells the dialog BN_CLICKED.
+// A click (Space up after down, BM_CLICK, or the mouse button let go over the
+// button it was pressed on) toggles an automatic check box first and then
+// tells the dialog BN_CLICKED. As on Windows, a button pressed with the mouse
+// captures it: it looks pushed while the pointer is over it, rises when the
+// pointer leaves, and a release anywhere else does nothing.
 #include "user/controls.h"
 #include "user/window.h"
 
@@ -66,10 +69,21 @@ void Click(HWND hwnd)
 void SetPushed(HWND hwnd, bool pushed)
 {
     UserLock lock = LockUser();
-    if (Window *w = Find(hwnd)) {
+    Window *w = Find(hwnd);
+    if (w && StateOf(*w).pushed != pushed) {
         StateOf(*w).pushed = pushed;
         Touch();
     }
+}
+
+// Whether a point of the button's client area, as mouse messages carry it,
+// is on the button.
+bool Over(HWND hwnd, LPARAM point)
+{
+    UserLock lock = LockUser();
+    Window *w = Find(hwnd);
+    const int x = static_cast<short>(LOWORD(point)), y = static_cast<short>(HIWORD(point));
+    return w && x >= 0 && y >= 0 && x < w->cells.w && y < w->cells.h;
 }
 
 bool TakePushed(HWND hwnd)
@@ -113,13 +127,22 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                 return 0;
         }
         SetFocus(hwnd);
+        SetCapture(hwnd);
         SetPushed(hwnd, true);
         return 0;
     }
-    case WM_LBUTTONUP:
-        if (TakePushed(hwnd))
+    case WM_MOUSEMOVE:
+        if (GetCapture() == hwnd)
+            SetPushed(hwnd, Over(hwnd, lParam));
+        return 0;
+    case WM_LBUTTONUP: {
+        if (GetCapture() != hwnd)
+            return 0;
+        ReleaseCapture();
+        if (TakePushed(hwnd) && Over(hwnd, lParam))
             Click(hwnd);
         return 0;
+    }
     case WM_KEYDOWN:
         if (wParam == VK_SPACE) {
             UserLock lock = LockUser();

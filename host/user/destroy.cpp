@@ -1,6 +1,7 @@
 // DestroyWindow: WM_DESTROY to the window, the windows it owns and its
 // children, each before its own, while all still exist; then each goes from
-// the table with its timers, and no window keeps it as its focus.
+// the table with its timers, no window keeps it as its focus, and it lets go
+// of the mouse.
 #include "user/destroy.h"
 
 #include <algorithm>
@@ -49,6 +50,8 @@ void DestroyWindowTree(HWND hwnd)
         if (Window *parent = ParentOf(w))
             std::erase(parent->children, h);
         std::erase(s.zOrder, h);
+        if (s.capture == h)
+            s.capture = nullptr;
         for (auto &[other, win] : s.windows)
             if (win->focus == h)
                 win->focus = nullptr;

@@ -30,12 +30,10 @@ namespace {
 constexpr int kTextId = 0xFFF0;
 constexpr int kStatusId = 0xFFF1;
 constexpr int kScrollBarId = 0xFFF2;
-// Wide enough for a help topic; the window never outgrows the screen.
-constexpr int kMaxCols = 80;
-constexpr int kMaxRows = 30;
 constexpr int kMinRows = 6;
 constexpr int kWheelLines = 3;  // per notch, as Windows scrolls by default
 constexpr int kMargin = 1;      // columns between the frame and the text
+constexpr int kGap = 1;         // blank columns between the text and the scroll bar
 constexpr const char *kKeys = "Tab: next jump  Enter: go  Backspace: back";
 constexpr const char *kNoFileCaption = "Help";
 
@@ -76,6 +74,12 @@ int TextCols(const Window *w)
     return std::max(1, w->clientCols - 2 * kMargin);
 }
 
+// The width the topic is set out for: words wrap before the scroll bar.
+int LineCols(const Window *w)
+{
+    return std::max(1, TextCols(w) - kGap);
+}
+
 int HeadingRows(const HelpState &s)
 {
     return s.page.heading.empty()
@@ -92,7 +96,7 @@ int MaxTop(const HelpState &s)
 // the top in view.
 void SetOut(HelpState &s, Window *w, int paragraph, int offset)
 {
-    s.page = LayOutTopic(Shown(s), TextCols(w));
+    s.page = LayOutTopic(Shown(s), LineCols(w));
     s.rows = std::max(1, w->clientRows - 1 - HeadingRows(s));
     s.top = std::min(LineAtOrAfter(s.page.body, paragraph, offset), MaxTop(s));
     if (s.selected >= static_cast<int>(s.page.jumps.size()))
@@ -299,12 +303,11 @@ void ClickAt(HelpState &s, int x, int y)
         }
 }
 
-// The window's size on a screen: as wide as a help topic wants and never
-// larger than the screen, down to a few rows.
+// The window's size on a screen: the whole screen, so that a larger terminal
+// shows more of a topic; down to a few rows.
 CellRect HelpWindowCells(int screenCols, int screenRows)
 {
-    return CellRect{0, 0, std::min(screenCols, kMaxCols),
-                    std::max(kMinRows, std::min(screenRows, kMaxRows))};
+    return CellRect{0, 0, screenCols, std::max(kMinRows, screenRows)};
 }
 
 // The text above the status line, both inside the frame's margins.

@@ -101,6 +101,16 @@ LPARAM ClientPoint(Window *w, int x, int y)
                       static_cast<WORD>(static_cast<short>(y - row)));
 }
 
+// Where the mouse goes: the window that captured it, else the one pointed
+// at if it takes input; nullptr when neither is this thread's.
+Window *MouseTarget(Queue &queue, HWND pointedAt)
+{
+    if (Window *captured = Find(State().capture))
+        return captured->queue.get() == &queue ? captured : nullptr;
+    Window *w = Find(pointedAt);
+    return w && w->queue.get() == &queue && TakesInput(w) ? w : nullptr;
+}
+
 // Turns the first input event into a message. Returns false when the event
 // goes nowhere (nothing can take it) and has been dropped.
 bool ConvertInput(Queue &queue, MSG &out)
@@ -140,20 +150,27 @@ bool ConvertInput(Queue &queue, MSG &out)
             BringToTop(top);
         out.hwnd = w->handle;
         out.message = WM_LBUTTONDOWN;
-        out.wParam = 1;  // MK_LBUTTON
-        if (event.x >= 0)
+        out.wParam = MK_LBUTTON;
+        if (event.x >= 0) {
             out.lParam = ClientPoint(w, event.x, event.y);
-        InputEvent up = event;
-        up.kind = InputEvent::kButtonUp;
-        queue.input.PushFront(up);
+        } else {
+            InputEvent up = event;
+            up.kind = InputEvent::kButtonUp;
+            queue.input.PushFront(up);
+        }
         return true;
     }
+    case InputEvent::kMouseMove:
     case InputEvent::kButtonUp: {
-        Window *w = Find(event.hwnd);
+        Window *w = MouseTarget(queue, event.hwnd);
         if (!w)
             return false;
+        const bool up = event.kind == InputEvent::kButtonUp;
         out.hwnd = w->handle;
-        out.message = WM_LBUTTONUP;
+        out.message = up ? WM_LBUTTONUP : WM_MOUSEMOVE;
+        out.wParam = up ? 0 : MK_LBUTTON;
+        if (event.x >= 0)
+            out.lParam = ClientPoint(w, event.x, event.y);
         return true;
     }
     case InputEvent::kClose: {

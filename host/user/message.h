@@ -68,14 +68,26 @@ private:
 
 // Input as a user gives it; turned into messages when the thread takes it, so
 // that the focus and enabled state of that moment decide where it goes.
+// The left mouse button: kButtonDown, kMouseMove while it is down, kButtonUp.
+// The move and the release go to the window that has the mouse captured, if
+// any, else to the one pointed at.
 struct InputEvent {
-    enum Kind { kKeyDown, kKeyUp, kButtonDown, kButtonUp, kClose, kWheel } kind = kKeyDown;
+    enum Kind {
+        kKeyDown,
+        kKeyUp,
+        kButtonDown,
+        kMouseMove,
+        kButtonUp,
+        kClose,
+        kWheel
+    } kind = kKeyDown;
     int vk = 0;  // keys; the wheel: notches, positive away from the user
     bool shift = false;
-    HWND hwnd = nullptr;  // buttons, wheel: the window pointed at; close: the window (nullptr: the
-                          // active one)
-    int x = -1,
-        y = -1;  // a button pressed with the mouse: the screen cell; -1: pressed by other means
+    HWND hwnd = nullptr;  // mouse, wheel: the window pointed at (or none); close: the window
+                          // (nullptr: the active one)
+    // The mouse: the screen cell. -1: a button pressed by other means, whose
+    // release follows at once, as a click.
+    int x = -1, y = -1;
 };
 
 // An end of the user's session waiting for the thread (see user/session_end.h),

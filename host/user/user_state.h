@@ -1,6 +1,7 @@
 // The state of the user services and the one lock that guards it: the window
-// table, the z-order of top-level windows, the size of the screen they are
-// on, and a generation that every visible change bumps. Every public call
+// table, the z-order of top-level windows, the window that has the mouse, the
+// size of the screen they are on, and a generation that every visible change
+// bumps. Every public call
 // takes the lock; window procedures always run without it.
 #pragma once
 
@@ -20,6 +21,7 @@ struct UserState {
     std::mutex mutex;
     std::unordered_map<HWND, std::unique_ptr<Window>> windows;
     std::vector<HWND> zOrder;  // top-level windows, bottom to top
+    HWND capture = nullptr;    // takes the mouse wherever it is (SetCapture)
     uintptr_t nextHandle = 0x10000;
     uint64_t generation = 0;  // bumped by every visible change, for redraws
     int screenCols = 80, screenRows = 24;

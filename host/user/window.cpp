@@ -341,6 +341,30 @@ extern "C" HWND WINAPI SetFocus(HWND hWnd)
     return previous;
 }
 
+// The mouse goes to the capturing window wherever the pointer is, until it
+// lets go: a pressed button hears where the button is released.
+extern "C" HWND WINAPI SetCapture(HWND hWnd)
+{
+    UserLock lock = LockUser();
+    HWND previous = State().capture;
+    if (FindOrFail(hWnd))
+        State().capture = hWnd;
+    return previous;
+}
+
+extern "C" BOOL WINAPI ReleaseCapture(void)
+{
+    UserLock lock = LockUser();
+    State().capture = nullptr;
+    return TRUE;
+}
+
+extern "C" HWND WINAPI GetCapture(void)
+{
+    UserLock lock = LockUser();
+    return State().capture;
+}
+
 extern "C" LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
 {
     UserLock lock = LockUser();
