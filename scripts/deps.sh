@@ -11,7 +11,10 @@ run_packages=(cmake ninja-build g++ pkg-config libncurses-dev
               g++-mingw-w64-i686-win32 binutils-mingw-w64-i686)
 # The Windows build's distribution: a zip and a floppy image.
 dist_packages=(zip mtools)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux clang-format-14)
+# The fuzz harnesses (scripts/fuzz.sh) need clang 14 and its libFuzzer, which
+# comes with its compiler runtime.
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux clang-format-14
+               clang-14 libclang-rt-14-dev)
 # The Windows programs under Wine (scripts/wine-test.sh): 32-bit Wine, its
 # 64-bit wineserver, and a virtual X display.
 wine_packages=(wine wine32:i386 wine64 xvfb)

@@ -1,6 +1,7 @@
 // A PC's state file that is not what this layout wrote: each damaged field,
 // a cut or grown file, a foreign file, another layout version. Attaching it
-// gives one line that names what is wrong, never a crash.
+// gives one line that names what is wrong, never a crash; the seed files the
+// fuzzer starts from are what they claim to be.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "pc/state.h"
+#include "pc/state_check.h"
 #include "pc_fixture.h"
 
 namespace {
@@ -204,6 +206,30 @@ TEST(PcStateFile, AFileOfAnotherShapeSaysWhichAndNeverThatTheVersionDiffersWhenI
         EXPECT_EQ(AttachSays(pc.Directory(), c.name, c.bytes), c.says);
     }
     EXPECT_EQ(AttachSays(pc.Directory(), "unchanged", fresh), "(attached)");
+}
+
+// The fuzzer's seeds: "valid-*" files are PCs of this layout (made again
+// after a layout change, see fuzz/CMakeLists.txt), "broken-*" ones are not.
+TEST(PcStateFile, SeedCorpusHoldsValidAndBrokenFilesOfThisLayout)
+{
+    fs::path corpus = fs::path(TOLVANE_SOURCE_DIR) / "fuzz" / "corpus" / "pc_state";
+    int valid = 0, broken = 0;
+    for (const fs::directory_entry &entry : fs::directory_iterator(corpus)) {
+        std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        std::string bytes = Contents(entry.path());
+        StateImage image(bytes);
+        auto problem = pc::detail::CheckStateFile(&image.State(), bytes.size());
+        if (name.rfind("valid-", 0) == 0) {
+            ++valid;
+            EXPECT_FALSE(problem) << problem->what;
+        } else {
+            ++broken;
+            EXPECT_TRUE(problem);
+        }
+    }
+    EXPECT_GE(valid, 5);
+    EXPECT_GE(broken, 5);
 }
 
 }  // namespace
