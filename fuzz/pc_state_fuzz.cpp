@@ -4,11 +4,13 @@
 // the PC keeps within range.
 #include <stdlib.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,8 @@
 
 namespace {
 
+using pc::detail::AtomSlot;
+using pc::detail::ProcessSlot;
 using pc::detail::SharedState;
 
 // The PC the accepted files are put into: one, attached once, in a
@@ -85,7 +89,9 @@ void UseThePc()
     pc::OsTickCount();
     pc::CurrentPlatform();
 
-    // The program's readings: registers with interrupts off, and the BIOS.
+    // The data port as the file left it selected, both ways; then the
+    // program's readings, with interrupts off, and the BIOS's.
+    PortWriteByte(0x71, static_cast<unsigned char>(PortReadByte(0x71) ^ 0x5A));
     DisableInterrupts();
     for (unsigned char reg : {0x0A, 0x00, 0x04, 0x09, 0x32, 0x0B, 0x0C, 0xFF}) {
         PortWriteByte(0x70, reg);
@@ -108,6 +114,33 @@ void UseThePc()
 }
 
 }  // namespace
+
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t *data, std::size_t size, std::size_t maxSize);
+
+// Nearly all of a state file is the atoms' names, which any bytes suit:
+// mutations of a whole file go mostly to the fields before them, or to the
+// fields of one slot, where a change is a new case.
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t *data, std::size_t size,
+                                               std::size_t maxSize, unsigned int seed)
+{
+    std::minstd_rand random(seed);
+    if (size != sizeof(SharedState) || random() % 4 == 0)
+        return LLVMFuzzerMutate(data, size, maxSize);
+    std::size_t at = 0, length = offsetof(SharedState, atoms);
+    switch (random() % 3) {
+    case 0:
+        at = offsetof(SharedState, atoms) + random() % pc::detail::kAtomSlots * sizeof(AtomSlot);
+        length = offsetof(AtomSlot, name) + 8;
+        break;
+    case 1:
+        at = offsetof(SharedState, processes) +
+             random() % pc::detail::kProcessSlots * sizeof(ProcessSlot);
+        length = sizeof(ProcessSlot);
+        break;
+    }
+    LLVMFuzzerMutate(data + at, length, length);
+    return size;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
