@@ -9,8 +9,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <ctime>
 #include <mutex>
 
@@ -71,7 +71,10 @@ std::uint32_t ThisThreadId()
     return tThreadId;
 }
 
-LockHolder ThisHolder(std::uint32_t tid)
+// The holder's record is read by waiters while it may be written: its thread
+// id goes in last and out first, and a reader that sees it change in between
+// has no record.
+void WriteHolder(SharedState &state, std::uint32_t tid)
 {
     int pid = gProcessId.load(std::memory_order_relaxed);
     if (pid == 0) {
@@ -79,7 +82,32 @@ LockHolder ThisHolder(std::uint32_t tid)
         gProcessStartTicks.store(ProcessStartTicks(pid), std::memory_order_relaxed);
         gProcessId.store(pid, std::memory_order_relaxed);
     }
-    return {pid, tid, gProcessStartTicks.load(std::memory_order_relaxed)};
+    std::atomic_ref<std::uint32_t> recorded(state.holder.tid);
+    recorded.store(0, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    state.holder.pid = pid;
+    state.holder.startTicks = gProcessStartTicks.load(std::memory_order_relaxed);
+    recorded.store(tid, std::memory_order_release);
+}
+
+void ClearHolder(SharedState &state)
+{
+    std::atomic_ref<std::uint32_t>(state.holder.tid).store(0, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    state.holder.pid = 0;
+    state.holder.startTicks = 0;
+}
+
+// The record of holder `owner`, or false when there is none whole.
+bool ReadHolder(const SharedState &state, std::uint32_t owner, LockHolder &holder)
+{
+    // Only loaded: the state is the caller's to read.
+    std::atomic_ref<std::uint32_t> recorded(const_cast<std::uint32_t &>(state.holder.tid));
+    if (recorded.load(std::memory_order_acquire) != owner)
+        return false;
+    holder = {state.holder.pid, owner, state.holder.startTicks};
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return recorded.load(std::memory_order_relaxed) == owner;
 }
 
 long Futex(SharedState &state, int operation, std::uint32_t value, const timespec *timeout)
@@ -94,8 +122,8 @@ int EndedHolder(const SharedState &state, std::uint32_t owner)
 {
     if (owner == 0)
         return -1;
-    LockHolder holder = state.holder;
-    if (holder.tid != owner)
+    LockHolder holder;
+    if (!ReadHolder(state, owner, holder))
         return ThreadExists(owner) ? 0 : static_cast<int>(owner);
     if (ProcessAlive(holder.pid, holder.startTicks) && ThreadAlive(holder.pid, owner))
         return 0;
@@ -143,7 +171,7 @@ int Acquire(SharedState &state)
     if (!state.lock.compare_exchange_strong(free, self, std::memory_order_acquire,
                                             std::memory_order_relaxed))
         ended = AcquireContended(state, self);
-    state.holder = ThisHolder(self);
+    WriteHolder(state, self);
     if (ended != 0) {
         ++state.deadHolders.count;
         state.deadHolders.lastPid = ended;
@@ -156,7 +184,7 @@ void Release(SharedState &state)
 {
     // Cleared while still held, so the next holder's record is never wiped,
     // and a free lock leaves the file as the holder found it.
-    state.holder = {};
+    ClearHolder(state);
     if (state.lock.exchange(0, std::memory_order_release) & kLockWaiters)
         Futex(state, FUTEX_WAKE, 1, nullptr);
 }
