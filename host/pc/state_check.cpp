@@ -143,8 +143,8 @@ std::optional<StateProblem> CheckStateHeader(const void *bytes, std::size_t avai
                             "remove it or choose another PC directory (--pc or TOLVANE_PC)"};
     const std::string layoutSize = std::to_string(sizeof(SharedState));
     if (available < sizeof header)
-        return Damaged("it is " + std::to_string(fileSize) + " bytes long, a PC's state file " +
-                       layoutSize + " bytes");
+        return Damaged("it is " + std::to_string(fileSize) +
+                       " bytes long, where a PC's state file is " + layoutSize);
     if (header.layoutVersion != kLayoutVersion)
         return StateProblem{"was made by another version of Tolvane (layout " +
                                 std::to_string(header.layoutVersion) + ", this one uses " +
@@ -154,8 +154,8 @@ std::optional<StateProblem> CheckStateHeader(const void *bytes, std::size_t avai
         return Damaged("its header gives a size of " + std::to_string(header.stateSize) +
                        " bytes, this layout's is " + layoutSize);
     if (fileSize != sizeof(SharedState))
-        return Damaged("it is " + std::to_string(fileSize) + " bytes long, a PC's state file " +
-                       layoutSize + " bytes");
+        return Damaged("it is " + std::to_string(fileSize) +
+                       " bytes long, where a PC's state file is " + layoutSize);
     return std::nullopt;
 }
 
