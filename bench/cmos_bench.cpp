@@ -1,17 +1,21 @@
 // What one clock reading costs on the simulated PC: GetCmosTime (seven register
 // reads, each with its UIP poll) and the four readings a display tick takes,
-// on the virtual and on the host clock, with heap allocations counted.
+// on the virtual and on the host clock, with heap allocations counted; and one
+// register read with interrupts on, where the PC's lock is taken per port
+// access, by one thread and by two at once.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "allocations.h"
 
 #include "tolvane.h"
+#include "cmos.h"
 #include "pc/machine.h"
 
 namespace {
@@ -68,5 +72,19 @@ void BM_ClockTickReadings(benchmark::State &state)
     ReportHeapAllocations(state, before);
 }
 BENCHMARK(BM_ClockTickReadings);
+
+// Made before the threads of a run start, so that they share one PC.
+std::unique_ptr<BenchPc> gSharedPc;
+
+void BM_PortRegisterRead(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadCmosByte(RTC_SECONDS));
+}
+BENCHMARK(BM_PortRegisterRead)
+    ->Setup([](const benchmark::State &) { gSharedPc = std::make_unique<BenchPc>(true); })
+    ->Teardown([](const benchmark::State &) { gSharedPc.reset(); })
+    ->Threads(1)
+    ->Threads(2);
 
 }  // namespace

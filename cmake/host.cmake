@@ -5,6 +5,14 @@ if(TOLVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# The fuzz harnesses (clang only): every library instrumented for libFuzzer's
+# coverage, with both sanitizers; fuzz/ adds the harnesses.
+option(TOLVANE_FUZZ "Build the fuzz harnesses with libFuzzer, ASan and UBSan" OFF)
+if(TOLVANE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 add_compile_options(-Wall -Wextra)
 
 find_package(PkgConfig REQUIRED)
@@ -90,3 +98,6 @@ find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 add_subdirectory(tests)
 add_subdirectory(bench)
+if(TOLVANE_FUZZ)
+  add_subdirectory(fuzz)
+endif()

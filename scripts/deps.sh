@@ -14,7 +14,10 @@ run_packages=(cmake ninja-build g++ pkg-config libncurses-dev binutils-mingw-w64
 windows_packages=(g++-mingw-w64-i686-win32)
 # The Windows build's distribution: a zip and a floppy image.
 dist_packages=(zip mtools)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux clang-format-14)
+# The fuzz harnesses (scripts/fuzz.sh) need clang 14 and its libFuzzer, which
+# comes with its compiler runtime.
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev tmux clang-format-14
+               clang-14 libclang-rt-14-dev)
 # The qemu tests boot the program's clock code on QEMU's PC and its BIOS.
 qemu_packages=(qemu-system-x86)
 # The Windows programs under Wine (scripts/wine-test.sh): 32-bit Wine, its

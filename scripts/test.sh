@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the formatting, builds everything (host, host with sanitizers, the
-# Windows cross-build) and runs every test.
+# Windows cross-build) and runs every test, then each fuzz harness briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
@@ -22,5 +22,7 @@ echo "== tests: host"
 ctest --preset host -j"$jobs"
 echo "== tests: asan"
 ctest --preset asan -j"$jobs"
+echo "== fuzz: a few seconds each"
+bash scripts/fuzz.sh
 echo "== tests: Windows programs under Wine"
 bash scripts/wine-test.sh

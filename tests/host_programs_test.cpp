@@ -16,7 +16,9 @@
 
 #include "pc/power.h"
 #include "pc/session.h"
+#include "pc/state.h"
 #include "pc_fixture.h"
+#include "pcio.h"
 
 namespace {
 
@@ -41,10 +43,10 @@ void Reap(pid_t child, int errFd, bool ended, CliRun &run)
         run.status = WEXITSTATUS(status);
 }
 
-// A host program started from a script: no terminal, input from /dev/null,
-// a session of its own. Status -1 if it has not ended within 10 s; it is
-// killed then.
-CliRun RunWithoutTerminal(const std::string &program)
+// A host program started from a script, with `argument` if given: no
+// terminal, input from /dev/null, a session of its own. Status -1 if it has
+// not ended within 10 s; it is killed then.
+CliRun RunWithoutTerminal(const std::string &program, const char *argument = nullptr)
 {
     std::string path = std::string(TOLVANE_BINARY_DIR) + "/" + program;
     int err[2];
@@ -58,7 +60,7 @@ CliRun RunWithoutTerminal(const std::string &program)
         dup2(null, 1);
         dup2(err[1], 2);
         close(err[0]);
-        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        execl(path.c_str(), path.c_str(), argument, static_cast<char *>(nullptr));
         _exit(127);
     }
     close(err[1]);
@@ -149,6 +151,53 @@ TEST(HostPrograms, StartedOnAPcThatIsOffTheySaySoAndEnd)
                 ": the simulated PC is switched off; switch it on with 'tolvane-pc power on'\n");
     }
     EXPECT_TRUE(pc::ListRunningPrograms().empty());
+}
+
+TEST(HostPrograms, StartedOnADamagedPcTheyNameWhatIsWrongAndEnd)
+{
+    TestPc pc;
+    pc::detail::Attached()->rtc.index = 200;
+    struct Case {
+        const char *program, *argument;
+    } cases[] = {{"tolvane", nullptr}, {"faltrem.exe", nullptr}, {"tolvane-pc", "show"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.program);
+        CliRun run = RunWithoutTerminal(c.program, c.argument);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, std::string(c.program) + ": " + pc.Directory() +
+                               "/state is damaged: rtc.index is 200, outside 0..127; replace it "
+                               "with 'tolvane-pc create --force'\n");
+    }
+}
+
+// A program killed while it held the PC (interrupts off, here) leaves its
+// lock: the next program to start takes it over and says so first.
+TEST(HostPrograms, AfterAProgramWasKilledHoldingThePcTheNextOneSaysSoAndGoesOn)
+{
+    TestPc pc("2026-06-15 10:00:00");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        DisableInterrupts();
+        if (write(ready[1], "y", 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+
+    CliRun run = RunWithoutTerminal("tolvane");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "tolvane: the PC's lock was held by process " + std::to_string(holder) +
+                           ", which has ended without letting go; taken over, and the PC's "
+                           "state checked\n"
+                           "tolvane: needs a terminal to show its windows\n");
 }
 
 TEST(HostPrograms, TolvaneStartedWithoutATerminalSaysSoAndEndsAtOnce)

@@ -21,6 +21,7 @@
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "pc_fixture.h"
+#include "pcio.h"
 
 namespace {
 
@@ -133,6 +134,105 @@ TEST(Cli, BadInputGetsOneLineStatusTwoAndChangesNothing)
     }
     EXPECT_EQ(Contents(state), before);
     EXPECT_EQ(Contents(garbage + "/state"), "not a PC");
+}
+
+// Each refusal as the user reads it, whole; none changes the PC.
+TEST(Cli, RefusalsSayWhatTheClockHoldsAndChangeNothing)
+{
+    TestPc pc("1999-12-31 23:59:58");
+    fs::path state = fs::path(pc.Directory()) / "state";
+    std::string before = Contents(state);
+    const std::string holds = "1900-01-01 00:00:00 to 2099-12-31 23:59:59 UTC";
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"create", "--virtual", "--start", "9999-12-31 00:00:00"},
+         "--start 9999-12-31 00:00:00 is outside what the virtual clock holds, " + holds},
+        {{"create", "--virtual", "--start", "1899-12-31 23:59:59"},
+         "--start 1899-12-31 23:59:59 is outside what the virtual clock holds, " + holds},
+        {{"create", "--virtual", "--start", "2099-12-31 23:00:00", "--utc-offset", "-02:00"},
+         "--start 2099-12-31 23:00:00 is outside what the virtual clock holds, " + holds},
+        {{"advance", "36600d"},
+         "advance 36600d would take the virtual clock past what it holds, " + holds +
+             "; it stands at 1999-12-31 23:59:58 UTC"},
+        {{"set", "network=yes", "bios=bogus"},
+         "bad value 'bogus' for bios; it takes plain|windowing|date-fails|time-fails"},
+        {{"set", "network=yes", "warp=9"},
+         "unknown setting 'warp'; 'tolvane-pc --help' lists the settings"},
+        // Either alone is fine; together the time falls before 1601 in UTC.
+        {{"set", "utc-offset=+14:00", "os-time=1601-01-01 00:00:00"},
+         "bad value '1601-01-01 00:00:00' for os-time; it takes YYYY-MM-DD HH:MM:SS (local; "
+         "written through to the RTC)"},
+        {{"set", "rtc-phase-ms=250", "stuck-chip=maybe"},
+         "bad value 'maybe' for stuck-chip; it takes yes|no"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        CliRun run = Cli(c.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "tolvane-pc: " + c.says + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(Contents(state), before) << "a refused command changed the PC";
+}
+
+TEST(Cli, TheVirtualClockRunsToTheLastInstantItHolds)
+{
+    TestPc pc;
+    struct Step {
+        std::vector<std::string> args;
+        int status;
+    } steps[] = {
+        {{"create", "--force", "--virtual", "--start", "1900-01-01 00:00:00"}, 0},
+        {{"create", "--force", "--virtual", "--start", "2099-12-31 23:59:59"}, 0},
+        {{"advance", "1s"}, 2},
+        {{"advance", "999ms"}, 0},
+        {{"advance", "1ms"}, 2},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.args[0] + " " + step.args.back());
+        CliRun run = Cli(step.args);
+        EXPECT_EQ(run.status, step.status) << run.err;
+    }
+    pc::Attach(pc.Directory());
+    EXPECT_EQ(pc::FormatCivil(pc::OsUtcNow(), true), "2099-12-31 23:59:59.999");
+}
+
+// A program killed while it held the PC (here with interrupts off) leaves the
+// lock behind: show goes on, says so, and shows it from then on.
+TEST(Cli, ShowAfterAHolderWasKilledWithTheLockSaysSoAndGoesOn)
+{
+    TestPc pc;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t holder = fork();
+    if (holder == 0) {
+        DisableInterrupts();
+        if (write(ready[1], "y", 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+
+    CliRun show = Cli({"show"});
+    EXPECT_EQ(show.status, 0);
+    EXPECT_EQ(show.err, "tolvane-pc: the PC's lock was held by process " + std::to_string(holder) +
+                            ", which has ended without letting go; taken over, and the PC's "
+                            "state checked\n");
+    const std::string line = "lock:           taken over 1 time from a program that ended "
+                             "holding it, last from process " +
+                             std::to_string(holder) + "\n";
+    EXPECT_TRUE(Contains(show.out, line)) << show.out;
+    CliRun again = Cli({"show"});
+    EXPECT_EQ(again.err, "");
+    EXPECT_TRUE(Contains(again.out, line)) << again.out;
 }
 
 TEST(Cli, ShowsAndChangesThePcOtherProgramsUse)

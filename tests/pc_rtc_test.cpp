@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "pc/rtc.h"
+#include "pc/settings.h"
 #include "pc_fixture.h"
 #include "pcio.h"
 
@@ -281,6 +282,35 @@ TEST(PcRtc, EightyYearGapIsCaughtUpInOneStep)
     auto begin = std::chrono::steady_clock::now();
     ExpectClock({0x19, 0x79, 0x12, 0x31, 0x23, 0x59, 0x59});
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(50));
+}
+
+// Each step moves the virtual clock on and then the phase, alternating
+// between two; 2.5 s later the chip shows the time source's second as it did
+// before the first change (a second ahead, as a new chip starts), counted
+// from the last phase.
+TEST(PcRtc, PhaseChangesMoveWhereTheSecondStartsNeverTheChipsTime)
+{
+    struct Case {
+        int stepMs, firstPhaseMs, secondPhaseMs;
+        std::uint8_t seconds;  // what the chip shows at the end
+    } cases[] = {
+        {45, 250, 750, 0x03},   // 3.4 s on, phase 750: second 2, plus one
+        {300, 250, 750, 0x08},  // 8.5 s on: 7, plus one
+        {123, 500, 600, 0x05},  // 4.96 s on, phase 600: 4, plus one
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.stepMs);
+        TestPc pc("2000-01-01 00:00:00");
+        ASSERT_EQ(pc::RtcRegisters()[pc::rtc::kSeconds], 0x00);
+        for (int i = 0; i < 20; ++i) {
+            pc.Advance(c.stepMs / 1000.0);
+            pc::ChangeSetting("rtc-phase-ms",
+                              std::to_string(i % 2 ? c.secondPhaseMs : c.firstPhaseMs));
+        }
+        pc.Advance(2.5);
+        EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kSeconds], c.seconds);
+        EXPECT_EQ(pc::RtcNextUpdateNs() % 1'000'000'000, c.secondPhaseMs * 1'000'000LL);
+    }
 }
 
 TEST(PcRtc, StuckChipKeepsUipHigh)

@@ -20,10 +20,11 @@ char Lower(char c)
 
 bool SameName(const AtomSlot &slot, std::string_view name)
 {
-    if (slot.length != name.size())
+    std::string_view held = detail::NameOf(slot);
+    if (held.size() != name.size())
         return false;
     for (std::size_t i = 0; i < name.size(); ++i)
-        if (Lower(slot.name[i]) != Lower(name[i]))
+        if (Lower(held[i]) != Lower(name[i]))
             return false;
     return true;
 }
@@ -161,7 +162,7 @@ AtomStatus AtomName(std::uint16_t atom, std::string &name)
     AtomSlot *slot = SlotOf(*state, atom);
     if (!slot)
         return AtomStatus::InvalidHandle;
-    name.assign(slot->name, slot->length);
+    name.assign(detail::NameOf(*slot));
     return AtomStatus::Ok;
 }
 
@@ -175,7 +176,7 @@ std::vector<AtomEntry> ListAtoms()
     for (int i = 0; i < detail::kAtomSlots; ++i) {
         const AtomSlot &slot = state->atoms[i];
         if (slot.references)
-            entries.push_back({AtomOf(i), slot.references, std::string(slot.name, slot.length)});
+            entries.push_back({AtomOf(i), slot.references, std::string(detail::NameOf(slot))});
     }
     return entries;
 }

@@ -18,6 +18,8 @@
 #include "pc/rtc.h"
 #include "pc/settings.h"
 #include "pc/state.h"
+#include "pc/state_check.h"
+#include "pc/timesource.h"
 
 namespace pc {
 namespace detail {
@@ -27,14 +29,6 @@ namespace {
 std::atomic<SharedState *> gAttached{nullptr};
 std::mutex gAttachedDirectoryMutex;
 std::string gAttachedDirectory;
-// The stretch this thread is in while it has interrupts off: the PC, the time
-// source when it began and the bus cycles spent since.
-struct Stretch {
-    SharedState *state = nullptr;
-    std::int64_t startNs = 0;
-    std::int64_t cycles = 0;
-};
-thread_local Stretch tStretch;
 
 const char *const kStateFile = "state";
 
@@ -46,19 +40,6 @@ std::string StatePath(const std::string &directory)
 std::string Reason(int error)
 {
     return std::strerror(error);
-}
-
-void LockMutex(SharedState &state)
-{
-    int rc = pthread_mutex_lock(&state.mutex);
-    if (rc == EOWNERDEAD) {
-        // A program died holding the PC; each critical section is short and
-        // leaves the state usable, so carry on from where it stood.
-        pthread_mutex_consistent(&state.mutex);
-    } else if (rc != 0) {
-        throw PcError("the simulated PC's lock is broken (" + Reason(rc) +
-                      "); recreate the PC with 'tolvane-pc create --force'");
-    }
 }
 
 // Plausible contents for the rest of the CMOS RAM of a 1998 PC: a 1.44 MB
@@ -84,13 +65,6 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
     state.layoutVersion = kLayoutVersion;
     state.stateSize = sizeof(SharedState);
 
-    pthread_mutexattr_t attributes;
-    pthread_mutexattr_init(&attributes);
-    pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
-    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
-    pthread_mutex_init(&state.mutex, &attributes);
-    pthread_mutexattr_destroy(&attributes);
-
     std::int64_t now =
         options.virtualTime && options.virtualStartNs != 0 ? options.virtualStartNs : HostNowNs();
     state.virtualTime.store(options.virtualTime ? 1 : 0);
@@ -111,7 +85,7 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
     state.bios.century = state.rtc.regs[rtc::kCentury];
 }
 
-void CheckHeader(const std::string &path, int fd)
+void CheckFile(const std::string &path, int fd)
 {
     struct stat info;
     if (fstat(fd, &info) != 0)
@@ -122,24 +96,28 @@ void CheckHeader(const std::string &path, int fd)
     if (info.st_uid != geteuid())
         throw PcError(
             path + " belongs to another user; choose your own PC directory (--pc or TOLVANE_PC)");
+    char header[16];
+    ssize_t got = pread(fd, header, sizeof header, 0);
+    if (std::optional<StateProblem> problem =
+            CheckStateHeader(header, got > 0 ? static_cast<std::size_t>(got) : 0,
+                             static_cast<std::uint64_t>(info.st_size)))
+        throw PcError(problem->Line(path));
+}
 
-    struct {
-        char magic[8];
-        std::uint32_t layoutVersion;
-        std::uint32_t stateSize;
-    } header;
-    ssize_t got = pread(fd, &header, sizeof header, 0);
-    if (got != static_cast<ssize_t>(sizeof header) ||
-        std::memcmp(header.magic, kMagic, sizeof header.magic) != 0)
-        throw PcError(
-            path +
-            " is not a simulated PC's state file; remove it or choose another PC directory (--pc or TOLVANE_PC)");
-    if (header.layoutVersion != kLayoutVersion || header.stateSize != sizeof(SharedState) ||
-        info.st_size != static_cast<off_t>(sizeof(SharedState)))
-        throw PcError(path + " was made by another version of Tolvane (layout " +
-                      std::to_string(header.layoutVersion) + ", this one uses " +
-                      std::to_string(kLayoutVersion) +
-                      "); replace it with 'tolvane-pc create --force'");
+// Takes the lock of a state just mapped and checks every field under it, so
+// that no program is half-way through a change. Returns what the user should
+// hear of: a holder that had ended with the lock.
+std::string CheckUnderLock(const std::string &path, SharedState &state)
+{
+    int endedHolder = LockState(state);
+    std::optional<StateProblem> problem = CheckStateFields(state);
+    UnlockState(state);
+    if (problem)
+        throw PcError(problem->Line(path));
+    if (endedHolder == 0)
+        return "";
+    return "the PC's lock was held by " + HolderName(endedHolder) +
+           ", which has ended without letting go; taken over, and the PC's state checked";
 }
 
 }  // namespace
@@ -149,64 +127,16 @@ SharedState *Attached()
     return gAttached.load(std::memory_order_acquire);
 }
 
-StateLock::StateLock(SharedState &state) : state_(&state), owns_(tStretch.state != &state)
-{
-    if (owns_)
-        LockMutex(state);
-}
-
-StateLock::~StateLock()
-{
-    if (owns_)
-        pthread_mutex_unlock(&state_->mutex);
-}
-
-void HoldInterrupts(SharedState &state)
-{
-    // Like CLI, disabling twice is the same as once.
-    if (tStretch.state == &state)
-        return;
-    ReleaseInterrupts();
-    LockMutex(state);
-    tStretch = {&state, NowOn(state), 0};
-}
-
-void ReleaseInterrupts()
-{
-    if (tStretch.state) {
-        pthread_mutex_unlock(&tStretch.state->mutex);
-        tStretch = {};
-    }
-}
-
-InterruptsOff::InterruptsOff(SharedState &state) : owns_(tStretch.state != &state)
-{
-    if (owns_)
-        HoldInterrupts(state);
-}
-
-InterruptsOff::~InterruptsOff()
-{
-    if (owns_)
-        ReleaseInterrupts();
-}
-
-std::int64_t BusTime(const SharedState &state)
-{
-    if (tStretch.state == &state)
-        return tStretch.startNs + tStretch.cycles * rtc::kBusCycleNs;
-    return NowOn(state);
-}
-
-bool SpendStretchCycle(const SharedState &state)
-{
-    if (tStretch.state != &state)
-        return false;
-    ++tStretch.cycles;
-    return true;
-}
-
 }  // namespace detail
+
+LockTakeovers CountLockTakeovers()
+{
+    detail::SharedState *state = detail::Attached();
+    if (!state)
+        return {};
+    detail::StateLock lock(*state);
+    return {state->deadHolders.count, detail::HolderName(state->deadHolders.lastPid)};
+}
 
 std::string DefaultDirectory()
 {
@@ -234,6 +164,10 @@ void Create(const std::string &directory, const CreateOptions &options)
                       "'; 'tolvane-pc profiles' lists them");
     if (directory.empty())
         throw PcError("no PC directory given; name one with --pc or TOLVANE_PC");
+    if (options.virtualTime && options.virtualStartNs != 0 &&
+        (options.virtualStartNs < kEarliestNs || options.virtualStartNs > kLatestNs))
+        throw PcError("a virtual clock holds 1900-01-01 00:00:00 to 2099-12-31 23:59:59 (UTC); "
+                      "start it within those years");
 
     std::error_code error;
     // A directory made here is the user's alone: other users must not plant a
@@ -285,7 +219,7 @@ void Create(const std::string &directory, const CreateOptions &options)
     close(fd);
 }
 
-void Attach(const std::string &directory)
+std::string Attach(const std::string &directory)
 {
     using namespace detail;
     std::string path = StatePath(directory);
@@ -298,7 +232,7 @@ void Attach(const std::string &directory)
                       "; choose another PC directory with --pc or TOLVANE_PC");
     }
     try {
-        CheckHeader(path, fd);
+        CheckFile(path, fd);
     } catch (...) {
         close(fd);
         throw;
@@ -308,11 +242,19 @@ void Attach(const std::string &directory)
     close(fd);
     if (mapping == MAP_FAILED)
         throw PcError("cannot map " + path + ": " + Reason(code));
+    std::string note;
+    try {
+        note = CheckUnderLock(path, *static_cast<SharedState *>(mapping));
+    } catch (...) {
+        munmap(mapping, sizeof(SharedState));
+        throw;
+    }
     // An earlier mapping stays: a thread may still be reading it, and a process
     // attaches only a few PCs in its life (a test binary a few dozen).
     gAttached.store(static_cast<SharedState *>(mapping), std::memory_order_release);
     std::lock_guard lock(gAttachedDirectoryMutex);
     gAttachedDirectory = directory;
+    return note;
 }
 
 std::string AttachedDirectory()
@@ -322,7 +264,7 @@ std::string AttachedDirectory()
     return gAttachedDirectory;
 }
 
-void AttachDefault(bool createIfMissing)
+std::string AttachDefault(bool createIfMissing)
 {
     std::string directory = DefaultDirectory();
     if (createIfMissing && !Exists(directory)) {
@@ -334,7 +276,7 @@ void AttachDefault(bool createIfMissing)
                 throw;
         }
     }
-    Attach(directory);
+    return Attach(directory);
 }
 
 }  // namespace pc

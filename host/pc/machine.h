@@ -35,16 +35,28 @@ void Create(const std::string &directory, const CreateOptions &options);
 
 bool Exists(const std::string &directory);
 
-// From now on this process uses the PC in `directory`. Throws PcError when
-// there is none or its state file is not a PC of this layout.
-void Attach(const std::string &directory);
+// From now on this process uses the PC in `directory`. Throws PcError, with a
+// line that names what is wrong, when there is none or its state file is not
+// a PC of this layout with every field in range. Returns a line the user
+// should see when the PC's lock was left by a program that has ended (it is
+// taken over), else "".
+std::string Attach(const std::string &directory);
 
 // The directory of the attached PC ("" before Attach); programs this process
 // starts are pointed at it so that they run on the same PC.
 std::string AttachedDirectory();
 
 // Attaches DefaultDirectory(), creating the default PC there first if
-// `createIfMissing` and there is none.
-void AttachDefault(bool createIfMissing);
+// `createIfMissing` and there is none; returns what Attach returns.
+std::string AttachDefault(bool createIfMissing);
+
+// How often the attached PC's lock was taken over from a program that ended
+// holding it, since the PC was made, and which it was the last time
+// ("process 4242").
+struct LockTakeovers {
+    std::uint32_t count = 0;
+    std::string last;
+};
+LockTakeovers CountLockTakeovers();
 
 }  // namespace pc

@@ -86,14 +86,25 @@ SetTimeResult SetOsLocalTime(const CivilTime &local, bool byOperator)
     detail::StateLock lock(*state);
     if (state->settings.setTimeDenied && !byOperator)
         return SetTimeResult::NotPermitted;
-    std::int64_t utc = TicksFromCivil(local) - state->settings.utcOffsetMinutes * kTicksPerMinute;
-    // A local time at the edge of the range can fall outside it in UTC.
-    if (utc < 0 || utc > TicksFromCivil(CivilTime{30828, 1, 1, 23, 59, 59, 999}))
+    if (!OsClockHolds(local, state->settings.utcOffsetMinutes))
         return SetTimeResult::InvalidRecord;
+    std::int64_t utc = TicksFromCivil(local) - state->settings.utcOffsetMinutes * kTicksPerMinute;
     std::int64_t now = detail::NowOn(*state);
     state->osOffsetTicks = utc - TicksFromUnixNs(now);
     WriteThroughToRtc(*state, local, now);
     return SetTimeResult::Ok;
+}
+
+bool OsClockHolds(const CivilTime &local, int utcOffsetMinutes)
+{
+    // A local time at the edge of the range can fall outside it in UTC.
+    std::int64_t utc = TicksFromCivil(local) - utcOffsetMinutes * kTicksPerMinute;
+    return utc >= 0 && utc <= LatestOsUtcTicks();
+}
+
+std::int64_t LatestOsUtcTicks()
+{
+    return TicksFromCivil(CivilTime{30828, 1, 1, 23, 59, 59, 999});
 }
 
 std::uint32_t OsTickCount()

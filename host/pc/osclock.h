@@ -22,6 +22,12 @@ SetTimeResult SetOsLocalTime(const CivilTime &local, bool byOperator = false);
 // second, millisecond, and a year from 1601 to 30827.
 bool IsValidSystemTime(const CivilTime &time);
 
+// Whether the UTC time of `local`, `utcOffsetMinutes` ahead of UTC, is one the
+// OS clock holds; SetOsLocalTime refuses one that is not.
+bool OsClockHolds(const CivilTime &local, int utcOffsetMinutes);
+// The last UTC time it holds, in ticks since 1601.
+std::int64_t LatestOsUtcTicks();
+
 // Milliseconds since the simulated Windows started.
 std::uint32_t OsTickCount();
 

@@ -103,8 +103,9 @@ void PowerOff()
     detail::PruneEndedPrograms(state);
     for (const detail::ProcessSlot &slot : state.processes)
         if (slot.pid)
-            throw PcError(std::string("host programs still run on the PC, ") + slot.name +
-                          " (pid " + std::to_string(slot.pid) + ") among them; end them first");
+            throw PcError("host programs still run on the PC, " +
+                          std::string(detail::NameOf(slot)) + " (pid " + std::to_string(slot.pid) +
+                          ") among them; end them first");
     state.poweredOn = 0;
     std::memset(state.atoms, 0, sizeof state.atoms);
 }

@@ -30,8 +30,8 @@ std::vector<std::string> LastBootReport();
 namespace detail {
 struct SharedState;
 // POST, then the OS clock from the chip, with interrupts off (the caller may
-// have them off already, but must not hold the state's lock otherwise);
-// records what each did in the state's last boot.
+// have them off already, or hold the state's lock); records what each did in
+// the state's last boot.
 void Boot(SharedState &state);
 }  // namespace detail
 

@@ -1,6 +1,7 @@
 // The machine profiles: the PCs worth testing a Year 2000 clock test on, and the
 // Windows platforms they can run.
 #include <cstring>
+#include <iterator>
 
 #include "pc/settings.h"
 
@@ -27,6 +28,8 @@ const PlatformEntry kPlatforms[] = {
      {"nt4", "Windows NT 4.0", "Windows NT 4.0 build 1381, Service Pack 6", 2, 4, 0, 1381,
       "Service Pack 6"}},
 };
+
+static_assert(std::size(kPlatforms) == detail::kPlatforms);
 
 }  // namespace
 

@@ -234,6 +234,12 @@ bool InUpdateCycle(const detail::SharedState &state, std::int64_t now)
     return Counting(state.rtc.regs) && now >= state.rtc.lastUpdateNs + kSecondNs;
 }
 
+// The file is shared: bounded at each use, whatever another program wrote.
+int SelectedRegister(const detail::SharedState &state)
+{
+    return state.rtc.index & 0x7F;
+}
+
 bool IsCounter(const detail::SharedState &state, int index)
 {
     return index <= kYear || (index == kCentury && state.settings.centuryAware);
@@ -341,18 +347,18 @@ std::uint8_t RtcPortRead(SharedState &state, std::uint16_t port, std::int64_t no
         return 0xFF;  // 0x70 is write-only; nothing else answers
     CatchUp(state, now);
     CatchUpPeriodic(state, now);
-    return ReadRegister(state, state.rtc.index, now);
+    return ReadRegister(state, SelectedRegister(state), now);
 }
 
 void RtcPortWrite(SharedState &state, std::uint16_t port, std::uint8_t value, std::int64_t now)
 {
     if (port == 0x70) {
         state.rtc.index = value & 0x7F;
-        state.rtc.nmiMasked = value & 0x80;
+        state.rtc.nmiMasked = (value & 0x80) != 0;
     } else if (port == 0x71) {
         CatchUp(state, now);
         CatchUpPeriodic(state, now);
-        WriteRegister(state, state.rtc.index, value, now);
+        WriteRegister(state, SelectedRegister(state), value, now);
     }
 }
 
@@ -395,7 +401,7 @@ RtcIndex RtcPortIndex()
     if (!state)
         return {};
     detail::StateLock lock(*state);
-    return {state->rtc.index, state->rtc.nmiMasked != 0};
+    return {SelectedRegister(*state), state->rtc.nmiMasked != 0};
 }
 
 std::int64_t RtcNextUpdateNs()
@@ -414,10 +420,14 @@ void SetRtcPhase(std::int64_t phaseNs)
     if (!state)
         return;
     detail::StateLock lock(*state);
-    std::int64_t now = detail::NowOn(*state);
-    CatchUp(*state, now);
-    state->rtc.lastUpdateNs =
-        LastUpdateOnPhase(now, ((phaseNs % kSecondNs) + kSecondNs) % kSecondNs);
+    CatchUp(*state, detail::NowOn(*state));
+    // The phase is where the chip's seconds start, not its time: the second
+    // the registers show keeps its place on the time source and only its
+    // start moves within it, so the next update may lie a little more or
+    // less than a second ahead, and changes never add up.
+    std::int64_t last = state->rtc.lastUpdateNs;
+    std::int64_t second = last - (last % kSecondNs + kSecondNs) % kSecondNs;
+    state->rtc.lastUpdateNs = second + (phaseNs % kSecondNs + kSecondNs) % kSecondNs;
 }
 
 void SetRtcTime(const CivilTime &local)

@@ -66,7 +66,8 @@ RtcIndex RtcPortIndex();
 // Start of the chip's next update cycle on the time source.
 std::int64_t RtcNextUpdateNs();
 
-// Moves the chip's updates to `phaseNs` into each second of the time source.
+// Moves the chip's updates to `phaseNs` into each second of the time source;
+// the time the chip keeps, in whole seconds from the time source's, stays.
 void SetRtcPhase(std::int64_t phaseNs);
 
 // Sets the chip's date and time as Windows does: SET, the time, date, day of week

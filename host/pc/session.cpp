@@ -5,11 +5,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "pc/process.h"
 #include "pc/state.h"
 
 namespace pc {
@@ -19,48 +18,9 @@ using detail::SharedState;
 
 namespace {
 
-struct ProcessStat {
-    char state = 0;                // field 3: R, S, D, Z (ended, not yet reaped), ...
-    std::uint64_t startTicks = 0;  // field 22: clock ticks since boot
-};
-
-// The process's /proc/PID/stat; all zero when the process is gone.
-ProcessStat ReadProcessStat(int pid)
-{
-    ProcessStat stat;
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/stat", pid);
-    FILE *file = std::fopen(path, "r");
-    if (!file)
-        return stat;
-    char line[1024];
-    std::size_t got = std::fread(line, 1, sizeof line - 1, file);
-    std::fclose(file);
-    line[got] = '\0';
-    // The command name may hold spaces and parentheses; fields follow the last ')'.
-    const char *p = std::strrchr(line, ')');
-    if (!p || p[1] != ' ' || !p[2])
-        return stat;
-    stat.state = p[2];
-    int field = 2;
-    for (++p; *p && field < 22; ++p)
-        if (*p == ' ')
-            ++field;
-    if (field == 22)
-        stat.startTicks = std::strtoull(p, nullptr, 10);
-    return stat;
-}
-
-// A program that has ended is gone from the table even while its parent has
-// not reaped it yet; a reused pid is another process.
 bool Alive(const ProcessSlot &slot)
 {
-    if (kill(slot.pid, 0) != 0 && errno == ESRCH)
-        return false;
-    ProcessStat stat = ReadProcessStat(slot.pid);
-    if (stat.state == 'Z' || stat.state == 'X')
-        return false;
-    return stat.startTicks == 0 || stat.startTicks == slot.startTicks;
+    return detail::ProcessAlive(slot.pid, slot.startTicks);
 }
 
 ProcessSlot *SlotOfThisProcess(SharedState &state)
@@ -116,7 +76,7 @@ bool RegisterThisProcess(const std::string &name)
         slot->pid = getpid();
         slot->threadId = static_cast<std::uint32_t>(getpid());
         slot->bootCount = state->bootCount;
-        slot->startTicks = ReadProcessStat(getpid()).startTicks;
+        slot->startTicks = detail::ProcessStartTicks(getpid());
         std::strncpy(slot->name, name.c_str(), sizeof slot->name - 1);
     }
     if (!gRegisteredOn)
@@ -145,7 +105,8 @@ std::vector<RunningProgram> ListRunningPrograms()
     detail::PruneEndedPrograms(*state);
     for (const ProcessSlot &slot : state->processes)
         if (slot.pid)
-            programs.push_back({slot.pid, slot.threadId, slot.name, slot.bootCount});
+            programs.push_back(
+                {slot.pid, slot.threadId, std::string(detail::NameOf(slot)), slot.bootCount});
     return programs;
 }
 
@@ -165,6 +126,7 @@ int DeliverSessionEnd(SessionEndKind kind)
 {
     int told = 0;
     // Listing prunes the dead, so no pid that has been reused is signalled.
+    // Pruning also drops a pid of 0 or below, which would signal a whole group.
     for (const RunningProgram &program : ListRunningPrograms())
         if (program.pid != getpid() && kill(program.pid, SignalOf(kind)) == 0)
             ++told;

@@ -1,7 +1,9 @@
-// Reading and changing the settings of the attached PC, one key at a time, for
-// `tolvane-pc show` and `tolvane-pc set`.
+// Reading and changing the settings of the attached PC, for `tolvane-pc show`
+// and `tolvane-pc set`: a table of keys, each with how it shows its value and
+// how it takes a new one.
 #include "pc/settings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -20,9 +22,11 @@ using detail::SharedState;
 
 namespace {
 
-const char *const kBiosModes[] = {"plain", "windowing", "date-fails", "time-fails",
-                                  "latched-century"};
-const char *const kPostModes[] = {"plain", "carry-century", "year-range"};
+const char *const kBiosModeNames[] = {"plain", "windowing", "date-fails", "time-fails",
+                                      "latched-century"};
+const char *const kPostModeNames[] = {"plain", "carry-century", "year-range"};
+static_assert(std::size(kBiosModeNames) == detail::kBiosModes);
+static_assert(std::size(kPostModeNames) == detail::kPostModes);
 
 std::string YesNo(bool value)
 {
@@ -64,135 +68,146 @@ void SwitchTimeSource(SharedState &state, bool toVirtual)
     state.timeGeneration.fetch_add(1);
 }
 
+// A change a setting has taken, made once every setting of the command has
+// taken its value, under the PC's lock.
+using Change = std::function<void(SharedState &)>;
+
+// What the settings before this one in the same command will have changed,
+// as far as a later one's value depends on it.
+struct Plan {
+    int utcOffsetMinutes;
+};
+
 struct Setting {
     const char *key;
     const char *accepts;
     std::function<std::string(const SharedState &)> show;
-    // False for a value it does not take.
-    std::function<bool(SharedState &, const std::string &)> change;
+    // The change `value` asks for, or nullptr for a value it does not take.
+    std::function<Change(const SharedState &, Plan &, const std::string &)> take;
 };
 
-template <typename Apply>
-bool Locked(SharedState &state, Apply apply)
+// The named value of an enum as the file holds it; "?" for one it should not.
+template <std::size_t N>
+std::string NameIn(const char *const (&names)[N], std::uint32_t value)
 {
-    detail::StateLock lock(state);
-    return apply(state.settings);
+    return value < N ? names[value] : "?";
+}
+
+Change SetFlag(std::uint32_t detail::Settings::*flag, const std::string &value)
+{
+    bool on;
+    if (!ParseYesNo(value, on))
+        return nullptr;
+    return [flag, on](SharedState &s) { s.settings.*flag = on; };
 }
 
 const std::vector<Setting> &Table()
 {
     static const std::vector<Setting> kTable = {
         {"profile", "a profile name (its features; clocks and atoms stay)",
-         [](const SharedState &s) { return std::string(s.settings.profile); },
-         [](SharedState &s, const std::string &v) {
+         [](const SharedState &s) { return std::string(detail::ProfileName(s.settings)); },
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
              const Profile *profile = FindProfile(v);
-             return profile && Locked(s, [&](detail::Settings &set) {
-                        int offset = set.utcOffsetMinutes;
-                        ApplyProfile(set, *profile);
-                        set.utcOffsetMinutes = offset;
-                        return true;
-                    });
+             if (!profile)
+                 return nullptr;
+             return [profile](SharedState &s) {
+                 int offset = s.settings.utcOffsetMinutes;
+                 ApplyProfile(s.settings, *profile);
+                 s.settings.utcOffsetMinutes = offset;
+             };
          }},
         {"century-aware", "yes|no",
          [](const SharedState &s) { return YesNo(s.settings.centuryAware); },
-         [](SharedState &s, const std::string &v) {
-             bool on;
-             return ParseYesNo(v, on) &&
-                    Locked(s, [&](detail::Settings &set) { return set.centuryAware = on, true; });
+         [](const SharedState &, Plan &, const std::string &v) {
+             return SetFlag(&detail::Settings::centuryAware, v);
          }},
         {"bios", "plain|windowing|date-fails|time-fails|latched-century",
          [](const SharedState &s) {
-             return std::string(kBiosModes[static_cast<int>(s.settings.bios)]);
+             return NameIn(kBiosModeNames, static_cast<std::uint32_t>(s.settings.bios));
          },
-         [](SharedState &s, const std::string &v) {
-             for (int i = 0; i < static_cast<int>(std::size(kBiosModes)); ++i)
-                 if (v == kBiosModes[i])
-                     return Locked(s, [&](detail::Settings &set) {
-                         return set.bios = static_cast<BiosMode>(i), true;
-                     });
-             return false;
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
+             for (std::uint32_t i = 0; i < detail::kBiosModes; ++i)
+                 if (v == kBiosModeNames[i])
+                     return [i](SharedState &s) { s.settings.bios = static_cast<BiosMode>(i); };
+             return nullptr;
          }},
         {"post", "plain|carry-century|year-range (what the BIOS does to the chip at power-on)",
          [](const SharedState &s) {
-             return std::string(kPostModes[static_cast<int>(s.settings.post)]);
+             return NameIn(kPostModeNames, static_cast<std::uint32_t>(s.settings.post));
          },
-         [](SharedState &s, const std::string &v) {
-             for (int i = 0; i < 3; ++i)
-                 if (v == kPostModes[i])
-                     return Locked(s, [&](detail::Settings &set) {
-                         return set.post = static_cast<detail::PostMode>(i), true;
-                     });
-             return false;
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
+             for (std::uint32_t i = 0; i < detail::kPostModes; ++i)
+                 if (v == kPostModeNames[i])
+                     return [i](SharedState &s) {
+                         s.settings.post = static_cast<detail::PostMode>(i);
+                     };
+             return nullptr;
          }},
         {"platform", "win95|win98|win98se|nt4",
          [](const SharedState &) { return std::string(CurrentPlatform().name); },
-         [](SharedState &s, const std::string &v) {
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
              detail::Platform platform;
-             return FindPlatform(v == "nt" ? "nt4" : v, platform) &&
-                    Locked(s, [&](detail::Settings &set) { return set.platform = platform, true; });
+             if (!FindPlatform(v == "nt" ? "nt4" : v, platform))
+                 return nullptr;
+             return [platform](SharedState &s) { s.settings.platform = platform; };
          }},
         {"network", "yes|no", [](const SharedState &s) { return YesNo(s.settings.network); },
-         [](SharedState &s, const std::string &v) {
-             bool on;
-             return ParseYesNo(v, on) &&
-                    Locked(s, [&](detail::Settings &set) { return set.network = on, true; });
+         [](const SharedState &, Plan &, const std::string &v) {
+             return SetFlag(&detail::Settings::network, v);
          }},
         {"stuck-chip", "yes|no", [](const SharedState &s) { return YesNo(s.settings.stuckChip); },
-         [](SharedState &s, const std::string &v) {
-             bool on;
-             return ParseYesNo(v, on) &&
-                    Locked(s, [&](detail::Settings &set) { return set.stuckChip = on, true; });
+         [](const SharedState &, Plan &, const std::string &v) {
+             return SetFlag(&detail::Settings::stuckChip, v);
          }},
         {"set-time", "allowed|denied (denied: SetLocalTime fails with error 1314)",
          [](const SharedState &s) {
              return std::string(s.settings.setTimeDenied ? "denied" : "allowed");
          },
-         [](SharedState &s, const std::string &v) {
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
              if (v != "allowed" && v != "denied")
-                 return false;
-             return Locked(s, [&](detail::Settings &set) {
-                 return set.setTimeDenied = v == "denied", true;
-             });
+                 return nullptr;
+             bool denied = v == "denied";
+             return [denied](SharedState &s) { s.settings.setTimeDenied = denied; };
          }},
         {"utc-offset", "+HH:MM|-HH:MM|minutes (local = UTC + offset)",
          [](const SharedState &s) { return FormatUtcOffset(s.settings.utcOffsetMinutes); },
-         [](SharedState &s, const std::string &v) {
+         [](const SharedState &, Plan &plan, const std::string &v) -> Change {
              std::optional<int> minutes = ParseUtcOffset(v);
-             return minutes && Locked(s, [&](detail::Settings &set) {
-                        return set.utcOffsetMinutes = *minutes, true;
-                    });
+             if (!minutes)
+                 return nullptr;
+             plan.utcOffsetMinutes = *minutes;
+             return [minutes](SharedState &s) { s.settings.utcOffsetMinutes = *minutes; };
          }},
         {"time-source", "host|virtual",
          [](const SharedState &s) { return std::string(s.virtualTime ? "virtual" : "host"); },
-         [](SharedState &s, const std::string &v) {
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
              if (v != "host" && v != "virtual")
-                 return false;
-             SwitchTimeSource(s, v == "virtual");
-             return true;
+                 return nullptr;
+             bool toVirtual = v == "virtual";
+             return [toVirtual](SharedState &s) { SwitchTimeSource(s, toVirtual); };
          }},
         {"rtc-phase-ms", "0..999 (where in each second the RTC updates)",
          [](const SharedState &s) {
              std::int64_t phase = s.rtc.lastUpdateNs % rtc::kSecondNs;
              return std::to_string((phase + rtc::kSecondNs) % rtc::kSecondNs / 1'000'000);
          },
-         [](SharedState &, const std::string &v) {
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
              char *end = nullptr;
              long ms = std::strtol(v.c_str(), &end, 10);
              if (v.empty() || *end || ms < 0 || ms > 999)
-                 return false;
-             SetRtcPhase(ms * 1'000'000);
-             return true;
+                 return nullptr;
+             return [ms](SharedState &) { SetRtcPhase(ms * 1'000'000); };
          }},
         {"os-time", "YYYY-MM-DD HH:MM:SS (local; written through to the RTC)",
          [](const SharedState &) { return FormatCivil(OsLocalNow()); },
-         [](SharedState &s, const std::string &v) {
+         [](const SharedState &s, Plan &plan, const std::string &v) -> Change {
              auto time = ParseCivil(v);
-             if (!time || !IsValidSystemTime(*time))
-                 return false;
+             if (!time || !IsValidSystemTime(*time) || !OsClockHolds(*time, plan.utcOffsetMinutes))
+                 return nullptr;
              if (!s.poweredOn)
                  throw PcError("the PC is off, so its Windows has no clock to set; set rtc-time, "
                                "or switch it on with 'tolvane-pc power on'");
-             return SetOsLocalTime(*time, true) == SetTimeResult::Ok;
+             return [time](SharedState &) { SetOsLocalTime(*time, true); };
          }},
         {"rtc-time", "YYYY-MM-DD HH:MM:SS (the RTC alone, century included)",
          [](const SharedState &) {
@@ -202,12 +217,11 @@ const std::vector<Setting> &Table()
              return FormatCivil(CivilTime{t.century * 100 + t.year, t.month, t.day, t.hour,
                                           t.minute, t.second, 0, 0});
          },
-         [](SharedState &, const std::string &v) {
+         [](const SharedState &, Plan &, const std::string &v) -> Change {
              auto time = ParseCivil(v);
              if (!time)
-                 return false;
-             SetRtcTime(*time);
-             return true;
+                 return nullptr;
+             return [time](SharedState &) { SetRtcTime(*time); };
          }},
     };
     return kTable;
@@ -240,17 +254,33 @@ std::vector<SettingLine> SettingKeys()
     return keys;
 }
 
-void ChangeSetting(const std::string &key, const std::string &value)
+void ChangeSettings(const std::vector<SettingLine> &changes)
 {
     SharedState &state = AttachedOrThrow();
-    for (const Setting &setting : Table()) {
-        if (key != setting.key)
-            continue;
-        if (!setting.change(state, value))
-            throw PcError("bad value '" + value + "' for " + key + "; it takes " + setting.accepts);
-        return;
+    // Every value is taken before anything changes, and no other program
+    // comes between: the command changes all it names, or nothing.
+    detail::StateLock lock(state);
+    Plan plan{state.settings.utcOffsetMinutes};
+    std::vector<Change> taken;
+    for (const SettingLine &change : changes) {
+        auto setting = std::find_if(Table().begin(), Table().end(),
+                                    [&](const Setting &s) { return change.key == s.key; });
+        if (setting == Table().end())
+            throw PcError("unknown setting '" + change.key +
+                          "'; 'tolvane-pc --help' lists the settings");
+        Change made = setting->take(state, plan, change.value);
+        if (!made)
+            throw PcError("bad value '" + change.value + "' for " + change.key + "; it takes " +
+                          setting->accepts);
+        taken.push_back(std::move(made));
     }
-    throw PcError("unknown setting '" + key + "'; 'tolvane-pc --help' lists the settings");
+    for (const Change &made : taken)
+        made(state);
+}
+
+void ChangeSetting(const std::string &key, const std::string &value)
+{
+    ChangeSettings({{key, value}});
 }
 
 }  // namespace pc

@@ -51,8 +51,10 @@ std::vector<SettingLine> CurrentSettings();
 // Every key that ChangeSetting takes, with the values it accepts.
 std::vector<SettingLine> SettingKeys();
 
-// Changes one setting of the attached PC. Throws PcError, with a line that says
-// what is accepted, for an unknown key or a bad value; nothing is changed then.
+// Changes settings of the attached PC, in order, all or none: throws PcError,
+// with a line that says what is accepted, for an unknown key or a bad value,
+// and nothing is changed then.
+void ChangeSettings(const std::vector<SettingLine> &changes);
 void ChangeSetting(const std::string &key, const std::string &value);
 
 }  // namespace pc

@@ -2,19 +2,21 @@
 // and the lock that guards it. Internal to host/pc and the kernel services.
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "pc/calendar.h"
 
 namespace pc::detail {
 
 // Changing anything below means a new layout version: an old state file is then
-// refused instead of being misread.
+// refused instead of being misread. A new field or enum value also needs its
+// range in state_check.cpp, which every attach checks the whole file against.
 inline constexpr char kMagic[8] = {'T', 'O', 'L', 'V', 'P', 'C', '\r', '\n'};
-inline constexpr std::uint32_t kLayoutVersion = 3;
+inline constexpr std::uint32_t kLayoutVersion = 4;
 
 inline constexpr int kAtomSlots = 512;
 inline constexpr int kMaxAtomName = 255;
@@ -22,12 +24,16 @@ inline constexpr int kProcessSlots = 32;
 inline constexpr int kProcessName = 64;
 inline constexpr int kProfileName = 32;
 
+// Each enum's count is the first value a state file may not hold.
 // LatchedCentury: reports the century it read from the chip at power-on (or
 // was given by INT 1Ah 05h) instead of the chip's century byte.
 enum class BiosMode : std::uint32_t { Plain, Windowing, DateFails, TimeFails, LatchedCentury };
+inline constexpr std::uint32_t kBiosModes = 5;
 // What the BIOS does to the chip's date at its power-on self test.
 enum class PostMode : std::uint32_t { Plain, CarryCentury, YearRange };
+inline constexpr std::uint32_t kPostModes = 3;
 enum class Platform : std::uint32_t { Win95, Win98, Win98SE, NT4 };
+inline constexpr std::uint32_t kPlatforms = 4;
 
 struct Settings {
     char profile[kProfileName];  // the profile the PC was made from
@@ -68,6 +74,7 @@ struct RawDate {
 };
 
 enum class PostAction : std::uint32_t { LeftAlone, CarriedCentury, ResetOutOfRange };
+inline constexpr std::uint32_t kPostActions = 3;
 enum class BootAction : std::uint32_t {
     Took,              // the date as the BIOS or the chip gave it
     SetForwardTo2000,  // Windows 98: 1900 taken as 2000, century 20 written back
@@ -76,6 +83,7 @@ enum class BootAction : std::uint32_t {
     BiosFailed,        // INT 1Ah set carry: the OS starts at DOS's 1980-01-01
     NotADate,          // bytes that are no date: likewise
 };
+inline constexpr std::uint32_t kBootActions = 6;
 
 // What the last boot did to the date, for `tolvane-pc show`.
 struct BootRecord {
@@ -104,11 +112,34 @@ struct ProcessSlot {
     char name[kProcessName];
 };
 
+// Who holds the lock, written by each holder once it has it: a thread id
+// alone may be reused, or come from a file copied while it was held.
+struct LockHolder {
+    std::int32_t pid;
+    std::uint32_t tid;
+    std::uint64_t startTicks;  // the process's start, from /proc
+};
+
+// The last holder found to have ended with the lock, for `tolvane-pc show`.
+struct DeadHolders {
+    std::uint32_t count;  // since the PC was made
+    std::int32_t lastPid;
+    std::int64_t lastAtNs;  // on the time source
+};
+
 struct SharedState {
     char magic[8];
     std::uint32_t layoutVersion;
     std::uint32_t stateSize;
-    pthread_mutex_t mutex;  // robust, process-shared
+
+    // The lock, a futex word: 0 when free, else the holding thread's id, with
+    // kLockWaiters set while others sleep on it. A holder that ends without
+    // letting go is found by its waiters (lock.cpp); nothing in the word can
+    // make them wait for ever.
+    std::atomic<std::uint32_t> lock;
+    std::uint32_t pad1;
+    LockHolder holder;
+    DeadHolders deadHolders;
 
     // Time source. Read without the lock: Now() is on every message loop pass.
     std::atomic<std::uint32_t> virtualTime;
@@ -135,6 +166,24 @@ struct SharedState {
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 static_assert(std::atomic<std::uint32_t>::is_always_lock_free);
 
+// Names as a slot holds them, bounded by their arrays whatever the file says:
+// the file is shared, and checked only when a program attaches.
+inline std::string_view NameOf(const AtomSlot &slot)
+{
+    return {slot.name, slot.length <= kMaxAtomName ? slot.length : std::size_t{kMaxAtomName}};
+}
+inline std::string_view NameOf(const ProcessSlot &slot)
+{
+    return {slot.name, strnlen(slot.name, sizeof slot.name)};
+}
+inline std::string_view ProfileName(const Settings &settings)
+{
+    return {settings.profile, strnlen(settings.profile, sizeof settings.profile)};
+}
+
+inline constexpr std::uint32_t kLockWaiters = 0x80000000u;
+inline constexpr std::uint32_t kLockOwner = 0x3FFFFFFFu;  // as the kernel's thread ids go
+
 // The attached state, or nullptr before Attach.
 SharedState *Attached();
 
@@ -149,8 +198,10 @@ std::int64_t NowOn(const SharedState &state);
 // of a bus cycle moves it without waking anyone.
 void AdvanceVirtual(SharedState &state, std::int64_t nanoseconds, bool wake);
 
-// Holds the state's mutex for a scope. A thread that has disabled interrupts
-// already holds it and passes through.
+// Holds the state's lock for a scope. A thread that holds it already (with
+// interrupts off, or in an outer scope) passes through. When its last holder
+// ended without letting go, the lock is taken over and the whole state checked
+// again: a state that fails throws PcError, the lock released.
 class StateLock {
 public:
     explicit StateLock(SharedState &state);
@@ -161,9 +212,17 @@ public:
 private:
     SharedState *state_;
     bool owns_;
+    SharedState *previous_ = nullptr;
 };
 
-// Interrupts disabled: the thread keeps the state's mutex until it enables them,
+// The lock alone, for the attach, which checks the whole state under it:
+// returns the process it was taken over from (-1 when that left no id), else 0.
+int LockState(SharedState &state);
+void UnlockState(SharedState &state);
+// "process 4242", for a pid that LockState gave.
+std::string HolderName(int pid);
+
+// Interrupts disabled: the thread keeps the state's lock until it enables them,
 // so no other program's port access can come between, as on one CPU. Nor can
 // time: a run of instructions with interrupts off is not preempted, so the
 // chip sees only the thread's own bus cycles pass (the stretch's clock), and

@@ -37,17 +37,25 @@ std::int64_t NowOn(const SharedState &state)
     return HostNowNs();
 }
 
+namespace {
+
+void WakeTimeWaiters(SharedState &state)
+{
+    state.timeGeneration.fetch_add(1);
+    // The futex call costs a system call; skip it when nobody waits.
+    if (state.timeWaiters.load() != 0)
+        syscall(SYS_futex, &state.timeGeneration, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+}
+
+}  // namespace
+
 void AdvanceVirtual(SharedState &state, std::int64_t nanoseconds, bool wake)
 {
     if (nanoseconds <= 0 || !state.virtualTime.load(std::memory_order_relaxed))
         return;
     state.virtualNowNs.fetch_add(nanoseconds, std::memory_order_acq_rel);
-    if (!wake)
-        return;
-    state.timeGeneration.fetch_add(1);
-    // The futex call costs a system call; skip it when nobody waits.
-    if (state.timeWaiters.load() != 0)
-        syscall(SYS_futex, &state.timeGeneration, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    if (wake)
+        WakeTimeWaiters(state);
 }
 
 }  // namespace detail
@@ -64,10 +72,32 @@ bool IsVirtualTime()
     return state && state->virtualTime.load(std::memory_order_relaxed);
 }
 
-void AdvanceVirtualTime(std::int64_t nanoseconds)
+std::optional<std::int64_t> TimeSourceNsOf(const CivilTime &local, int utcOffsetMinutes)
 {
-    if (detail::SharedState *state = detail::Attached())
-        detail::AdvanceVirtual(*state, nanoseconds, true);
+    // In ticks first: nanoseconds since 1970 overflow long before the years a
+    // CivilTime can name.
+    std::int64_t ticks =
+        TicksFromCivil(local) - std::int64_t{utcOffsetMinutes} * 60 * kTicksPerSecond;
+    if (ticks < TicksFromUnixNs(kEarliestNs) || ticks > TicksFromUnixNs(kLatestNs))
+        return std::nullopt;
+    return UnixNsFromTicks(ticks);
+}
+
+bool AdvanceVirtualTime(std::int64_t nanoseconds)
+{
+    detail::SharedState *state = detail::Attached();
+    if (!state || nanoseconds <= 0 || !state->virtualTime.load(std::memory_order_relaxed))
+        return true;
+    // Another program may move the clock meanwhile: the end of the span is
+    // checked against the time this move starts from.
+    std::int64_t now = state->virtualNowNs.load(std::memory_order_relaxed);
+    do {
+        if (nanoseconds > kLatestNs - now)
+            return false;
+    } while (!state->virtualNowNs.compare_exchange_weak(now, now + nanoseconds,
+                                                        std::memory_order_acq_rel));
+    detail::WakeTimeWaiters(*state);
+    return true;
 }
 
 void WaitForTimeChange(std::int64_t realMicroseconds)

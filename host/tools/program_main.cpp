@@ -37,7 +37,9 @@ int main(int argc, char **argv)
         "the simulated PC is switched off; switch it on with 'tolvane-pc power on'";
 
     try {
-        pc::AttachDefault(true);
+        std::string note = pc::AttachDefault(true);
+        if (!note.empty())
+            std::fprintf(stderr, "%s: %s\n", name, note.c_str());
     } catch (const pc::PcError &error) {
         return refuse(error.what());
     }

@@ -61,6 +61,14 @@ const char *const kHelp =
     "\n"
     "settings:\n";
 
+// Attaches the PC, telling of a lock it had to take over.
+void Attach(const std::string &directory)
+{
+    std::string note = pc::Attach(directory);
+    if (!note.empty())
+        std::fprintf(stderr, "tolvane-pc: %s\n", note.c_str());
+}
+
 void PrintHelp()
 {
     std::printf(kHelp, pc::DefaultDirectory().c_str());
@@ -69,6 +77,18 @@ void PrintHelp()
 }
 
 // ---- create ----
+
+// An instant of the time source as a UTC date and time.
+std::string Utc(std::int64_t ns)
+{
+    return pc::FormatCivil(pc::CivilFromTicks(pc::TicksFromUnixNs(ns)));
+}
+
+// The span of the time source, for the lines that refuse times outside it.
+std::string Span()
+{
+    return Utc(pc::kEarliestNs) + " to " + Utc(pc::kLatestNs) + " UTC";
+}
 
 int Create(const std::string &directory, const std::vector<std::string> &args)
 {
@@ -108,7 +128,11 @@ int Create(const std::string &directory, const std::vector<std::string> &args)
             options.hasUtcOffsetMinutes = true;
             options.utcOffsetMinutes = 0;
         }
-        options.virtualStartNs = pc::UnixNsFromLocal(*start, options.utcOffsetMinutes);
+        std::optional<std::int64_t> ns = pc::TimeSourceNsOf(*start, options.utcOffsetMinutes);
+        if (!ns)
+            throw Usage("--start " + pc::FormatCivil(*start) + " is outside what the virtual " +
+                        "clock holds, " + Span());
+        options.virtualStartNs = *ns;
     }
     pc::Create(directory, options);
     std::printf("created a %s PC in %s\n", options.profile.c_str(), directory.c_str());
@@ -205,7 +229,7 @@ void ShowClock(const char *label, const pc::CivilTime &time)
 
 int Show(const std::string &directory)
 {
-    pc::Attach(directory);
+    Attach(directory);
     bool on = pc::PoweredOn();
     std::printf("PC directory:   %s\n", directory.c_str());
     std::printf("time source:    %s\n", pc::IsVirtualTime() ? "virtual clock" : "host clock");
@@ -228,6 +252,11 @@ int Show(const std::string &directory)
         platform.description, platform.platformId, platform.major, platform.minor,
         platform.buildNumber, platform.csdVersion);
     std::printf("network:        %s\n", pc::NetworkInstalled() ? "software installed" : "none");
+    pc::LockTakeovers takeovers = pc::CountLockTakeovers();
+    if (takeovers.count > 0)
+        std::printf("lock:           taken over %u time%s from a program that ended holding it, "
+                    "last from %s\n",
+                    takeovers.count, takeovers.count == 1 ? "" : "s", takeovers.last.c_str());
     std::printf("settings:\n");
     for (const pc::SettingLine &line : pc::CurrentSettings())
         std::printf("  %-14s %s\n", line.key.c_str(), line.value.c_str());
@@ -259,11 +288,13 @@ int Set(const std::string &directory, const std::vector<std::string> &args)
             throw Usage(
                 "'" + arg +
                 "' is not KEY=VALUE; quote values with spaces, e.g. 'os-time=1999-12-31 23:59:55'");
-    pc::Attach(directory);
+    std::vector<pc::SettingLine> changes;
     for (const std::string &arg : args) {
         std::size_t equals = arg.find('=');
-        pc::ChangeSetting(arg.substr(0, equals), arg.substr(equals + 1));
+        changes.push_back({arg.substr(0, equals), arg.substr(equals + 1)});
     }
+    Attach(directory);
+    pc::ChangeSettings(changes);
     return 0;
 }
 
@@ -304,11 +335,13 @@ int Advance(const std::string &directory, const std::vector<std::string> &args)
         throw Usage(
             "'" + args[0] +
             "' is not a duration; use e.g. 5, 1.5s, 250ms, 10m, 2h or 400d (up to a century)");
-    pc::Attach(directory);
+    Attach(directory);
     if (!pc::IsVirtualTime())
         throw pc::PcError(
             "this PC runs on the host clock, which cannot be advanced; 'tolvane-pc set time-source=virtual' first");
-    pc::AdvanceVirtualTime(*ns);
+    if (!pc::AdvanceVirtualTime(*ns))
+        throw pc::PcError("advance " + args[0] + " would take the virtual clock past what it " +
+                          "holds, " + Span() + "; it stands at " + Utc(pc::Now()) + " UTC");
     return 0;
 }
 
@@ -325,7 +358,7 @@ int EndSession(const std::string &directory, const std::vector<std::string> &arg
         else
             throw Usage("end-session does not take '" + args[0] + "'; see tolvane-pc --help");
     }
-    pc::Attach(directory);
+    Attach(directory);
     int told = pc::DeliverSessionEnd(kind);
     std::printf("%s delivered to %d running host program%s\n",
                 kind == pc::SessionEndKind::kCancelled ? "cancelled end of session"
@@ -384,7 +417,7 @@ const char *Programs(int count)
 int Restart(const std::string &directory, const std::vector<std::string> &args)
 {
     bool forced = ForceOnly(args, "restart");
-    pc::Attach(directory);
+    Attach(directory);
     RequirePowerOn();
     int told = EndProgramsFirst(forced, "restart");
     pc::RestartWindows();
@@ -400,7 +433,7 @@ int Power(const std::string &directory, const std::vector<std::string> &args)
     if (args[0] == "on") {
         if (!rest.empty())
             throw Usage("power on takes nothing more; see tolvane-pc --help");
-        pc::Attach(directory);
+        Attach(directory);
         if (pc::PoweredOn())
             throw pc::PcError("the PC is on already; 'tolvane-pc restart' boots it again");
         pc::PowerOn();
@@ -410,7 +443,7 @@ int Power(const std::string &directory, const std::vector<std::string> &args)
         return 0;
     }
     bool forced = ForceOnly(rest, "power off");
-    pc::Attach(directory);
+    Attach(directory);
     if (!pc::PoweredOn())
         throw pc::PcError("the PC is off already; 'tolvane-pc power on' switches it on");
     int told = EndProgramsFirst(forced, "power off");
@@ -467,7 +500,7 @@ int Run(int argc, char **argv)
         return Advance(dir, rest);
     if (command == "sync") {
         noArguments();
-        pc::Attach(dir);
+        Attach(dir);
         RequirePowerOn();
         pc::SyncOsClock();
         return 0;
