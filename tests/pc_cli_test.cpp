@@ -157,7 +157,7 @@ TEST(Cli, RefusalsSayWhatTheClockHoldsAndChangeNothing)
          "advance 36600d would take the virtual clock past what it holds, " + holds +
              "; it stands at 1999-12-31 23:59:58 UTC"},
         {{"set", "network=yes", "bios=bogus"},
-         "bad value 'bogus' for bios; it takes plain|windowing|date-fails|time-fails"},
+         "bad value 'bogus' for bios; it takes plain|windowing|date-fails|time-fails|latched-century"},
         {{"set", "network=yes", "warp=9"},
          "unknown setting 'warp'; 'tolvane-pc --help' lists the settings"},
         // Either alone is fine; together the time falls before 1601 in UTC.
