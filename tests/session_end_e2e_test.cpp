@@ -224,16 +224,35 @@ TEST(EndSessionSignals, SigintClosesAndSigquitEndsTheSessionBothPuttingTheDateBa
     }
 }
 
+// The pane's shell outlives its terminal to report the exit status; the
+// program's grace after an end it does not finish is cut short.
+const char *const kHangUpSurvivingShell = "export TOLVANE_WAIT_TO_KILL_MS=1000; trap '' HUP; ";
+
 TEST(EndSessionSignals, TerminalThatHangsUpMidTestStillGetsTheDateBackAndEnds)
 {
     if (!tmuxtest::HaveTmux())
         GTEST_SKIP() << "tmux is not installed";
     Terminal t;
-    // The pane's shell outlives its terminal to report the exit status.
-    StartIn(t, State::kWatching, "trap '' HUP; ", false);
+    StartIn(t, State::kWatching, kHangUpSurvivingShell, false);
     tmuxtest::Run(t.Tmux("kill-server"));
     // Nobody is left to answer Date Restored: the program is ended after its grace.
-    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(30)), "0");
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(10)), "0");
+    ExpectNothingLeft(t, State::kWatching);
+}
+
+// The box of the cancelled end is still up when the terminal goes: the end
+// that follows waits behind it, but not for ever.
+TEST(EndSessionSignals, TerminalThatHangsUpAfterACancelledEndStillEndsTheProgram)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    StartIn(t, State::kWatching, kHangUpSurvivingShell, false);
+    t.Pc("end-session --cancel");
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
+    tmuxtest::Run(t.Tmux("kill-server"));
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(10)), "0");
     ExpectNothingLeft(t, State::kWatching);
 }
 

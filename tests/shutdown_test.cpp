@@ -2,7 +2,7 @@
 // where the clock ends, what the date file holds, which messages appear and
 // what is left running. The end of the session is delivered in-process the way
 // the host delivers it on a signal; tests/session_end_e2e_test.cpp sends the
-// real signals.
+// real signals. Memory that runs out under the program is a way out too.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "heap_counter.h"
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "program_session.h"
@@ -92,7 +93,7 @@ void Reach(automation::Session &s, State state)
     s.Answer(IDOK);
 }
 
-enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd };
+enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd, kOutOfMemory };
 const char *Name(Way way)
 {
     switch (way) {
@@ -104,13 +105,21 @@ const char *Name(Way way)
         return "end of session (SIGTERM)";
     case Way::kForcedEnd:
         return "forced end of session (SIGHUP)";
-    default:
+    case Way::kCancelledEnd:
         return "cancelled end of session";
+    default:
+        return "memory runs out as Help reads the help file";
     }
 }
 bool IsEnd(Way way)
 {
     return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd;
+}
+// The program's own end of session runs: after an exception that escaped it,
+// the host delivers a forced one.
+bool RunsEndSession(Way way)
+{
+    return IsEnd(way) || way == Way::kOutOfMemory;
 }
 
 // `main`: the main dialog's caption, which says when the fix runs.
@@ -132,6 +141,11 @@ void TakeWayOut(automation::Session &s, Way way, const std::string &main)
         break;
     case Way::kCancelledEnd:
         s.EndSession(false);
+        break;
+    // The help file is about 16 KB; nothing else the program does then needs as much.
+    case Way::kOutOfMemory:
+        heaptest::FailNextAllocationElsewhere(12000);
+        s.PressIn(main, IDC_HELP_BUTTON);
         break;
     }
 }
@@ -203,7 +217,7 @@ void CheckWayOut(State state, Way way, bool withFix)
         WaitForTheCompanionToEnd(s);
     // A test that set the clock is told of at the end of a session, once the
     // date is back.
-    if (IsEnd(way) && ClockSet(state)) {
+    if (RunsEndSession(way) && ClockSet(state)) {
         auto box = s.TopMessageBox();
         ASSERT_TRUE(box) << "no Date Restored";
         EXPECT_EQ(box->text, "Date Restored");
@@ -212,7 +226,8 @@ void CheckWayOut(State state, Way way, bool withFix)
         EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07") << "the date was not back before the note";
         s.Answer(IDOK);
     }
-    EXPECT_EQ(s.MessageBoxes().size(), boxesBefore + (IsEnd(way) && ClockSet(state) ? 1 : 0));
+    EXPECT_EQ(s.MessageBoxes().size(),
+              boxesBefore + (RunsEndSession(way) && ClockSet(state) ? 1 : 0));
 
     EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07");
     EXPECT_EQ(DateFileBytes(), ClockSet(state) ? kThisRecord : kEarlierRecord);
@@ -223,6 +238,7 @@ void CheckWayOut(State state, Way way, bool withFix)
         EXPECT_FALSE(s.Running());
         EXPECT_EQ(s.ExitCode(), 0);
         EXPECT_EQ(s.EndedBySessionEnd(), IsEnd(way));
+        EXPECT_EQ(s.Fault(), way == Way::kOutOfMemory ? "std::bad_alloc" : "");
         return;
     }
     // The program goes on, in Idle whatever it was doing.
@@ -244,8 +260,8 @@ void CheckWayOut(State state, Way way, bool withFix)
 
 const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp,
                          State::kJudged};
-const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd,
-                     Way::kCancelledEnd};
+const Way kWays[] = {Way::kCloseButton, Way::kCloseBox,     Way::kEnd,
+                     Way::kForcedEnd,   Way::kCancelledEnd, Way::kOutOfMemory};
 
 // Under the verdict box the main dialog takes no input: only an end of the
 // session reaches it.
