@@ -1,16 +1,10 @@
 // The end of the session as a real host process meets it: SIGTERM, SIGHUP,
-// every other signal that would end a process, a terminal that hangs up, and
-// a cancelled end sent by tolvane-pc, in a real terminal (tmux) on a PC on the
-// virtual clock; and the fix companion, which has no terminal, under each
-// signal.
+// SIGINT and SIGQUIT, a terminal that hangs up, and a cancelled end sent by
+// tolvane-pc, in a real terminal (tmux) on a PC on the virtual clock.
+// tests/companion_test.cpp sends every other signal.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <windows.h>
 
 #include <chrono>
 #include <cstring>
@@ -22,9 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "pc/power.h"
-#include "pc/session.h"
-#include "pc_fixture.h"
 #include "tmux_terminal.h"
 
 namespace {
@@ -199,8 +190,7 @@ TEST(EndSessionSignals, SigtermWithTheFixRunningStopsItBeforeTheProgramEnds)
 }
 
 // Ctrl+C as a signal is the close command in a terminal; a signal that would
-// end a process and dump its core is an end it cannot refuse. The companion's
-// test below sends every signal.
+// end a process and dump its core is an end it cannot refuse.
 TEST(EndSessionSignals, SigintClosesAndSigquitEndsTheSessionBothPuttingTheDateBack)
 {
     if (!tmuxtest::HaveTmux())
@@ -293,68 +283,6 @@ TEST(EndSessionSignals, CancelledEndFromTolvanePcLeavesTheProgramRunningInIdle)
     EXPECT_EQ(screen.find("Date Restored"), std::string::npos) << screen;
     t.Keys("C-c");
     EXPECT_EQ(t.ExitStatus(), "0");
-}
-
-// ---- The fix companion: no windows, no terminal ----
-
-const char *const kCompanionAtom = "_faltrem_running_";
-
-// faltrem.exe as a script starts it, on the test's PC; its pid once it holds
-// its atom, or 0.
-pid_t StartCompanion()
-{
-    const std::string path = std::string(TOLVANE_BINARY_DIR) + "/faltrem.exe";
-    pid_t child = fork();
-    if (child == 0) {
-        int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!GlobalFindAtomA(kCompanionAtom)) {
-        if (std::chrono::steady_clock::now() > deadline || waitpid(child, nullptr, WNOHANG) != 0)
-            return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return child;
-}
-
-// "status N" or "killed by SIGNAL"; "still running" (it is killed then) if
-// it has not ended within 10 s.
-std::string EndOf(pid_t child)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
-            return "still running";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (WIFSIGNALED(status))
-        return std::string("killed by ") + strsignal(WTERMSIG(status));
-    return "status " + std::to_string(WEXITSTATUS(status));
-}
-
-TEST(EndSessionSignals, EverySignalThatWouldEndTheCompanionEndsItsSessionInstead)
-{
-    pctest::TestPc pc("2026-06-15 10:00:00");
-    for (int signal :
-         {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGALRM, SIGPIPE, SIGXCPU, SIGXFSZ, SIGPWR, SIGUSR1,
-          SIGUSR2, SIGVTALRM, SIGPROF, SIGIO, SIGSTKFLT, SIGRTMIN, SIGRTMAX}) {
-        SCOPED_TRACE(strsignal(signal));
-        // The atom an ended companion leaves belongs to the simulated Windows.
-        pc::RestartWindows();
-        pid_t companion = StartCompanion();
-        ASSERT_NE(companion, 0) << "the companion did not start";
-        ASSERT_EQ(kill(companion, signal), 0);
-        EXPECT_EQ(EndOf(companion), "status 0");
-    }
-    EXPECT_TRUE(pc::ListRunningPrograms().empty());
 }
 
 }  // namespace

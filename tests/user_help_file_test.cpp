@@ -478,16 +478,6 @@ std::vector<std::uint8_t> ShortParagraphsWithManyTabStops(int paragraphs)
     return Replacing(OneTopic(), {{std::string(fmt::kTopicFile), TopicFile(s.Take())}});
 }
 
-std::vector<std::uint8_t> ManyTopics()
-{
-    std::string source = "@helpfile Big\n";
-    for (int i = 0; i < 600; ++i)
-        source += "@topic t" + std::to_string(i) + "\n@title Topic " + std::to_string(i) +
-                  "\n@keywords keyword " + std::to_string(i) + "; shared\nText of topic " +
-                  std::to_string(i) + ", {next|t" + std::to_string((i + 1) % 600) + "}.\n";
-    return Compile(source);
-}
-
 TEST(HelpFile, NoFileMakesTheReaderHoldMoreThanAFewTimesItsSize)
 {
     struct Case {
@@ -496,7 +486,6 @@ TEST(HelpFile, NoFileMakesTheReaderHoldMoreThanAFewTimesItsSize)
         const char *error;  // nullptr: the file reads
     } cases[] = {
         {"the built help file", BuiltHelpFile(), nullptr},
-        {"600 topics, each in the index twice", ManyTopics(), nullptr},
         // Each would take 60 MB or more.
         {"2000 keywords that each name all of 8000 references",
          KeywordsSharingTheirTopics(2000, 8000), "|KWBTREE names more topics than |KWDATA holds"},
