@@ -1,12 +1,18 @@
 // faltrem, the fix companion, run as a host program of its own: it ends on a
-// WM_QUIT posted the moment it starts, leaves the atom to a first copy, and
-// carries a legacy RTC's century when the year wraps.
+// WM_QUIT posted the moment it starts, ends its session on any signal that
+// would end it, leaves the atom to a first copy, and carries a legacy RTC's
+// century when the year wraps.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <signal.h>
+
+#include <cstring>
+
 #include "tolvane.h"
 #include "companion_fixture.h"
+#include "pc/power.h"
 #include "pc_fixture.h"
 
 namespace {
@@ -22,6 +28,24 @@ TEST(Companion, EndsOnAQuitPostedTheMomentItStarted)
     EXPECT_TRUE(PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0));
     EXPECT_EQ(Finish(pi), 0u);
     EXPECT_FALSE(AtomHeld());
+}
+
+// Without a terminal or windows: the end of its session is all it has.
+TEST(Companion, EverySignalThatWouldEndItEndsItsSessionInstead)
+{
+    pctest::TestPc pc;
+    StartedProcessesGuard guard;
+    for (int signal :
+         {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGALRM, SIGPIPE, SIGXCPU, SIGXFSZ, SIGPWR, SIGUSR1,
+          SIGUSR2, SIGVTALRM, SIGPROF, SIGIO, SIGSTKFLT, SIGRTMIN, SIGRTMAX}) {
+        SCOPED_TRACE(strsignal(signal));
+        // The atom an ended companion leaves belongs to the simulated Windows.
+        pc::RestartWindows();
+        PROCESS_INFORMATION pi = Start(CompanionBinary());
+        ASSERT_TRUE(Eventually(AtomHeld));
+        ASSERT_EQ(kill(static_cast<pid_t>(pi.dwProcessId), signal), 0);
+        EXPECT_EQ(Finish(pi), 0u) << "not 0: ended by the signal itself";
+    }
 }
 
 TEST(Companion, SecondOneLeavesTheFirstItsAtom)

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <tuple>
 
+#include "heap_counter.h"
 #include "help_source.h"
 #include "help_writer.h"
 #include "program_session.h"
@@ -404,21 +407,30 @@ TEST_F(Help, AMissingOrDamagedHelpFileIsSaidInTheWindowAndNothingElseBreaks)
     struct Case {
         const char *what;
         const char *content;  // nullptr: no file
+        std::uintmax_t size;  // else of this many bytes, all zeros
         const char *title;
         const char *says;
     } cases[] = {
-        {"missing", nullptr, "Cannot find the help file",
+        {"missing", nullptr, 0, "Cannot find the help file",
          "The help file Tolvaneeval.hlp is neither in the program's folder nor in the current folder"},
-        {"a text file", "Tolvane Help\n============\n", "This is not a Windows Help file",
+        {"a text file", "Tolvane Help\n============\n", 0, "This is not a Windows Help file",
          "Tolvaneeval.hlp is not a Windows Help file, or it is damaged: it does not start as a help file does."},
+        {"a file of 256 MiB", "", std::uintmax_t{256} << 20, "This is not a Windows Help file",
+         "Tolvaneeval.hlp is not a Windows Help file, or it is damaged: it is longer than the "
+         "2097152 bytes this help engine reads."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+        const std::string path = s.ProgramDirectory() + "/Tolvaneeval.hlp";
         if (c.content)
-            std::ofstream(s.ProgramDirectory() + "/Tolvaneeval.hlp") << c.content;
+            std::ofstream(path) << c.content;
+        if (c.size)
+            std::filesystem::resize_file(path, c.size);
         StartToMainDialog(s);
+        heaptest::ResetPeak();
         s.Press(IDC_HELP_BUTTON);
+        EXPECT_LT(heaptest::PeakBytes(), std::size_t{8} << 20) << "the file was read whole";
         ASSERT_TRUE(s.HelpWindow());
         automation::HelpWindowRecord help = *s.HelpWindow();
         EXPECT_EQ(help.caption, "Help");

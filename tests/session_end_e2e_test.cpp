@@ -1,11 +1,13 @@
-// The end of the session as a real host process meets it: SIGTERM, SIGHUP, a
-// terminal that hangs up, and a cancelled end sent by tolvane-pc, in a real
-// terminal (tmux) on a PC on the virtual clock.
+// The end of the session as a real host process meets it: SIGTERM, SIGHUP,
+// SIGINT and SIGQUIT, a terminal that hangs up, and a cancelled end sent by
+// tolvane-pc, in a real terminal (tmux) on a PC on the virtual clock.
+// tests/companion_test.cpp sends every other signal.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <iterator>
@@ -187,16 +189,60 @@ TEST(EndSessionSignals, SigtermWithTheFixRunningStopsItBeforeTheProgramEnds)
     ExpectNothingLeft(t, State::kWatching);
 }
 
+// Ctrl+C as a signal is the close command in a terminal; a signal that would
+// end a process and dump its core is an end it cannot refuse.
+TEST(EndSessionSignals, SigintClosesAndSigquitEndsTheSessionBothPuttingTheDateBack)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    struct Case {
+        int signal;
+        bool closeCommand;  // else an end of the session, told with "Date Restored"
+    } cases[] = {{SIGINT, true}, {SIGQUIT, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(strsignal(c.signal));
+        Terminal t;
+        StartIn(t, State::kWatching);
+        ASSERT_EQ(kill(ProgramPid(t), c.signal), 0);
+        if (!c.closeCommand) {
+            std::string screen;
+            ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
+            t.Keys("Enter");
+        }
+        EXPECT_EQ(t.ExitStatus(), "0");
+        ExpectNothingLeft(t, State::kWatching);
+    }
+}
+
+// The pane's shell outlives its terminal to report the exit status; the
+// program's grace after an end it does not finish is cut short.
+const char *const kHangUpSurvivingShell = "export TOLVANE_WAIT_TO_KILL_MS=1000; trap '' HUP; ";
+
 TEST(EndSessionSignals, TerminalThatHangsUpMidTestStillGetsTheDateBackAndEnds)
 {
     if (!tmuxtest::HaveTmux())
         GTEST_SKIP() << "tmux is not installed";
     Terminal t;
-    // The pane's shell outlives its terminal to report the exit status.
-    StartIn(t, State::kWatching, "trap '' HUP; ", false);
+    StartIn(t, State::kWatching, kHangUpSurvivingShell, false);
     tmuxtest::Run(t.Tmux("kill-server"));
     // Nobody is left to answer Date Restored: the program is ended after its grace.
-    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(30)), "0");
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(10)), "0");
+    ExpectNothingLeft(t, State::kWatching);
+}
+
+// The box of the cancelled end is still up when the terminal goes: the end
+// that follows waits behind it, but not for ever.
+TEST(EndSessionSignals, TerminalThatHangsUpAfterACancelledEndStillEndsTheProgram)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    StartIn(t, State::kWatching, kHangUpSurvivingShell, false);
+    t.Pc("end-session --cancel");
+    std::string screen;
+    ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
+    tmuxtest::Run(t.Tmux("kill-server"));
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(10)), "0");
     ExpectNothingLeft(t, State::kWatching);
 }
 

@@ -2,8 +2,10 @@
 // where the clock ends, what the date file holds, which messages appear and
 // what is left running. The end of the session is delivered in-process the way
 // the host delivers it on a signal; tests/session_end_e2e_test.cpp sends the
-// real signals.
+// real signals. Memory that runs out under the program is a way out too.
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "heap_counter.h"
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "program_session.h"
@@ -92,7 +95,7 @@ void Reach(automation::Session &s, State state)
     s.Answer(IDOK);
 }
 
-enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd };
+enum class Way { kCloseButton, kCloseBox, kEnd, kForcedEnd, kCancelledEnd, kOutOfMemory };
 const char *Name(Way way)
 {
     switch (way) {
@@ -104,13 +107,21 @@ const char *Name(Way way)
         return "end of session (SIGTERM)";
     case Way::kForcedEnd:
         return "forced end of session (SIGHUP)";
-    default:
+    case Way::kCancelledEnd:
         return "cancelled end of session";
+    default:
+        return "memory runs out as Help reads the help file";
     }
 }
 bool IsEnd(Way way)
 {
     return way == Way::kEnd || way == Way::kForcedEnd || way == Way::kCancelledEnd;
+}
+// The program's own end of session runs: after an exception that escaped it,
+// the host delivers a forced one.
+bool RunsEndSession(Way way)
+{
+    return IsEnd(way) || way == Way::kOutOfMemory;
 }
 
 // `main`: the main dialog's caption, which says when the fix runs.
@@ -132,6 +143,11 @@ void TakeWayOut(automation::Session &s, Way way, const std::string &main)
         break;
     case Way::kCancelledEnd:
         s.EndSession(false);
+        break;
+    // The help file is about 16 KB; nothing else the program does then needs as much.
+    case Way::kOutOfMemory:
+        heaptest::FailNextAllocationElsewhere(12000);
+        s.PressIn(main, IDC_HELP_BUTTON);
         break;
     }
 }
@@ -162,6 +178,14 @@ int RunningCompanions()
     return n;
 }
 
+int CompanionPid()
+{
+    for (const pc::RunningProgram &p : pc::ListRunningPrograms())
+        if (p.name.rfind("faltrem", 0) == 0)
+            return p.pid;
+    return 0;
+}
+
 // The companion is another process, which acts in real time.
 template <typename Condition>
 bool Within(Condition condition)
@@ -176,10 +200,18 @@ bool Within(Condition condition)
 }
 
 // The program waits for the companion to end outside its loop; once it has,
-// the program gets on to its next message.
-void WaitForTheCompanionToEnd(automation::Session &s)
+// the program gets on to its next message. The companion leaves the PC's
+// table before its process has ended (a sanitizer's checks at exit take a
+// while), and only then does the program's wait return.
+void WaitForTheCompanionToEnd(automation::Session &s, int pid)
 {
-    Within([] { return RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom); });
+    Within([pid] {
+        siginfo_t info{};
+        const bool exited =
+            waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            info.si_pid == pid;
+        return exited && RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom);
+    });
     s.Advance(1);
 }
 
@@ -190,20 +222,22 @@ void CheckWayOut(State state, Way way, bool withFix)
     automation::Session s(InstalledPc("y2k-ready", "2026-06-15 10:20:07.000"));
     PlaceDateFile(kEarlierRecord);
     StartToMainDialog(s);
+    int companion = 0;
     if (withFix) {
         ASSERT_TRUE(InstallFix(s)) << "the companion did not start";
         // It enters the PC's table in its own time.
         ASSERT_TRUE(Within([] { return RunningCompanions() == 1; }));
+        companion = CompanionPid();
     }
     Reach(s, state);
     const size_t boxesBefore = s.MessageBoxes().size();
 
     TakeWayOut(s, way, withFix ? " Tolvane - Fix Running" : kMainCaption);
     if (withFix)
-        WaitForTheCompanionToEnd(s);
+        WaitForTheCompanionToEnd(s, companion);
     // A test that set the clock is told of at the end of a session, once the
     // date is back.
-    if (IsEnd(way) && ClockSet(state)) {
+    if (RunsEndSession(way) && ClockSet(state)) {
         auto box = s.TopMessageBox();
         ASSERT_TRUE(box) << "no Date Restored";
         EXPECT_EQ(box->text, "Date Restored");
@@ -212,7 +246,8 @@ void CheckWayOut(State state, Way way, bool withFix)
         EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07") << "the date was not back before the note";
         s.Answer(IDOK);
     }
-    EXPECT_EQ(s.MessageBoxes().size(), boxesBefore + (IsEnd(way) && ClockSet(state) ? 1 : 0));
+    EXPECT_EQ(s.MessageBoxes().size(),
+              boxesBefore + (RunsEndSession(way) && ClockSet(state) ? 1 : 0));
 
     EXPECT_EQ(LocalNow(), "2026-06-15 10:20:07");
     EXPECT_EQ(DateFileBytes(), ClockSet(state) ? kThisRecord : kEarlierRecord);
@@ -223,6 +258,7 @@ void CheckWayOut(State state, Way way, bool withFix)
         EXPECT_FALSE(s.Running());
         EXPECT_EQ(s.ExitCode(), 0);
         EXPECT_EQ(s.EndedBySessionEnd(), IsEnd(way));
+        EXPECT_EQ(s.Fault(), way == Way::kOutOfMemory ? "std::bad_alloc" : "");
         return;
     }
     // The program goes on, in Idle whatever it was doing.
@@ -244,8 +280,8 @@ void CheckWayOut(State state, Way way, bool withFix)
 
 const State kStates[] = {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp,
                          State::kJudged};
-const Way kWays[] = {Way::kCloseButton, Way::kCloseBox, Way::kEnd, Way::kForcedEnd,
-                     Way::kCancelledEnd};
+const Way kWays[] = {Way::kCloseButton, Way::kCloseBox,     Way::kEnd,
+                     Way::kForcedEnd,   Way::kCancelledEnd, Way::kOutOfMemory};
 
 // Under the verdict box the main dialog takes no input: only an end of the
 // session reaches it.

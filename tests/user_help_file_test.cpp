@@ -1,14 +1,19 @@
 // The help compiler's files as the host's help engine reads them back: the
 // built Tolvaneeval.hlp whole, the fixed structures byte by byte, files cut
-// short or corrupted, and sources big enough for topic blocks and B+ trees
-// of several pages.
+// short or corrupted, sources big enough for topic blocks and B+ trees of
+// several pages, and small files made to make the reader hold far more than
+// their size.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
 
+#include "btree_writer.h"
+#include "byte_writer.h"
+#include "heap_counter.h"
 #include "help_source.h"
 #include "help_writer.h"
 #include "user/help_file.h"
@@ -295,6 +300,218 @@ TEST(HelpFile, ManyTopicsSpanTopicBlocksAndTreesOfSeveralLevels)
     EXPECT_EQ(doc.titleIndex.size(), static_cast<size_t>(kTopics));
     EXPECT_GT(doc.topics.back().offset / winhelp::topic::kOffsetBlockStride, 10u)
         << "many topic blocks";
+}
+
+// ---- Files made to take memory ----
+
+namespace fmt = winhelp;
+
+// The internal files of a help file whose directory is one page, by name.
+std::map<std::string, std::vector<std::uint8_t>> InternalFiles(const std::vector<std::uint8_t> &f)
+{
+    const size_t leaf = U32At(f, fmt::file_header::kDirectoryAt) + fmt::internal_file::kSize +
+                        fmt::btree::kHeaderSize;
+    const size_t count = f[leaf + fmt::btree::kEntriesAt] | f[leaf + fmt::btree::kEntriesAt + 1]
+                                                                << 8;
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    size_t at = leaf + fmt::btree::kLeafHeaderSize;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string name(reinterpret_cast<const char *>(&f[at]));
+        const size_t offset = U32At(f, at + name.size() + 1);
+        at += name.size() + 1 + 4;
+        const auto content =
+            f.begin() + static_cast<std::ptrdiff_t>(offset + fmt::internal_file::kSize);
+        files[name].assign(content, content + U32At(f, offset + fmt::internal_file::kUsedAt));
+    }
+    return files;
+}
+
+// A compiled file with some of its internal files replaced.
+std::vector<std::uint8_t>
+Replacing(const std::vector<std::uint8_t> &file,
+          const std::map<std::string, std::vector<std::uint8_t>> &replacements)
+{
+    std::vector<hlpc::InternalFileContent> files;
+    for (auto &[name, content] : InternalFiles(file)) {
+        auto replaced = replacements.find(name);
+        files.push_back({name, replaced == replacements.end() ? content : replaced->second});
+    }
+    return hlpc::WriteInternalFiles(files);
+}
+
+const std::vector<std::uint8_t> &OneTopic()
+{
+    static const std::vector<std::uint8_t> file =
+        Compile("@helpfile T\n@topic a\n@title A\n@keywords k\nx\n");
+    return file;
+}
+
+// A keyword index of `keywords` entries that each name every one of the
+// `references` in |KWDATA, where an honest index names each once.
+std::vector<std::uint8_t> KeywordsSharingTheirTopics(int keywords, int references)
+{
+    std::vector<hlpc::BTreeEntry> entries;
+    for (int i = 0; i < keywords; ++i) {
+        char keyword[16];
+        std::snprintf(keyword, sizeof keyword, "k%06d", i);
+        hlpc::ByteWriter leaf, key;
+        leaf.TextZ(keyword);
+        leaf.U16(static_cast<std::uint16_t>(references));  // topics
+        leaf.U32(0);                                       // at the start of |KWDATA
+        key.TextZ(keyword);
+        entries.push_back({leaf.Take(), key.Take()});
+    }
+    hlpc::ByteWriter data;
+    for (int i = 0; i < references; ++i)
+        data.U32(0);  // TOPICOFFSET of the one topic
+    return Replacing(OneTopic(), {{std::string(fmt::kKeywordsFile),
+                                   hlpc::BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize,
+                                                     fmt::btree::kKeywordsStructure},
+                                                    entries)
+                                       .bytes},
+                                  {std::string(fmt::kKeywordDataFile), data.Take()}});
+}
+
+// ---- |TOPIC made by hand: a stream of links cut into blocks ----
+
+// TOPICPOS of a byte of the links' stream, the blocks' headers left out.
+std::uint32_t PosOf(size_t at)
+{
+    using namespace fmt::topic;
+    return TopicPos(static_cast<std::uint32_t>(at / kBlockDataSize),
+                    static_cast<std::uint32_t>(kBlockHeaderSize + at % kBlockDataSize));
+}
+
+// Only the first block's header is read: where the first link is.
+std::vector<std::uint8_t> TopicFile(const std::vector<std::uint8_t> &stream)
+{
+    using namespace fmt::topic;
+    hlpc::ByteWriter out;
+    for (size_t from = 0; from < stream.size(); from += kBlockDataSize) {
+        out.U32(fmt::kNone);  // last link begun in an earlier block
+        out.U32(PosOf(0));    // first link
+        out.U32(fmt::kNone);  // last topic header begun in an earlier block
+        const auto chunk = stream.begin() + static_cast<std::ptrdiff_t>(from);
+        out.Bytes({chunk, chunk + static_cast<std::ptrdiff_t>(
+                                      std::min(kBlockDataSize, stream.size() - from))});
+    }
+    return out.Take();
+}
+
+void LinkHeader(hlpc::ByteWriter &s, size_t size, size_t size2, std::uint32_t next, size_t end1,
+                std::uint8_t type)
+{
+    s.U32(static_cast<std::uint32_t>(size));   // the whole link
+    s.U32(static_cast<std::uint32_t>(size2));  // LinkData2
+    s.U32(fmt::kNone);                         // previous link, unread
+    s.U32(next);
+    s.U32(static_cast<std::uint32_t>(end1));  // header and LinkData1
+    s.U8(type);
+}
+
+// A topic header link titled "A", whose next link follows it.
+void TopicHeader(hlpc::ByteWriter &s)
+{
+    const size_t size = fmt::topic::kLinkHeaderSize + fmt::topic::kTopicHeaderSize + 2;
+    LinkHeader(s, size, 2, PosOf(s.Size() + size),
+               fmt::topic::kLinkHeaderSize + fmt::topic::kTopicHeaderSize,
+               fmt::topic::kTopicHeaderRecord);
+    s.U32(0);  // topic size
+    for (int field = 0; field < 6; ++field)
+        s.U32(fmt::kNone);  // browse back and next, number, regions, next topic
+    s.TextZ("A");
+}
+
+// A display record's LinkData1 up to its paragraph bits.
+void DisplayStart(hlpc::ByteWriter &s, std::uint16_t bits)
+{
+    s.U16(0x8000);  // compressed long TopicSize: 0
+    s.U8(0);        // compressed TopicLength: 0
+    for (std::uint8_t b : fmt::paragraph::kReserved)
+        s.U8(b);
+    s.U16(bits);
+}
+
+// `links` display records that all read, as their text, the one long string
+// after the last of them.
+std::vector<std::uint8_t> LinksSharingTheirText(int links, size_t textSize)
+{
+    hlpc::ByteWriter s;
+    TopicHeader(s);
+    const size_t data1 = 10, first = s.Size();
+    const size_t text = first + static_cast<size_t>(links) * (fmt::topic::kLinkHeaderSize + data1);
+    for (int i = 0; i < links; ++i) {
+        const size_t end1 = text - s.Size();
+        const size_t next = s.Size() + fmt::topic::kLinkHeaderSize + data1;
+        LinkHeader(s, end1 + textSize, textSize, i + 1 < links ? PosOf(next) : fmt::kNone, end1,
+                   fmt::topic::kDisplayRecord);
+        DisplayStart(s, 0);
+        s.U8(fmt::paragraph::kEndOfText);
+    }
+    s.Text(std::string(textSize - 1, 'x'));
+    s.U8(0);
+    return Replacing(OneTopic(), {{std::string(fmt::kTopicFile), TopicFile(s.Take())}});
+}
+
+// One display record of `paragraphs` paragraphs of one letter each, all with
+// the 32 tab stops it sets once at its start.
+std::vector<std::uint8_t> ShortParagraphsWithManyTabStops(int paragraphs)
+{
+    hlpc::ByteWriter data1, data2;
+    DisplayStart(data1, fmt::paragraph::kTabsFollow);
+    data1.U8((32 + 0x40) * 2);  // compressed short: 32 stops
+    for (int stop = 0; stop < 32; ++stop)
+        data1.U8(static_cast<std::uint8_t>(stop * 2 * 2));  // compressed: stop * 2 half points
+    for (int i = 0; i < paragraphs; ++i) {
+        data1.U8(fmt::paragraph::kEndOfParagraph);
+        data2.TextZ("x");
+    }
+    data1.U8(fmt::paragraph::kEndOfText);
+    data2.U8(0);
+
+    hlpc::ByteWriter s;
+    TopicHeader(s);
+    const size_t end1 = fmt::topic::kLinkHeaderSize + data1.Size();
+    LinkHeader(s, end1 + data2.Size(), data2.Size(), fmt::kNone, end1, fmt::topic::kDisplayRecord);
+    s.Bytes(data1.Bytes());
+    s.Bytes(data2.Bytes());
+    return Replacing(OneTopic(), {{std::string(fmt::kTopicFile), TopicFile(s.Take())}});
+}
+
+TEST(HelpFile, NoFileMakesTheReaderHoldMoreThanAFewTimesItsSize)
+{
+    struct Case {
+        const char *what;
+        std::vector<std::uint8_t> file;
+        const char *error;  // nullptr: the file reads
+    } cases[] = {
+        {"the built help file", BuiltHelpFile(), nullptr},
+        // Each would take 60 MB or more.
+        {"2000 keywords that each name all of 8000 references",
+         KeywordsSharingTheirTopics(2000, 8000), "|KWBTREE names more topics than |KWDATA holds"},
+        {"2000 topic links that all read one text of 20000 bytes",
+         LinksSharingTheirText(2000, 20000), "the topic links of |TOPIC overlap"},
+        {"50000 paragraphs of one letter, each given 32 tab stops",
+         ShortParagraphsWithManyTabStops(50000),
+         "more memory than a help file of its size can need"},
+        {"a file longer than the reader reads",
+         std::vector<std::uint8_t>(user::kMaxHelpFileSize + 1, 0),
+         "it is longer than the 2097152 bytes this help engine reads"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string error;
+        heaptest::ResetPeak();
+        const bool read = user::ReadHelpFile(c.file, error).has_value();
+        const size_t peak = heaptest::PeakBytes();
+        EXPECT_LE(peak, 32 * c.file.size() + (1u << 20)) << "for a file of " << c.file.size();
+        if (!c.error) {
+            EXPECT_TRUE(read) << error;
+            continue;
+        }
+        EXPECT_FALSE(read);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ struct Session::Impl {
     bool finished = false;              // under the user lock
     std::uint64_t processesBefore = 0;  // processes this test binary had started before the session
     std::atomic<bool> endedBySession{false};
+    std::string fault;  // under the user lock
     std::atomic<int> exitCode{0};
     int cols = 80, rows = 24;
     mutable terminal::CellBuffer frame;
@@ -369,13 +370,20 @@ void Session::Start(EntryPoint entry)
         ready = true;
         char commandLine[] = "";
         int code = 0;
+        std::string fault;
         try {
             code = entry(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWNORMAL);
         } catch (const user::ProgramEnded &) {
             impl_->endedBySession = true;
+        } catch (const std::exception &e) {
+            fault = e.what();
         }
+        // As the host's main() does it.
+        if (!fault.empty())
+            user::EndSessionAfterFault();
         impl_->exitCode = code;
         user::UserLock lock = user::LockUser();
+        impl_->fault = fault;
         impl_->finished = true;
         impl_->idleChanged.notify_all();
     });
@@ -401,6 +409,12 @@ int Session::ExitCode() const
 bool Session::EndedBySessionEnd() const
 {
     return impl_->endedBySession;
+}
+
+std::string Session::Fault() const
+{
+    user::UserLock lock = user::LockUser();
+    return impl_->fault;
 }
 
 void Session::Press(int id)

@@ -73,6 +73,9 @@ public:
     // The program was ended by an end of the session, as Windows terminates
     // it; its exit code is then 0.
     bool EndedBySessionEnd() const;
+    // What an exception that escaped the program said, once the forced end of
+    // the session that follows it has run; "" when none escaped.
+    std::string Fault() const;
 
     // ---- Acting ----
     void Press(int id);  // the topmost window that has control `id` enabled to the user

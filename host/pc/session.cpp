@@ -122,14 +122,64 @@ int SignalOf(SessionEndKind kind)
     }
 }
 
+bool SessionEndOfSignal(int sig, SessionEndKind &kind)
+{
+    switch (sig) {
+    case SIGTERM:
+    case SIGINT:
+        kind = SessionEndKind::kEnd;
+        return true;
+    case SIGHUP:
+    case SIGQUIT:
+    case SIGALRM:
+    case SIGPIPE:
+    case SIGXCPU:
+    case SIGXFSZ:
+    case SIGPWR:
+    case SIGUSR1:
+    case SIGUSR2:
+    case SIGVTALRM:
+    case SIGPROF:
+    case SIGIO:
+    case SIGSTKFLT:
+        kind = SessionEndKind::kForcedEnd;
+        return true;
+    default:
+        // Real-time signals end a process by default too.
+        if (sig >= SIGRTMIN && sig <= SIGRTMAX) {
+            kind = SessionEndKind::kForcedEnd;
+            return true;
+        }
+        return false;
+    }
+}
+
+std::vector<int> SessionEndSignals()
+{
+    std::vector<int> signals;
+    SessionEndKind kind;
+    for (int sig = 1; sig <= SIGRTMAX; ++sig)
+        if (SessionEndOfSignal(sig, kind))
+            signals.push_back(sig);
+    return signals;
+}
+
 int DeliverSessionEnd(SessionEndKind kind)
 {
     int told = 0;
+    sigval cancelled{};
+    cancelled.sival_int = kCancelledEndValue;
     // Listing prunes the dead, so no pid that has been reused is signalled.
     // Pruning also drops a pid of 0 or below, which would signal a whole group.
-    for (const RunningProgram &program : ListRunningPrograms())
-        if (program.pid != getpid() && kill(program.pid, SignalOf(kind)) == 0)
+    for (const RunningProgram &program : ListRunningPrograms()) {
+        if (program.pid == getpid())
+            continue;
+        const int sent = kind == SessionEndKind::kCancelled
+                             ? sigqueue(program.pid, SignalOf(kind), cancelled)
+                             : kill(program.pid, SignalOf(kind));
+        if (sent == 0)
             ++told;
+    }
     return told;
 }
 

@@ -32,9 +32,23 @@ std::uint32_t BootCount();
 enum class SessionEndKind {
     kEnd,        // SIGTERM: the programs may refuse
     kForcedEnd,  // SIGHUP: they are told, but cannot refuse
-    kCancelled,  // SIGUSR1: an end that was called off (WM_ENDSESSION with FALSE)
+    kCancelled,  // SIGUSR1 queued with kCancelledEndValue: an end that was called
+                 // off (WM_ENDSESSION with FALSE)
 };
 int SignalOf(SessionEndKind kind);
+// A plain SIGUSR1 ends a process by default, so it is an end like the others;
+// only one queued with this value is a cancelled end.
+inline constexpr int kCancelledEndValue = 0x54454E44;
+
+// What a signal that reaches a host program means: every one whose default
+// action ends the process is an end of its session, so that it tidies up
+// first. SIGTERM and SIGINT ask, and may be refused; the others tell. The
+// signals of the program's own faults (SIGSEGV and the like, SIGABRT) are not
+// ends: nothing is sure to work after them. False for a signal that is no
+// end. Safe in a signal handler.
+bool SessionEndOfSignal(int sig, SessionEndKind &kind);
+// Every signal that is an end of the session.
+std::vector<int> SessionEndSignals();
 
 // Tells every running host program of the PC except this process. Returns how
 // many were told.

@@ -1,11 +1,13 @@
 // Signals only write a byte to the self-pipe; all their work is done here, in
-// the program's own thread, when poll() wakes. On the virtual clock a watcher
+// the program's own thread, when poll() wakes. Every signal that would end the
+// process is an end of its session. On the virtual clock a watcher
 // thread writes a byte whenever the clock moves, so timers fire without the
 // loop polling.
 #include "terminal/terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -35,33 +37,33 @@ void Post(char event)
     }
 }
 
-void OnSignal(int sig)
+void OnSignal(int sig, siginfo_t *info, void *)
 {
-    switch (sig) {
-    case SIGWINCH:
+    if (sig == SIGWINCH) {
         Post('W');
-        break;
-    case SIGINT:
-        Post('C');
-        break;
-    case SIGHUP:
-        Post('H');
-        break;
-    case SIGUSR1:
-        Post('U');
-        break;
-    default:
-        Post('T');
-        break;
+        return;
     }
+    // Ctrl+C: the loop decides what it is, by whether windows are shown.
+    if (sig == SIGINT) {
+        Post('C');
+        return;
+    }
+    if (sig == pc::SignalOf(pc::SessionEndKind::kCancelled) && info->si_code == SI_QUEUE &&
+        info->si_value.sival_int == pc::kCancelledEndValue) {
+        Post('U');
+        return;
+    }
+    pc::SessionEndKind kind;
+    if (pc::SessionEndOfSignal(sig, kind))
+        Post(kind == pc::SessionEndKind::kForcedEnd ? 'H' : 'T');
 }
 
 void Install(int sig)
 {
     struct sigaction sa {};
-    sa.sa_handler = OnSignal;
+    sa.sa_sigaction = OnSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
+    sa.sa_flags = SA_RESTART | SA_SIGINFO;
     sigaction(sig, &sa, nullptr);
 }
 
@@ -75,10 +77,16 @@ void Terminal::Open()
         fcntl(gPipe[0], F_SETFD, FD_CLOEXEC);
         fcntl(gPipe[1], F_SETFD, FD_CLOEXEC);
     }
-    for (int sig : {SIGWINCH, SIGINT, pc::SignalOf(pc::SessionEndKind::kEnd),
-                    pc::SignalOf(pc::SessionEndKind::kForcedEnd),
-                    pc::SignalOf(pc::SessionEndKind::kCancelled)})
+    // Whoever started the program may have blocked some of them; the threads
+    // started from here on inherit the mask.
+    sigset_t handled;
+    sigemptyset(&handled);
+    Install(SIGWINCH);
+    for (int sig : pc::SessionEndSignals()) {
         Install(sig);
+        sigaddset(&handled, sig);
+    }
+    pthread_sigmask(SIG_UNBLOCK, &handled, nullptr);
     if (pc::IsVirtualTime()) {
         clockWatch_ = std::thread([this] {
             std::int64_t last = pc::Now();
@@ -197,8 +205,14 @@ void Terminal::HandleSignalByte(char event)
     case 'W':
         Apply(Action::kResize);
         break;
+    // Ctrl+C is the close command of the window shown; with none to close (a
+    // program without windows, or one whose terminal has gone), it asks the
+    // program to end, as it would any program.
     case 'C':
-        Apply(Action::kClose);
+        if (display_.Started() && !inputGone_)
+            Apply(Action::kClose);
+        else
+            user::RequestSessionEnd(user::SessionEnd::kEnding);
         break;
     // The end of the session, delivered by the loop; when it ends the program,
     // main() gives the terminal back.

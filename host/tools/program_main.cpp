@@ -1,11 +1,17 @@
 // The host's main(): attach the simulated PC, start the terminal, enter this
 // program in the PC's table, run the program's WinMain and restore the
-// terminal before its result becomes the exit code.
+// terminal before its result becomes the exit code. An exception that escapes
+// the program still lets it tidy up before it ends.
 #include <windows.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "pc/machine.h"
@@ -19,8 +25,34 @@ namespace {
 
 // How long a program may take over its end of session before it is ended
 // anyway: Windows' own default wait, and more than the 17 s Tolvane may spend
-// stopping a fix companion that does not answer.
+// stopping a fix companion that does not answer. TOLVANE_WAIT_TO_KILL_MS
+// changes it, for tests that would otherwise wait that long.
 constexpr std::int64_t kWaitToKillMs = 20'000;
+
+std::int64_t WaitToKillMs()
+{
+    const char *setting = std::getenv("TOLVANE_WAIT_TO_KILL_MS");
+    if (!setting || !*setting || std::strspn(setting, "0123456789") != std::strlen(setting) ||
+        std::strlen(setting) > 9)
+        return kWaitToKillMs;
+    return std::atoll(setting);
+}
+
+// The exit status of a program that an internal error ended, after it had
+// put back what it could.
+constexpr int kFaultStatus = 3;
+
+std::string WhatWentWrong(const std::exception &e)
+{
+    if (dynamic_cast<const std::bad_alloc *>(&e))
+        return "out of memory";
+    return e.what();
+}
+
+// Said once the program has ended after an internal error: by main(), or by
+// the watch that ends a program stuck in its end. Set before `gFaulted`.
+std::string gFaultLine;
+std::atomic<bool> gFaulted{false};
 
 }  // namespace
 
@@ -64,13 +96,17 @@ int main(int argc, char **argv)
         return refuse(kPcOff);
     }
     user::ReceiveThreadMessages();
-    user::SetHungEndHandler(kWaitToKillMs, [&terminal] {
+    user::SetHungEndHandler(WaitToKillMs(), [&terminal] {
         // The program's thread is stuck in its end, so nothing else draws.
         terminal.Restore();
-        _exit(0);
+        if (!gFaulted)
+            _exit(0);
+        std::fputs(gFaultLine.c_str(), stderr);
+        _exit(kFaultStatus);
     });
 
-    int result;
+    int result = 0;
+    std::optional<std::string> fault;
     try {
         result = WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
     } catch (const user::ProgramEnded &) {
@@ -78,6 +114,25 @@ int main(int argc, char **argv)
     } catch (const terminal::TerminalMissing &missing) {
         terminal.Close();
         return refuse(missing.why);
+    } catch (const std::exception &e) {
+        fault = WhatWentWrong(e);
+    }
+    if (fault) {
+        gFaultLine = std::string(name) + ": ended by an internal error (" + *fault + ")\n";
+        gFaulted = true;
+        bool tidied = false;
+        // The program's windows are still there, and so is its state: its
+        // own end of session puts back what it changed.
+        try {
+            tidied = user::EndSessionAfterFault();
+        } catch (const terminal::TerminalMissing &) {
+        }
+        terminal.Close();
+        std::string line = gFaultLine;
+        if (!tidied)
+            line.insert(line.size() - 1, "; what it changed may not have been put back");
+        std::fputs(line.c_str(), stderr);
+        return kFaultStatus;
     }
     terminal.Close();
     return result;

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "kernel/module.h"
@@ -478,10 +477,14 @@ Loaded LoadHelp(const std::string &name, const std::string &shownName)
                 "file named without a folder is looked for.");
         return loaded;
     }
+    // One byte more than the reader takes is enough for it to refuse the file.
+    std::error_code sizeError;
+    const std::uintmax_t size = std::filesystem::file_size(path, sizeError);
+    std::vector<std::uint8_t> bytes(
+        sizeError ? 0 : std::min<std::uintmax_t>(size, kMaxHelpFileSize + 1));
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
+    in.read(reinterpret_cast<char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (sizeError || !in) {
         loaded.problem =
             ProblemPage("Cannot open the help file", "The help file " + path + " cannot be read.");
         return loaded;

@@ -1,7 +1,11 @@
 // Reading a help file. Each structure is read through a view that knows its
 // bounds and its name, so a cut or corrupted file stops with a message that
-// says which part was damaged. Links in |TOPIC must move forward, and tree
-// walks are bounded by the page count, so no file makes the reader loop.
+// says which part was damaged. Links in |TOPIC must follow one another without
+// overlapping, and tree walks are bounded by the page count, so no file makes
+// the reader loop. What the reader builds is charged against a budget set by
+// the file's size, so that a small file whose structures point at the same
+// bytes again and again cannot make it hold more than a file of that size
+// could honestly need.
 #include "user/help_file.h"
 
 #include <algorithm>
@@ -248,10 +252,17 @@ struct Font {
     bool bold = false;
 };
 
+// Every byte of a help file may become a few bytes of the document (a title
+// entry, a keyword's reference, a span of text); honest files take less than
+// four. The floor leaves room for the smallest files' fixed structures.
+constexpr std::size_t kMemoryPerFileByte = 8;
+constexpr std::size_t kMemoryFloor = 256 * 1024;
+
 class Reader {
 public:
     explicit Reader(const std::vector<std::uint8_t> &bytes)
-        : file_(bytes.data(), bytes.size(), "the file")
+        : file_(bytes.data(), bytes.size(), "the file"),
+          budget_(kMemoryFloor + kMemoryPerFileByte * bytes.size())
     {
     }
 
@@ -264,6 +275,7 @@ public:
         if (auto context = Find(fmt::kContextFile)) {
             View tree = InternalFile(file_, *context, std::string(fmt::kContextFile));
             BTree check(tree);
+            Charge(tree.Size());
             doc_.contextTree.assign(tree.Data(), tree.Data() + tree.Size());
         }
         Keywords();
@@ -272,9 +284,20 @@ public:
     }
 
 private:
+    // Before what the document is to hold is made.
+    void Charge(std::size_t bytes)
+    {
+        if (bytes > budget_)
+            throw Damaged("it would take more memory than a help file of its size can need");
+        budget_ -= bytes;
+    }
+
     void Header()
     {
         using namespace fmt::file_header;
+        if (file_.Size() > kMaxHelpFileSize)
+            throw Damaged("it is longer than the " + std::to_string(kMaxHelpFileSize) +
+                          " bytes this help engine reads");
         if (file_.Size() < kSize || file_.U32(kMagicAt) != kMagic)
             throw Damaged("it does not start as a help file does");
         const std::uint32_t size = file_.U32(kFileSizeAt);
@@ -336,6 +359,7 @@ private:
         View f = Required(fmt::kFontFile);
         const std::uint16_t count = f.U16(kDescriptorCountAt);
         const std::uint16_t at = f.U16(kDescriptorsAt);
+        Charge(count * sizeof(Font));
         for (std::uint16_t i = 0; i < count; ++i)
             fonts_.push_back({(f.U8(at + i * kDescriptorSize + kAttributesAt) & kBold) != 0});
     }
@@ -346,6 +370,7 @@ private:
     std::vector<std::uint8_t> Stream(const View &topic)
     {
         using namespace fmt::topic;
+        Charge(topic.Size());
         std::vector<std::uint8_t> stream;
         for (std::size_t from = kBlockHeaderSize; from < topic.Size(); from += kBlockSize) {
             View data = topic.Sub(from, std::min(kBlockDataSize, topic.Size() - from), "|TOPIC");
@@ -384,6 +409,12 @@ private:
             const std::uint32_t end1 = header.U32(kData1EndAt), next = header.U32(kNextLinkAt);
             if (end1 < kLinkHeaderSize || end1 > size)
                 throw Damaged("a topic link in |TOPIC is malformed");
+            // Links that overlapped would read the same text again and again.
+            if (next != fmt::kNone) {
+                const std::size_t nextAt = StreamIndex(next, bytes.size());
+                if (nextAt < at || nextAt - at < size)
+                    throw Damaged("the topic links of |TOPIC overlap or do not move forward");
+            }
             if (size2 > size - end1)
                 throw Damaged(
                     "its text is phrase-compressed, which this help engine does not read");
@@ -401,6 +432,7 @@ private:
                 HelpFileTopic t;
                 std::size_t end = 0;
                 t.title = size2 ? data2.StringZ(0, end) : std::string();
+                Charge(sizeof t + t.title.size());
                 t.offset = TopicOffset(block, characters);
                 if (!doc_.topics.empty() && t.offset <= doc_.topics.back().offset)
                     throw Damaged("|TOPIC holds two topics at one place");
@@ -426,8 +458,6 @@ private:
                               ", which this help engine does not read");
             }
             }
-            if (next != fmt::kNone && next <= pos)
-                throw Damaged("the topic links of |TOPIC do not move forward");
             pos = next;
         }
         if (doc_.topics.empty())
@@ -485,14 +515,19 @@ private:
             if (text.empty())
                 return;
             HelpSpan *last = current.spans.empty() ? nullptr : &current.spans.back();
-            if (last && last->bold == bold && last->jump == jump)
+            if (last && last->bold == bold && last->jump == jump) {
+                Charge(text.size());
                 last->text += text;
-            else
+            } else {
+                Charge(sizeof(HelpSpan) + text.size());
                 current.spans.push_back({std::string(text), bold, jump, target});
+            }
         };
         auto finish = [&] {
-            if (!current.spans.empty())
+            if (!current.spans.empty()) {
+                Charge(sizeof(HelpParagraph) + current.tabStops.size() * sizeof(int));
                 out.push_back(std::move(current));
+            }
             current = format;
         };
         std::size_t textAt = 0;
@@ -553,6 +588,8 @@ private:
             return;
         View keywords = InternalFile(file_, *tree, std::string(fmt::kKeywordsFile));
         View data = Required(fmt::kKeywordDataFile);
+        // Each reference has its own four bytes in |KWDATA.
+        std::size_t references = 0;
         BTree(keywords).ForEach([&](const View &page, std::size_t at) {
             HelpKeyword k;
             std::size_t next = 0;
@@ -560,6 +597,10 @@ private:
             const std::uint16_t count = page.U16(next);
             const std::uint32_t offset = page.U32(next + 2);
             data.Need(offset, static_cast<std::size_t>(count) * 4);
+            references += count;
+            if (references > data.Size() / 4)
+                throw Damaged("|KWBTREE names more topics than |KWDATA holds");
+            Charge(sizeof k + k.keyword.size() + count * sizeof(std::uint32_t));
             for (std::uint16_t i = 0; i < count; ++i)
                 k.topics.push_back(data.U32(offset + i * 4u));
             doc_.keywords.push_back(std::move(k));
@@ -576,7 +617,9 @@ private:
             .ForEach([&](const View &page, std::size_t at) {
                 std::size_t next = 0;
                 const std::uint32_t offset = page.U32(at);
-                doc_.titleIndex.push_back({offset, page.StringZ(at + 4, next)});
+                std::string title = page.StringZ(at + 4, next);
+                Charge(sizeof(HelpTitleEntry) + title.size());
+                doc_.titleIndex.push_back({offset, std::move(title)});
                 return next;
             });
     }
@@ -586,6 +629,7 @@ private:
     std::vector<Font> fonts_;
     std::uint32_t contentsOffset_ = fmt::kNone;
     HelpDocument doc_;
+    std::size_t budget_;  // bytes the document may still take
 };
 
 }  // namespace

@@ -2,7 +2,8 @@
 // with their paragraphs and jumps, the contexts jumps name, and its keyword
 // index. Every offset and length in the file is checked against the bytes it
 // points into: a damaged or foreign file is refused with a reason, never
-// read past its end.
+// read past its end, and no file makes the reader take more memory than a
+// few times its size.
 #pragma once
 
 #include <cstdint>
@@ -61,6 +62,10 @@ struct HelpDocument {
     // The topic that holds a TOPICOFFSET.
     std::optional<std::size_t> TopicAtOffset(std::uint32_t offset) const;
 };
+
+// The largest help file read: a help file of text is far smaller, and the
+// memory a file may make the reader take grows with its size.
+inline constexpr std::size_t kMaxHelpFileSize = 2 * 1024 * 1024;
 
 // Reads a whole help file. On failure returns nothing and says why in
 // `error`, in words for the person who opened it.

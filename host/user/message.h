@@ -115,6 +115,7 @@ struct Queue {
     bool shiftDown = false;                     // GetKeyState(VK_SHIFT) while a key is handled
     SessionEnd sessionEnd = SessionEnd::kNone;  // requested, not yet delivered
     bool endingSession = false;                 // being delivered now
+    std::uint64_t hungEndWatch = 0;             // the watch over a real end owed; 0: none
 
     FrontEnd *frontEnd = nullptr;
     std::condition_variable wake;

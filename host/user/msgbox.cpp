@@ -242,9 +242,17 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
         if (const auto &hook = HooksLocked().messageBoxShown)
             hook(hwnd, text, caption, uType);
     };
+    // However the box's loop is left: an end of the session or an exception
+    // may unwind it, and its window must not keep a pointer to `box`.
+    struct Forget {
+        const BoxState *box;
+        ~Forget()
+        {
+            std::erase_if(tOpenBoxes, [this](const auto &open) { return open.second == box; });
+        }
+    } forget{&box};
     INT_PTR result =
         RunDialogBox(dlg, hWnd, MessageBoxProc, reinterpret_cast<LPARAM>(&box), arrange);
-    std::erase_if(tOpenBoxes, [&](const auto &open) { return open.second == &box; });
     const int answer = result > 0 ? static_cast<int>(result) : 0;
     UserLock lock = LockUser();
     if (const auto &hook = HooksLocked().messageBoxAnswered; hook && shown)

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -52,6 +53,15 @@ void DisarmHungEnd(std::uint64_t ticket)
         Hung().ticket.compare_exchange_strong(ticket, ticket + 1);
 }
 
+// The grace of a real end counts from its request, also while it waits for
+// another end being delivered (say, the box of a cancelled end that nobody
+// can answer once the terminal has gone).
+void WatchRealEndLocked(Queue &queue)
+{
+    if (!queue.hungEndWatch || Hung().ticket != queue.hungEndWatch)
+        queue.hungEndWatch = ArmHungEnd();
+}
+
 // Hidden windows too, topmost first, as the system enumerates them.
 std::vector<HWND> TopLevelWindowsLocked(const Queue &queue)
 {
@@ -63,11 +73,11 @@ std::vector<HWND> TopLevelWindowsLocked(const Queue &queue)
     return windows;
 }
 
-// Returns whether the session ends for this program.
-bool Deliver(SessionEnd kind, const std::vector<HWND> &windows)
+// Returns whether the session ends for this program. A refusal drops the
+// watch `hungWatch` before the windows hear that the end is off.
+bool Deliver(SessionEnd kind, const std::vector<HWND> &windows, std::uint64_t hungWatch)
 {
     bool ending = kind != SessionEnd::kCancelled;
-    std::uint64_t ticket = ending ? ArmHungEnd() : 0;
     std::vector<HWND> asked;
     for (HWND h : windows) {
         if (!IsWindow(h))
@@ -80,12 +90,35 @@ bool Deliver(SessionEnd kind, const std::vector<HWND> &windows)
         }
     }
     if (!ending)
-        DisarmHungEnd(ticket);
+        DisarmHungEnd(hungWatch);
     for (HWND h : asked)
         if (IsWindow(h))
             SendMessageA(h, WM_ENDSESSION, ending, 0);
     return ending;
 }
+
+// Marks the queue's end as under way for as long as it is delivered, however
+// the delivery is left: an exception that escapes a window's handler must not
+// keep every later end from being delivered.
+class Delivering {
+public:
+    Delivering(Queue &queue, UserLock &lock) : queue_(queue), lock_(lock)
+    {
+        queue_.endingSession = true;
+    }
+    ~Delivering()
+    {
+        if (!lock_.owns_lock())
+            lock_.lock();
+        queue_.endingSession = false;
+    }
+    Delivering(const Delivering &) = delete;
+    Delivering &operator=(const Delivering &) = delete;
+
+private:
+    Queue &queue_;
+    UserLock &lock_;
+};
 
 }  // namespace
 
@@ -93,6 +126,8 @@ void RequestSessionEndLocked(Queue &queue, SessionEnd kind)
 {
     if (kind > queue.sessionEnd)
         queue.sessionEnd = kind;
+    if (kind != SessionEnd::kCancelled)
+        WatchRealEndLocked(queue);
     NotifyQueueLocked(queue);
 }
 
@@ -110,15 +145,38 @@ void DeliverSessionEndLocked(Queue &queue, UserLock &lock)
     while (queue.sessionEnd != SessionEnd::kNone && !queue.endingSession) {
         SessionEnd kind = queue.sessionEnd;
         queue.sessionEnd = SessionEnd::kNone;
-        queue.endingSession = true;
-        std::vector<HWND> windows = TopLevelWindowsLocked(queue);
-        lock.unlock();
-        bool ending = Deliver(kind, windows);
-        lock.lock();
-        queue.endingSession = false;
+        // The watch is gone if the end before this one was refused.
+        if (kind != SessionEnd::kCancelled)
+            WatchRealEndLocked(queue);
+        const std::uint64_t hungWatch = kind != SessionEnd::kCancelled ? queue.hungEndWatch : 0;
+        bool ending;
+        {
+            Delivering delivering(queue, lock);
+            std::vector<HWND> windows = TopLevelWindowsLocked(queue);
+            lock.unlock();
+            ending = Deliver(kind, windows, hungWatch);
+            lock.lock();
+        }
         if (ending)
             throw ProgramEnded{};
+        if (hungWatch && queue.hungEndWatch == hungWatch)
+            queue.hungEndWatch = 0;
     }
+}
+
+bool EndSessionAfterFault()
+{
+    auto queue = CurrentQueue();
+    try {
+        UserLock lock = LockUser();
+        RequestSessionEndLocked(*queue, SessionEnd::kForced);
+        DeliverSessionEndLocked(*queue, lock);
+    } catch (const ProgramEnded &) {
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+    return false;  // a forced end always ends the program
 }
 
 void SetHungEndHandler(std::int64_t timeoutMs, std::function<void()> onHung)
@@ -127,6 +185,8 @@ void SetHungEndHandler(std::int64_t timeoutMs, std::function<void()> onHung)
     std::lock_guard guard(hung.mutex);
     hung.timeoutMs = timeoutMs;
     hung.onHung = std::move(onHung);
+    // Watches armed before, which hold the handler they were armed with, end.
+    ++hung.ticket;
 }
 
 }  // namespace user

@@ -26,9 +26,16 @@ void RequestSessionEnd(SessionEnd kind);  // for the calling thread
 // Throws ProgramEnded if the session ends.
 void DeliverSessionEndLocked(Queue &queue, UserLock &lock);
 
+// An exception that escaped the program's code on the calling thread (memory
+// ran out, say) leaves its windows and its own state as they were: delivers a
+// forced end of the session to those windows, so that the program's own
+// handlers put back what it changed. False when that failed too.
+bool EndSessionAfterFault();
+
 // A program still busy with its end after `timeoutMs` of real time (say, a
 // message box nobody can answer once the terminal has gone) is ended by
-// `onHung`, called on another thread. Nothing is armed until this is set.
+// `onHung`, called on another thread; the time counts from the request of the
+// end. Nothing is armed until this is set.
 void SetHungEndHandler(std::int64_t timeoutMs, std::function<void()> onHung);
 
 }  // namespace user

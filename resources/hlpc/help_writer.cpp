@@ -468,22 +468,25 @@ std::vector<std::uint8_t> WriteHelpFile(const HelpSource &source)
 {
     PlacedTopics placed = LayOutTopics(source);
     KeywordFiles keywords = KeywordIndex(source, placed);
-    const std::pair<std::string_view, std::vector<std::uint8_t>> files[] = {
-        {fmt::kSystemFile, SystemFile(source, placed)},
-        {fmt::kFontFile, FontFile()},
-        {fmt::kContextFile, ContextFile(source, placed)},
-        {fmt::kTitlesFile, TitlesFile(source, placed)},
-        {fmt::kKeywordsFile, std::move(keywords.tree)},
-        {fmt::kKeywordDataFile, std::move(keywords.data)},
-        {fmt::kKeywordMapFile, std::move(keywords.map)},
-        {fmt::kTopicFile, TopicBlocks(placed)},
-    };
+    return WriteInternalFiles({
+        {std::string(fmt::kSystemFile), SystemFile(source, placed)},
+        {std::string(fmt::kFontFile), FontFile()},
+        {std::string(fmt::kContextFile), ContextFile(source, placed)},
+        {std::string(fmt::kTitlesFile), TitlesFile(source, placed)},
+        {std::string(fmt::kKeywordsFile), std::move(keywords.tree)},
+        {std::string(fmt::kKeywordDataFile), std::move(keywords.data)},
+        {std::string(fmt::kKeywordMapFile), std::move(keywords.map)},
+        {std::string(fmt::kTopicFile), TopicBlocks(placed)},
+    });
+}
 
+std::vector<std::uint8_t> WriteInternalFiles(const std::vector<InternalFileContent> &files)
+{
     ByteWriter out;
     out.Zeros(fmt::file_header::kSize);
     std::map<std::string, std::uint32_t> directory;  // byte order, as readers compare names
     for (const auto &[name, content] : files) {
-        directory[std::string(name)] = static_cast<std::uint32_t>(out.Size());
+        directory[name] = static_cast<std::uint32_t>(out.Size());
         InternalFile(out, content);
     }
     std::vector<BTreeEntry> entries;

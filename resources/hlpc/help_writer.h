@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "help_source.h"
@@ -12,5 +13,13 @@ namespace hlpc {
 
 // Throws std::length_error for a paragraph too long for one record.
 std::vector<std::uint8_t> WriteHelpFile(const HelpSource &source);
+
+// A help file around internal files already made: the header, each file in
+// the order given, then the directory that names them.
+struct InternalFileContent {
+    std::string name;
+    std::vector<std::uint8_t> content;
+};
+std::vector<std::uint8_t> WriteInternalFiles(const std::vector<InternalFileContent> &files);
 
 }  // namespace hlpc
