@@ -444,7 +444,6 @@ TEST_F(FixCompanion, KilledCompanionsAtomGoesWithTheNextUnInstallOrExit)
     } cases[] = {
         {"companion killed, UnInstall Fix", CompanionBinary(), false},
         {"companion killed, Close", CompanionBinary(), true},
-        {"companion that ignores WM_QUIT killed, UnInstall Fix", StubbornBinary(), false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,6 +1,6 @@
 // Files over POSIX: the creation dispositions with Windows' last errors, reads
 // at end of file, full disks and short writes, share mode 0 holding across
-// host processes, symbolic links refused, deleting and flushing.
+// host processes, symbolic links refused, and deleting.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -306,20 +306,6 @@ TEST_F(KernelFiles, DeleteFileRemovesOnlyWhatWindowsWould)
     EXPECT_EQ(Get("target"), "stays") << "deleting a link touched what it names";
     CloseHandle(held);
     EXPECT_TRUE(DeleteFileA(Path("held").c_str())) << "closed, it goes";
-}
-
-TEST_F(KernelFiles, FlushNeedsAHandleThatCanWrite)
-{
-    Put("f", "x");
-    HANDLE reader = Open("f", OPEN_EXISTING, FILE_SHARE_READ, GENERIC_READ);
-    EXPECT_FALSE(FlushFileBuffers(reader));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    CloseHandle(reader);
-    HANDLE writer = Open("f", OPEN_EXISTING);
-    EXPECT_TRUE(FlushFileBuffers(writer));
-    CloseHandle(writer);
-    EXPECT_FALSE(FlushFileBuffers(writer));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 }  // namespace

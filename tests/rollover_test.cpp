@@ -367,41 +367,21 @@ TEST_F(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
     EXPECT_EQ(DateFileBytes(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
 }
 
-// A link where the date file belongs could make the test write the user's
+// A link where the date file belongs would have the test write the user's
 // date over some other file: it is refused like a file that cannot be opened.
 TEST_F(RolloverTest, DateFileThatIsASymbolicLinkIsNeverFollowed)
 {
-    namespace fs = std::filesystem;
-    const char *kinds[] = {"to a file", "dangling", "to a directory"};
-    for (const char *kind : kinds) {
-        SCOPED_TRACE(kind);
-        automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
-        if (kind == std::string("to a file"))
-            std::ofstream("target") << "someone else's";
-        else if (kind == std::string("to a directory"))
-            fs::create_directory("target");
-        fs::create_symlink(fs::absolute("target"), "datesave.tmp");
-        StartToMainDialog(s);
-        StartWatching(s);
-
-        auto box = s.TopMessageBox();
-        ASSERT_TRUE(box);
-        EXPECT_EQ(box->text, "Couldnt save the current date");
-        EXPECT_EQ(box->caption, "Error");
-        s.Answer(IDOK);
-        ExpectButtons(s, {true, false, false, true}, "Idle after the refused save");
-        EXPECT_EQ(Local().wYear, 2026) << "the clock was set";
-        EXPECT_TRUE(fs::is_symlink("datesave.tmp"));
-        EXPECT_FALSE(fs::exists("dateowed.tmp"));
-        if (kind == std::string("to a file")) {
-            std::ifstream in("target");
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "someone else's");
-        } else if (kind == std::string("dangling")) {
-            EXPECT_FALSE(fs::exists("target")) << "created through the link";
-        } else {
-            EXPECT_TRUE(fs::is_empty("target"));
-        }
-    }
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    std::ofstream("target") << "someone else's";
+    std::filesystem::create_symlink(std::filesystem::absolute("target"), "datesave.tmp");
+    StartToMainDialog(s);
+    StartWatching(s);
+    ASSERT_TRUE(s.TopMessageBox());
+    EXPECT_EQ(s.TopMessageBox()->text, "Couldnt save the current date");
+    s.Answer(IDOK);
+    EXPECT_EQ(Local().wYear, 2026) << "the clock was set";
+    std::ifstream in("target");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "someone else's");
 }
 
 TEST_F(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)
