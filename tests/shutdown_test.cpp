@@ -5,6 +5,7 @@
 // real signals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -175,11 +176,17 @@ bool Within(Condition condition)
     return true;
 }
 
-// The program waits for the companion to end outside its loop; once it has,
-// the program gets on to its next message.
+// The program waits for the companion to end outside its loop, and learns of
+// the end in its own time (its caption says so); then it gets on to its next
+// message.
 void WaitForTheCompanionToEnd(automation::Session &s)
 {
-    Within([] { return RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom); });
+    Within([&] {
+        auto captions = s.Captions();
+        return RunningCompanions() == 0 && !GlobalFindAtomA(kCompanionAtom) &&
+               std::find(captions.begin(), captions.end(), " Tolvane - Fix Running") ==
+                   captions.end();
+    });
     s.Advance(1);
 }
 
