@@ -1,6 +1,6 @@
 // A date a test still owes: the note beside the date file while the clock is
 // the test's, and the offer at the next start whatever the files were left
-// holding. The real program killed mid-test is in owed_date_e2e_test.cpp.
+// holding. The real program killed mid-test is in session_end_e2e_test.cpp.
 #include <gtest/gtest.h>
 
 #include <filesystem>
