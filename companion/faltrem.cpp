@@ -20,11 +20,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     // The atom belongs to the companion that is already running.
     if (GlobalFindAtomA(COMPANION_ATOM))
         return 0;
-    atom = GlobalAddAtomA(COMPANION_ATOM);
-
-    // The timer gives this thread its message queue at once, so a WM_QUIT
-    // posted right after the start is not lost.
+    // The timer gives this thread its message queue before the atom says it
+    // runs, so a WM_QUIT posted once the atom shows is never lost.
     SetTimer(NULL, 0, WATCH_PERIOD_MS, NULL);
+    atom = GlobalAddAtomA(COMPANION_ATOM);
     FixClocks();
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
         if (msg.message == WM_TIMER)

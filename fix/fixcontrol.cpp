@@ -13,6 +13,13 @@
 #define COMPANION_QUIT_TIMEOUT_MS 15000
 // A terminated process can take a moment to be gone.
 #define COMPANION_KILL_TIMEOUT_MS 2000
+// How long a started companion gets to hold its atom, its first act. On a slow
+// Windows 95 machine that is well under a second, or a second or two while
+// the disk is busy swapping and its pages must be read in; a companion that
+// has not said it runs by then is taken for one that does not. The program
+// waits without a message loop meanwhile, so the bound stays short.
+#define COMPANION_START_TIMEOUT_MS 5000
+#define COMPANION_START_POLL_MS 50
 
 int IsFaltremRunning(void)
 {
@@ -55,6 +62,56 @@ static void SetFixTexts(HWND hwnd, const char *buttonText, const char *caption)
     SetWindowTextA(hwnd, buffer);
 }
 
+// A companion that ended without taking its atom away (killed, or crashed)
+// left its reference behind, where the next start would take it for a
+// companion still running. It held one only if the atom was free when it
+// started; otherwise the atom is another companion's and stays.
+static void RemoveAtomLeftBehind(void)
+{
+    ATOM atom = GlobalFindAtomA(COMPANION_ATOM);
+
+    if (atom && gfAtomFreeAtInstall)
+        GlobalDeleteAtom(atom);
+}
+
+// Terminates a companion that ignored WM_QUIT or never said it runs; 0 while
+// it still runs.
+static int StopCompanionByForce(HANDLE hProcess)
+{
+    TerminateProcess(hProcess, 1);
+    if (WaitForSingleObject(hProcess, COMPANION_KILL_TIMEOUT_MS) != WAIT_OBJECT_0)
+        return 0;
+    RemoveAtomLeftBehind();
+    return 1;
+}
+
+// 1 once the companion we started is alive and holds its atom. One that
+// ended (the atom was another's, or it crashed) or kept silent past the
+// bound is not running; the silent one is terminated.
+static int WaitUntilCompanionRuns(HANDLE hProcess)
+{
+    DWORD start = GetTickCount();
+    DWORD waited, left;
+
+    for (;;) {
+        if (WaitForSingleObject(hProcess, 0) == WAIT_OBJECT_0) {
+            RemoveAtomLeftBehind();
+            return 0;
+        }
+        if (gfAtomFreeAtInstall && IsFaltremRunning())
+            return 1;
+        waited = GetTickCount() - start;
+        if (waited >= COMPANION_START_TIMEOUT_MS) {
+            StopCompanionByForce(hProcess);
+            return 0;
+        }
+        left = COMPANION_START_TIMEOUT_MS - waited;
+        // Returns early, the moment the companion ends.
+        WaitForSingleObject(hProcess,
+                            left < COMPANION_START_POLL_MS ? left : COMPANION_START_POLL_MS);
+    }
+}
+
 void Install(HWND hwnd)
 {
     char path[MAX_PATH];
@@ -73,38 +130,32 @@ void Install(HWND hwnd)
         gChildThreadID = 0;
         return;
     }
+    if (!WaitUntilCompanionRuns(hProcess)) {
+        CloseHandle(hProcess);
+        MessageBoxA(hwnd, "faltrem.exe was started but is not running\n\nThe Fix is not installed",
+                    "Tolvane - Error", MB_OK);
+        gChildThreadID = 0;
+        return;
+    }
     gChildThreadID = threadId;
     ghChildProcess = hProcess;
     gfFixInstalled = 1;
     SetFixTexts(hwnd, "UnInstall Fix", " Tolvane - Fix Running");
 }
 
-// Terminates a companion that ignored WM_QUIT; 0 while it still runs. A
-// terminated companion could not take its atom away, so once it has ended the
-// reference it held is removed, lest the next start see it as still running.
-// It held one only if the atom was free when it started; otherwise the atom is
-// another companion's and stays.
-static int StopCompanionByForce(void)
-{
-    ATOM atom;
-
-    TerminateProcess(ghChildProcess, 1);
-    if (WaitForSingleObject(ghChildProcess, COMPANION_KILL_TIMEOUT_MS) != WAIT_OBJECT_0)
-        return 0;
-    atom = GlobalFindAtomA(COMPANION_ATOM);
-    if (atom && gfAtomFreeAtInstall)
-        GlobalDeleteAtom(atom);
-    return 1;
-}
-
+// A companion that has already ended, killed perhaps, ends at once here, and
+// the atom it left is removed.
 void UnInstall(HWND hwnd)
 {
     PostThreadMessageA(gChildThreadID, WM_QUIT, 0, 0);
-    if (WaitForSingleObject(ghChildProcess, COMPANION_QUIT_TIMEOUT_MS) == WAIT_TIMEOUT &&
-        !StopCompanionByForce()) {
-        // Its handle stays, so UnInstall Fix can be pressed again.
-        MessageBoxA(hwnd, "Cant stop faltrem.exe", "Tolvane - Error", MB_OK);
-        return;
+    if (WaitForSingleObject(ghChildProcess, COMPANION_QUIT_TIMEOUT_MS) == WAIT_TIMEOUT) {
+        if (!StopCompanionByForce(ghChildProcess)) {
+            // Its handle stays, so UnInstall Fix can be pressed again.
+            MessageBoxA(hwnd, "Cant stop faltrem.exe", "Tolvane - Error", MB_OK);
+            return;
+        }
+    } else {
+        RemoveAtomLeftBehind();
     }
     CloseHandle(ghChildProcess);
     ghChildProcess = NULL;

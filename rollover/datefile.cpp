@@ -23,10 +23,12 @@ int WriteDateFile(HANDLE hFile)
     BOOL ok;
 
     GetLocalTime(&now);
-    ok = WriteFile(hFile, &now, sizeof now, &written, NULL);
+    // On the disk before anything that relies on it is written: a short
+    // write, or one a power cut could still lose, is no save.
+    ok = WriteFile(hFile, &now, sizeof now, &written, NULL) && written == sizeof now &&
+         FlushFileBuffers(hFile);
     CloseHandle(hFile);
-    // A short write leaves a torn record behind; it is no save.
-    return ok && written == sizeof now;
+    return ok;
 }
 
 int SaveDate(void)

@@ -41,6 +41,12 @@ void Test(HWND hwnd)
     // a second test inside the first would save the test clock over the date.
     if (gfTesting)
         return;
+    // A new test would save over the date an earlier one still owes: that
+    // date is offered instead, and TEST is pressed again for a new test.
+    if (IsDateOwed()) {
+        OfferOwedDate(hwnd, 1);
+        return;
+    }
     gfTesting = 1;
     gfClockSetForTest = 0;
     EnableButton(hwnd, IDC_TEST, FALSE);
@@ -52,7 +58,9 @@ void Test(HWND hwnd)
         EndTestEarlyExit(hwnd);
         return;
     }
-    if (!SaveDate()) {
+    // The date and the note that it is owed are on the disk before the clock
+    // moves, so a crash from here on is followed by the offer to set it back.
+    if (!SaveDate() || !MarkDateOwed()) {
         MessageBoxA(hwnd, "Couldnt save the current date", "Error", MB_OK);
         EndTestEarlyExit(hwnd);
         return;
@@ -60,12 +68,21 @@ void Test(HWND hwnd)
     // The clock is still the user's: an exit while the box below is up must
     // not set the saved date back, which would lose the time the box was open.
     if (!SetClocks2000Minus5Seconds()) {
+        ForgetOwedDate();
         MessageBoxA(hwnd, "Couldnt set clocks for test", "Error", MB_OK);
         EndTestEarlyExit(hwnd);
         return;
     }
     gfClockSetForTest = 1;
     EnableButton(hwnd, IDC_STOPCLOCKS, TRUE);
+}
+
+void ShowResetFailure(HWND hwnd)
+{
+    MessageBoxA(hwnd,
+                "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by "
+                "'hand'",
+                "Tolvane - Error", MB_OK);
 }
 
 void StopClocks(HWND hwnd)
@@ -85,11 +102,11 @@ int ResetDate(HWND hwnd)
 
     EnableButton(hwnd, IDC_RESET_DATE, FALSE);
     fRestored = ReadDateFileAndRestoreDate();
+    // A date not set back stays owed: offered again at TEST and at the next start.
     if (!fRestored)
-        MessageBoxA(hwnd,
-                    "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by "
-                    "'hand'",
-                    "Tolvane - Error", MB_OK);
+        ShowResetFailure(hwnd);
+    else
+        ForgetOwedDate();
     gfShowClocks = 1;
     gfTesting = 0;
     gfClockSetForTest = 0;

@@ -290,9 +290,9 @@ set 1999-01-01 23:59:59.1000 dow 0: error 87
 set 1600-12-31 23:59:59.999 dow 0: error 87
 set 30828-01-01 00:00:00.000 dow 0: error 87
 CASES
-expect_count 4 'test clock: loaded'
-expect_count 2 "start clock: loaded: own clock; imports taken: 3"
-expect_count 4 'main dialog: shown'
+expect_count 6 'test clock: loaded'
+expect_count 4 "start clock: loaded: own clock; imports taken: 3"
+expect_count 6 'main dialog: shown'
 
 expect 'test warning: shown'
 expect 'test warning check box: unchecked'
@@ -373,6 +373,24 @@ else
   fail "Close while watching, the clock's log: $closing"
 fi
 
+echo "== Wine, Windows 98: a test ended by force, then the next start sets its date back"
+expect 'killed test: watching'
+expect 'killed test date file size: 16'
+record=$(value 'killed test date file record')
+if contains "$today" "${record:0:10}"; then pass "date file holds today's date: $record"; else fail "date file record: $record"; fi
+expect 'killed test note size: 16'
+expect "killed test note record: $record"
+expect "killed test clock: set $test_clock: ok"
+expect 'killed test: terminated'
+# The offer shows the saved date as the clock lines do, MM-DD-CCYY   hh:mm:ss.
+shown="${record:5:2}-${record:8:2}-${record:0:4}   ${record:11:8}"
+expect_like "^message: \"Tolvane -  Date Not Restored\" \"Tolvane ended during a test before it could set the date back !\\\\n\\\\nThe date and time saved before the test:\\\\n      $shown\\\\n"
+expect 'message answer: Yes'
+expect "after the kill clock: set $record: ok"
+expect 'after the kill note: missing'
+expect "after the kill date file record: $record"
+expect 'after the kill exit code: 0'
+
 echo "== Wine, Windows 98: tests that Wine's clock refuses"
 expect_count 2 "start clock: loaded: Wine's clock; imports taken: 1"
 expect 'refused test warning: shown'
@@ -411,6 +429,7 @@ expect 'exit code: 0'
 expect_none '^message: "Tolvane -  Network Warning"'
 expect_none '^(timeout|cannot click|unexpected window):'
 if [ -e "$tmp/nt-work/datesave.tmp" ]; then fail "no date file on NT"; else pass "no date file on NT"; fi
+if [ -e "$tmp/nt-work/dateowed.tmp" ]; then fail "no note of a date owed on NT"; else pass "no note of a date owed on NT"; fi
 
 echo "== Wine part: $(( $(date +%s) - wine_start )) s"
 echo "wine-test: $passed passed, $failed failed"

@@ -1,6 +1,6 @@
 // The start-up checks run before the main dialog appears: the About box, the
-// platform, another copy of Tolvane, network software, and a fix companion
-// that is already running.
+// platform, another copy of Tolvane, a date a test still owes, network
+// software, and a fix companion that is already running.
 #include "tolvane.h"
 #include <winnetwk.h>
 
@@ -67,6 +67,8 @@ int RunStartupChecks(HWND hwnd)
                     "Tolvane -  Already Running", MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
         return 0;
     }
+
+    OfferOwedDate(hwnd, 0);
 
     if (IsConnectedToNetwork()) {
         if (MessageBoxA(hwnd,

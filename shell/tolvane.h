@@ -93,10 +93,15 @@ int SetClocks2000Minus5Seconds(void);
 void EndTestEarlyExit(HWND hwnd);
 void StopClocks(HWND hwnd);
 int ResetDate(HWND hwnd);
+void ShowResetFailure(HWND hwnd);
 HANDLE OpenDateFile(void);
 int WriteDateFile(HANDLE hFile);
 int SaveDate(void);
 int ReadDateFileAndRestoreDate(void);
+int MarkDateOwed(void);
+int ForgetOwedDate(void);
+int IsDateOwed(void);
+void OfferOwedDate(HWND hwnd, int fAtTest);
 void ShowTestResults(HWND hwnd);
 
 /* ---- Fix companion control ---- */

@@ -2,8 +2,11 @@
 // (and one that ignores WM_QUIT) running as a separate host program.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include "companion_fixture.h"
 #include "kernel/process.h"
+#include "pc/session.h"
 #include "program_session.h"
 
 namespace {
@@ -12,6 +15,8 @@ using namespace companiontest;
 namespace fs = std::filesystem;
 
 const char *const kFixCaption = " Tolvane - Fix Running";
+const char *const kNotRunning =
+    "faltrem.exe was started but is not running\n\nThe Fix is not installed";
 const char *const kPass = "Pass: The PC clocks are Year 2000 compliant";
 const char *const kFail =
     "Fail: The PC clocks are Not Year 2000 compliant. See 'Help' / 'Testing'  for more details";
@@ -54,6 +59,15 @@ void ExpectInstalled(const automation::Session &s)
     EXPECT_EQ(s.TopCaption(), kFixCaption);
 }
 
+// Companions in the PC's table of running programs.
+int RunningCompanions()
+{
+    int n = 0;
+    for (const pc::RunningProgram &p : pc::ListRunningPrograms())
+        n += p.name.rfind("faltrem", 0) == 0;
+    return n;
+}
+
 // The UnInstall wait blocks the program while the companion ends in real
 // time; the drive returns from the press before that. The command is over
 // once Close, disabled for it, is enabled again after the texts have changed.
@@ -72,7 +86,7 @@ TEST_F(FixCompanion, InstallStartsItAndUnInstallStopsIt)
     automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
 
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     ExpectInstalled(s);
     const DWORD pid = gChildThreadID;
     EXPECT_TRUE(Eventually(AtomHeld)) << "the companion did not start";
@@ -98,9 +112,9 @@ TEST_F(FixCompanion, UnInstallRightAfterInstallStillStopsIt)
     InstallCompanion(program.Path());
     automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     const DWORD pid = gChildThreadID;
-    s.Press(IDC_INSTALL_FIX);  // before the companion has had time to start
+    s.Press(IDC_INSTALL_FIX);  // before it has had time to look at the RTC
     ASSERT_TRUE(UnInstalled(s));
     ExpectNotInstalled(s);
     EXPECT_TRUE(ProcessGone(pid));
@@ -121,7 +135,7 @@ TEST_F(FixCompanion, FoundInTheCurrentDirectoryAndOnTheSearchPath)
         if (where == std::string("current directory"))
             InstallCompanion(fs::current_path().string());
         StartToMainDialog(s);
-        s.Press(IDC_INSTALL_FIX);
+        PressInstallFix(s);
         ExpectInstalled(s);
         EXPECT_TRUE(Eventually(AtomHeld));
         s.Press(IDC_INSTALL_FIX);
@@ -190,7 +204,7 @@ TEST_F(FixCompanion, MissingUnstartableAndTooLongCompanionsChangeNothing)
     InstallCompanion(fits);
     automation::Session s(WithProgramDirectory(fits));
     StartToMainDialog(s);
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     ExpectInstalled(s);
     s.Press(IDC_INSTALL_FIX);
     EXPECT_TRUE(UnInstalled(s));
@@ -227,7 +241,7 @@ TEST_F(FixCompanion, CompanionThatEndedByItselfStillReadsInstalledAndUnInstallsA
     InstallCompanion(program.Path());
     automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     ASSERT_TRUE(Eventually(AtomHeld));
     PostThreadMessageA(gChildThreadID, WM_QUIT, 0, 0);
     ASSERT_TRUE(Eventually([] { return WaitForSingleObject(ghChildProcess, 0) == WAIT_OBJECT_0; }));
@@ -253,7 +267,7 @@ TEST_F(FixCompanion, DirectoryWithABlankStartsTheCompanionFound)
 
     automation::Session s(WithProgramDirectory(program));
     StartToMainDialog(s);
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     ExpectInstalled(s);
     EXPECT_TRUE(Eventually(AtomHeld)) << "the companion did not start";
     EXPECT_FALSE(fs::exists(marker)) << "Program.exe was started instead";
@@ -267,7 +281,7 @@ TEST_F(FixCompanion, CompanionThatIgnoresQuitIsTerminatedAfterFifteenSeconds)
     InstallCompanion(program.Path(), StubbornBinary());
     automation::Session s(WithProgramDirectory(program.Path()));
     StartToMainDialog(s);
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     const DWORD pid = gChildThreadID;
     ASSERT_TRUE(Eventually(AtomHeld));
 
@@ -283,7 +297,7 @@ TEST_F(FixCompanion, CompanionThatIgnoresQuitIsTerminatedAfterFifteenSeconds)
     EXPECT_FALSE(AtomHeld()) << "the killed companion's atom stayed";
 
     // And the fix can be installed again.
-    s.Press(IDC_INSTALL_FIX);
+    PressInstallFix(s);
     ExpectInstalled(s);
 }
 
@@ -298,13 +312,12 @@ TEST_F(FixCompanion, TerminatingAHungCompanionLeavesAnotherHoldersAtom)
     StartToMainDialog(s);
     const ATOM others = GlobalAddAtomA(kAtom);
     s.Press(IDC_INSTALL_FIX);
-    const DWORD pid = gChildThreadID;
-    ExpectInstalled(s);
-
-    s.Press(IDC_INSTALL_FIX);
-    s.Advance(15100);
-    ASSERT_TRUE(UnInstalled(s));
-    EXPECT_TRUE(ProcessGone(pid));
+    s.Advance(5100);
+    ASSERT_TRUE(s.TopMessageBox());
+    EXPECT_EQ(s.TopMessageBox()->text, kNotRunning);
+    s.Answer(IDOK);
+    ExpectNotInstalled(s);
+    EXPECT_TRUE(Eventually([] { return RunningCompanions() == 0; }));
     EXPECT_TRUE(AtomHeld()) << "the other holder's reference was taken";
     // Exactly the one reference the test added is left.
     GlobalDeleteAtom(others);
@@ -319,7 +332,7 @@ TEST_F(FixCompanion, CloseStopsTheCompanionEvenOneThatIgnoresQuit)
         InstallCompanion(program.Path(), binary);
         automation::Session s(WithProgramDirectory(program.Path()));
         StartToMainDialog(s);
-        s.Press(IDC_INSTALL_FIX);
+        PressInstallFix(s);
         const DWORD pid = gChildThreadID;
         ASSERT_TRUE(Eventually(AtomHeld));
         s.Press(IDC_CLOSE);
@@ -345,7 +358,7 @@ TEST_F(FixCompanion, RunningRolloverTestPassesOnlyWithTheFix)
             automation::Session s(WithProgramDirectory(program.Path(), profile));
             StartToMainDialog(s);
             if (withFix) {
-                s.Press(IDC_INSTALL_FIX);
+                PressInstallFix(s);
                 ASSERT_TRUE(Eventually(AtomHeld));
             }
             s.Press(IDC_TEST);
@@ -369,6 +382,98 @@ TEST_F(FixCompanion, RunningRolloverTestPassesOnlyWithTheFix)
             s.Answer(IDOK);
             s.Press(IDC_RESET_DATE);
         }
+    }
+}
+
+// Install Fix says the fix runs only once the companion it started is alive
+// and holds the atom; else it says so, and nothing of that companion is left.
+TEST_F(FixCompanion, InstallShowsFixRunningOnlyOverACompanionThatRuns)
+{
+    TempDir root;
+    const std::string crashes = root / "crashes";
+    fs::create_directories(crashes);
+    WriteFile(crashes + "/faltrem.exe", "#!/bin/sh\nexit 3\n", fs::perms::owner_all);
+    struct Case {
+        const char *what;
+        std::string directory;
+        bool othersAtom;  // held before Install, by a companion started elsewhere
+        int advanceMs;    // PC time the program's wait needs to end
+        bool atomAfter;   // the atom once all is over: the other holder's only
+    } cases[] = {
+        {"ends at once: another holds the atom", "", true, 0, true},
+        {"ends at once without its atom (a crash)", crashes, false, 0, false},
+        {"hangs before its atom: terminated after 5 s", "", false, 5000, false},
+    };
+    InstallCompanion(root / "real");
+    InstallCompanion(root / "hung", HungBinary());
+    for (Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.directory.empty())
+            c.directory = root / (c.advanceMs ? "hung" : "real");
+        automation::Session s(WithProgramDirectory(c.directory));
+        StartToMainDialog(s);
+        const ATOM others = c.othersAtom ? GlobalAddAtomA(kAtom) : 0;
+        s.Press(IDC_INSTALL_FIX);
+        if (c.advanceMs) {
+            s.Advance(c.advanceMs - 100);
+            EXPECT_FALSE(s.TopMessageBox()) << "gave up early";
+            s.Advance(100);
+        }
+        // The companion ends in real time, and the program's wait with it.
+        EXPECT_TRUE(Eventually([&] { return s.TopMessageBox().has_value(); }));
+        auto box = s.TopMessageBox();
+        ASSERT_TRUE(box) << "Fix Running shown over nothing";
+        EXPECT_EQ(box->text, kNotRunning);
+        EXPECT_EQ(box->caption, "Tolvane - Error");
+        EXPECT_EQ(box->type, static_cast<unsigned>(MB_OK));
+        s.Answer(IDOK);
+        ExpectNotInstalled(s);
+        EXPECT_TRUE(s.Enabled(IDC_TEST));
+        EXPECT_TRUE(s.Enabled(IDC_CLOSE));
+        EXPECT_TRUE(Eventually([] { return RunningCompanions() == 0; }));
+        EXPECT_EQ(AtomHeld(), c.atomAfter);
+        if (others)
+            GlobalDeleteAtom(others);
+        EXPECT_FALSE(AtomHeld());
+    }
+}
+
+// A companion killed while the fix runs cannot take its atom away. The next
+// UnInstall or exit removes the reference it left, so that nothing, the next
+// start included, takes it for a companion still running.
+TEST_F(FixCompanion, KilledCompanionsAtomGoesWithTheNextUnInstallOrExit)
+{
+    struct Case {
+        const char *what;
+        std::string binary;
+        bool close;  // the way out: Close, else UnInstall Fix
+    } cases[] = {
+        {"companion killed, UnInstall Fix", CompanionBinary(), false},
+        {"companion killed, Close", CompanionBinary(), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir program;
+        InstallCompanion(program.Path(), c.binary);
+        automation::Session s(WithProgramDirectory(program.Path()));
+        StartToMainDialog(s);
+        PressInstallFix(s);
+        ExpectInstalled(s);
+        const DWORD pid = gChildThreadID;
+        ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
+        ASSERT_TRUE(Eventually([&] { return ProcessGone(pid); }));
+        ASSERT_TRUE(AtomHeld()) << "the killed companion took its atom after all";
+
+        if (c.close) {
+            s.Press(IDC_CLOSE);
+            EXPECT_FALSE(s.Running());
+        } else {
+            s.Press(IDC_INSTALL_FIX);
+            EXPECT_EQ(s.Text(IDC_INSTALL_FIX), "Install Fix") << "UnInstall waited for nothing";
+            ExpectNotInstalled(s);
+            EXPECT_TRUE(s.MessageBoxes().empty());
+        }
+        EXPECT_FALSE(IsFaltremRunning()) << "the next start would refuse to run";
     }
 }
 

@@ -1,6 +1,6 @@
 // Files over POSIX: the creation dispositions with Windows' last errors, reads
-// at end of file, full disks and short writes, and share mode 0 holding across
-// host processes.
+// at end of file, full disks and short writes, share mode 0 holding across
+// host processes, symbolic links refused, and deleting.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -222,6 +222,90 @@ TEST_F(KernelFiles, SharedOpensCoexist)
     EXPECT_EQ(Open("f", OPEN_EXISTING), INVALID_HANDLE_VALUE) << "no sharing needs the file alone";
     CloseHandle(a);
     CloseHandle(b);
+}
+
+// Windows 95/98 have no symbolic links: a name that is one is refused however
+// it is opened, and what it names stays as it was. A link on the way to the
+// file is still followed.
+TEST_F(KernelFiles, FileNameThatIsASymbolicLinkIsRefused)
+{
+    struct Disposition {
+        DWORD disposition;
+        DWORD error;
+    } dispositions[] = {
+        {OPEN_EXISTING, ERROR_ACCESS_DENIED},     {CREATE_NEW, ERROR_FILE_EXISTS},
+        {OPEN_ALWAYS, ERROR_ACCESS_DENIED},       {CREATE_ALWAYS, ERROR_ACCESS_DENIED},
+        {TRUNCATE_EXISTING, ERROR_ACCESS_DENIED},
+    };
+    const char *kinds[] = {"to a file", "dangling", "to a directory"};
+    for (const char *kind : kinds) {
+        fs::remove_all(Path("target"));
+        fs::remove(Path("link"));
+        if (kind == std::string("to a file"))
+            Put("target", "not to be touched");
+        else if (kind == std::string("to a directory"))
+            fs::create_directory(Path("target"));
+        fs::create_symlink(Path("target"), Path("link"));
+        for (const Disposition &d : dispositions) {
+            SCOPED_TRACE(std::string(kind) + ", disposition " + std::to_string(d.disposition));
+            SetLastError(0xDEAD);
+            EXPECT_EQ(Open("link", d.disposition), INVALID_HANDLE_VALUE);
+            EXPECT_EQ(GetLastError(), d.error);
+            EXPECT_TRUE(fs::is_symlink(Path("link")));
+        }
+        if (kind == std::string("to a file"))
+            EXPECT_EQ(Get("target"), "not to be touched");
+        else if (kind == std::string("dangling"))
+            EXPECT_FALSE(fs::exists(Path("target"))) << "created through the link";
+        else
+            EXPECT_TRUE(fs::is_empty(Path("target")));
+    }
+
+    fs::remove(Path("link"));
+    fs::create_symlink(Path("target"), Path("linked-directory"));
+    HANDLE inside = Open("linked-directory/f", CREATE_NEW);
+    EXPECT_NE(inside, INVALID_HANDLE_VALUE);
+    CloseHandle(inside);
+    EXPECT_TRUE(fs::exists(Path("target/f")));
+}
+
+TEST_F(KernelFiles, DeleteFileRemovesOnlyWhatWindowsWould)
+{
+    Put("plain", "x");
+    Put("held", "x");
+    Put("read-only", "x");
+    fs::permissions(Path("read-only"), fs::perms::owner_read);
+    fs::create_directory(Path("directory"));
+    Put("target", "stays");
+    fs::create_symlink(Path("target"), Path("link"));
+    HANDLE held = Open("held", OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    struct Case {
+        const char *name;
+        bool deleted;
+        DWORD error;  // when not deleted
+        bool existsAfter;
+    } cases[] = {
+        {"plain", true, 0, false},
+        {"absent", false, ERROR_FILE_NOT_FOUND, false},
+        {"missing/f", false, ERROR_PATH_NOT_FOUND, false},
+        {"held", false, ERROR_SHARING_VIOLATION, true},
+        {"read-only", false, ERROR_ACCESS_DENIED, true},
+        {"directory", false, ERROR_ACCESS_DENIED, true},
+        {"link", true, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetLastError(0xDEAD);
+        EXPECT_EQ(DeleteFileA(Path(c.name).c_str()), c.deleted ? TRUE : FALSE);
+        if (!c.deleted)
+            EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(fs::exists(fs::symlink_status(Path(c.name))), c.existsAfter);
+    }
+    EXPECT_EQ(Get("target"), "stays") << "deleting a link touched what it names";
+    CloseHandle(held);
+    EXPECT_TRUE(DeleteFileA(Path("held").c_str())) << "closed, it goes";
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tolvane.h"
@@ -63,6 +65,22 @@ inline void StartToMainDialog(automation::Session &session)
 {
     session.Start();
     session.PressIn(kAboutCaption, IDOK);
+}
+
+// Install Fix with a companion that works. The program waits, counting on
+// the PC's clock, until the companion it started holds its atom, which the
+// companion, a process of its own, takes in real time; the clock moves on a
+// poll at a time until the program has seen it. Returns once the command is over.
+inline void PressInstallFix(automation::Session &session)
+{
+    session.Press(IDC_INSTALL_FIX);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!GlobalFindAtomA("_faltrem_running_") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int poll = 0;
+         poll < 100 && session.Text(IDC_INSTALL_FIX) == "Install Fix" && !session.TopMessageBox();
+         ++poll)
+        session.Advance(50);
 }
 
 // The one line a clock's list box holds, or "" while it is empty.

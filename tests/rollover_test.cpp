@@ -1,6 +1,7 @@
 // The rollover test from the TEST button to Reset Date, on the simulated PCs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -364,6 +365,23 @@ TEST_F(RolloverTest, DateFileHeldOpenElsewhereStopsTheTest)
     EXPECT_EQ(Local().wYear, 2026);
     CloseHandle(other);
     EXPECT_EQ(DateFileBytes(), Record(1998, 3, 0, 1, 8, 0, 0, 0));
+}
+
+// A link where the date file belongs would have the test write the user's
+// date over some other file: it is refused like a file that cannot be opened.
+TEST_F(RolloverTest, DateFileThatIsASymbolicLinkIsNeverFollowed)
+{
+    automation::Session s(Pc("y2k-ready", "2026-06-15 10:20:07.000"));
+    std::ofstream("target") << "someone else's";
+    std::filesystem::create_symlink(std::filesystem::absolute("target"), "datesave.tmp");
+    StartToMainDialog(s);
+    StartWatching(s);
+    ASSERT_TRUE(s.TopMessageBox());
+    EXPECT_EQ(s.TopMessageBox()->text, "Couldnt save the current date");
+    s.Answer(IDOK);
+    EXPECT_EQ(Local().wYear, 2026) << "the clock was set";
+    std::ifstream in("target");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "someone else's");
 }
 
 TEST_F(DateFile, SaveCreatesASixteenByteRecordAndRestoreSetsIt)

@@ -1,6 +1,7 @@
 // The end of the session as a real host process meets it: SIGTERM, SIGHUP,
 // SIGINT and SIGQUIT, a terminal that hangs up, and a cancelled end sent by
-// tolvane-pc, in a real terminal (tmux) on a PC on the virtual clock.
+// tolvane-pc; and kill -9, which it cannot answer, followed by the next start.
+// In a real terminal (tmux) on a PC on the virtual clock.
 // tests/companion_test.cpp sends every other signal.
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
@@ -102,6 +104,13 @@ void StartIn(Terminal &t, State state, const std::string &shellPrefix = "", bool
     ASSERT_TRUE(t.WaitFor(std::regex("StopClocks"), &screen)) << screen;
     if (withFix) {
         t.Keys("Tab Enter");  // Install Fix
+        // The program waits on the PC's clock for the companion's atom, which
+        // the companion takes in its own time.
+        for (int i = 0; i < 100 && t.Screen().find("Fix Running") == std::string::npos; ++i) {
+            if (t.Pc("show").find("_faltrem_running_") != std::string::npos)
+                t.Pc("advance 50ms");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         ASSERT_TRUE(t.WaitFor(std::regex("Fix Running"), &screen)) << screen;
         t.Keys("BTab");  // back to TEST
     }
@@ -283,6 +292,101 @@ TEST(EndSessionSignals, CancelledEndFromTolvanePcLeavesTheProgramRunningInIdle)
     EXPECT_EQ(screen.find("Date Restored"), std::string::npos) << screen;
     t.Keys("C-c");
     EXPECT_EQ(t.ExitStatus(), "0");
+}
+
+// ---- Killed: the next start offers the date a killed test owes ----
+
+bool NoteExists(const Terminal &t)
+{
+    return std::filesystem::exists(t.Directory() / "dateowed.tmp");
+}
+
+// Polls the screen until `pattern` has left it or a few seconds have gone.
+bool Gone(const Terminal &t, const std::regex &pattern)
+{
+    for (int i = 0; i < 100; ++i) {
+        if (!std::regex_search(t.Screen("again"), pattern))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// Kills the program, then starts it again in a terminal of its own, past its
+// About box: the screen then.
+std::string KillAndStartAgain(Terminal &t)
+{
+    EXPECT_EQ(kill(ProgramPid(t), SIGKILL), 0);
+    EXPECT_EQ(t.ExitStatus(), "137");
+    t.Start(100, 36, "", true, "again");
+    std::string screen;
+    EXPECT_TRUE(t.WaitFor(std::regex("About Tolvane"), &screen, "again")) << screen;
+    t.Keys("Enter", "again");
+    EXPECT_TRUE(t.WaitFor(std::regex("Date Not Restored|StopClocks"), &screen, "again")) << screen;
+    return screen;
+}
+
+const std::regex kOfferAtStart(
+    "Tolvane -  Date Not Restored[\\s\\S]*Tolvane ended during a test before it could set the "
+    "date back ![\\s\\S]*06-15-2026   10:00:00[\\s\\S]*The clock now reads:[\\s\\S]*"
+    "01-01-2000   00:00:0[\\s\\S]*Set the saved date and time again \\?");
+
+TEST(Killed, InEveryStateTheNextStartOffersTheDateATestOwesAndYesSetsIt)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    for (State state : {State::kIdle, State::kConfirming, State::kWatching, State::kVerdictUp}) {
+        SCOPED_TRACE(Name(state));
+        Terminal t;
+        StartIn(t, state);
+        std::string screen = KillAndStartAgain(t);
+        EXPECT_EQ(std::regex_search(screen, kOfferAtStart), ClockSet(state)) << screen;
+        if (ClockSet(state)) {
+            t.Keys("Enter", "again");  // Yes, the default
+            EXPECT_TRUE(Gone(t, std::regex("Date Not Restored"))) << t.Screen("again");
+        }
+        EXPECT_FALSE(NoteExists(t));
+        t.Keys("C-c", "again");
+        EXPECT_EQ(t.ExitStatus(std::chrono::seconds(5), "again"), "0");
+        ExpectNothingLeft(t, state);
+    }
+}
+
+// The clock refuses the date back: it stays owed, and TEST offers it again
+// rather than saving the clock of 2000 over it, until No forgets it.
+TEST(Killed, TestAfterARefusedRestoreNeverSavesOverTheOwedDate)
+{
+    if (!tmuxtest::HaveTmux())
+        GTEST_SKIP() << "tmux is not installed";
+    Terminal t;
+    StartIn(t, State::kWatching);
+    t.Pc("set set-time=denied");
+    std::string screen = KillAndStartAgain(t);
+    ASSERT_TRUE(std::regex_search(screen, kOfferAtStart)) << screen;
+    t.Keys("Enter", "again");  // Yes
+    ASSERT_TRUE(t.WaitFor(std::regex("Couldnt reset the date"), &screen, "again")) << screen;
+    t.Keys("Enter", "again");
+    ASSERT_TRUE(Gone(t, std::regex("Couldnt reset"))) << t.Screen("again");
+
+    t.Keys("Enter", "again");  // TEST
+    ASSERT_TRUE(t.WaitFor(std::regex("A new test would save over the date an earlier test "
+                                     "has[\\s\\S]*06-15-2026   10:00:00"),
+                          &screen, "again"))
+        << screen;
+    std::vector<unsigned char> file = DateFile(t);
+    file.resize(kThisRecordToSeconds.size());
+    EXPECT_EQ(file, kThisRecordToSeconds);
+    EXPECT_TRUE(NoteExists(t));
+    t.Keys("Tab Enter", "again");  // No: forgotten
+    ASSERT_TRUE(Gone(t, std::regex("Date Not Restored"))) << t.Screen("again");
+    EXPECT_FALSE(NoteExists(t));
+    EXPECT_EQ(OsLocalTime(t).substr(0, 18), "2000-01-01 00:00:0");
+
+    t.Keys("Enter", "again");  // TEST, now a test
+    EXPECT_TRUE(t.WaitFor(std::regex("Continue with Test"), &screen, "again")) << screen;
+    t.Keys("Escape", "again");
+    t.Keys("C-c", "again");
+    EXPECT_EQ(t.ExitStatus(std::chrono::seconds(5), "again"), "0");
 }
 
 }  // namespace

@@ -5,16 +5,19 @@
 //   uidriver win98|nt <tolvane.exe> <report file> [<main.png> [<help.png>]]
 //
 // win98 checks the test's own clock (testclock.dll) against records Windows
-// takes and refuses, then walks the whole program in four runs. The first, on
+// takes and refuses, then walks the whole program in six runs. The first, on
 // that clock (loaded into the program while its About box is up):
 // start-up, the four clock lines, a second copy that refuses to run, Install
 // and UnInstall Fix, a test past midnight with its verdict and Reset Date, a
 // test stopped before midnight, and an end of the session. The second, on the
 // test's clock too: Help, which opens the help engine on the help file, then
-// Close while a test is watching, which closes it too. The last two, on Wine's
-// clock, which refuses to be set: a Close and an end of the session while the
-// program says so. nt expects the program to refuse to run. Files the program
-// writes land in the current directory, which the program inherits.
+// Close while a test is watching, which closes it too. The third and fourth,
+// on the test's clock: a test whose program is terminated while it watches,
+// then a start that offers the saved date back and sets it on Yes. The last
+// two, on Wine's clock, which refuses to be set: a Close and an end of the
+// session while the program says so. nt expects the program to refuse to run.
+// Files the program writes land in the current directory, which the program
+// inherits.
 #include <windows.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -47,6 +50,7 @@
 #define COMPANION_FILE "faltrem.exe"
 #define COMPANION_ATOM "_faltrem_running_"
 #define DATE_FILE "datesave.tmp"
+#define OWED_FILE "dateowed.tmp"
 #define CLOCK_DLL "testclock.dll"
 #define CLOCK_LOG "testclock.log"
 #define CLOCK_MODE_VARIABLE "TESTCLOCK"
@@ -257,8 +261,12 @@ static int ClickButton(HWND hDlg, int id)
     return 1;
 }
 
+// Question boxes are answered Yes while set, else No.
+static int gfAnswerYes = 0;
+
 // Reports the box, under the stage's name where given, and answers it: OK
-// where there is one, else No, which never asks the platform to restart.
+// where there is one, else No, which never asks the platform to restart (or
+// Yes, when asked for).
 static void AnswerMessageBox(HWND box, const char *stage = NULL)
 {
     char caption[256], text[1024], q1[300], q2[1200];
@@ -267,7 +275,10 @@ static void AnswerMessageBox(HWND box, const char *stage = NULL)
     GetText(GetDlgItem(box, ID_MSGBOX_TEXT), text, sizeof text);
     Report("%s%smessage: %s %s", stage ? stage : "", stage ? " " : "",
            Quote(caption, q1, sizeof q1), Quote(text, q2, sizeof q2));
-    if (GetDlgItem(box, IDOK)) {
+    if (gfAnswerYes && GetDlgItem(box, IDYES)) {
+        Report("message answer: Yes");
+        ClickButton(box, IDYES);
+    } else if (GetDlgItem(box, IDOK)) {
         Report("message answer: OK");
         ClickButton(box, IDOK);
     } else if (GetDlgItem(box, IDNO)) {
@@ -395,24 +406,29 @@ static int FindCompanionProcess(int *fChildOfProgram)
 }
 
 // Every field, as testclock.dll logs a record it sets, so that two records
-// that print alike are the same 16 bytes.
-static void ReportDateFile(const char *stage)
+// that print alike are the same 16 bytes. `what` names the file in the report.
+static void ReportRecordFile(const char *stage, const char *name, const char *what)
 {
     SYSTEMTIME saved;
     DWORD got = 0;
-    HANDLE hFile = CreateFileA(DATE_FILE, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    HANDLE hFile = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
 
     if (hFile == INVALID_HANDLE_VALUE) {
-        Report("%s date file: missing", stage);
+        Report("%s %s: missing", stage, what);
         return;
     }
-    Report("%s date file size: %lu", stage, (unsigned long)GetFileSize(hFile, NULL));
+    Report("%s %s size: %lu", stage, what, (unsigned long)GetFileSize(hFile, NULL));
     if (ReadFile(hFile, &saved, sizeof saved, &got, NULL) && got == sizeof saved)
-        Report("%s date file record: %04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", stage, saved.wYear,
+        Report("%s %s record: %04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", stage, what, saved.wYear,
                saved.wMonth, saved.wDay, saved.wHour, saved.wMinute, saved.wSecond,
                saved.wMilliseconds, saved.wDayOfWeek);
     CloseHandle(hFile);
+}
+
+static void ReportDateFile(const char *stage)
+{
+    ReportRecordFile(stage, DATE_FILE, "date file");
 }
 
 // ---- The test's clock ----
@@ -778,8 +794,12 @@ static int InstallAndUnInstallFix(HWND hMain)
 
     if (!ClickButton(hMain, ID_INSTALL_FIX))
         return 0;
+    // The command is over once Close, disabled for it, is enabled again.
     if (!WaitFor(STEP_TIMEOUT_MS,
-                 [&] { return ButtonTextIs(hMain, ID_INSTALL_FIX, "UnInstall Fix"); }) ||
+                 [&] {
+                     return ButtonTextIs(hMain, ID_INSTALL_FIX, "UnInstall Fix") &&
+                            IsWindowEnabled(GetDlgItem(hMain, ID_CLOSE));
+                 }) ||
         !WaitFor(STEP_TIMEOUT_MS, CompanionAtomPresent)) {
         HWND box = FindProgramWindow(NULL, hMain);
         if (box && IsMessageBox(box))
@@ -795,7 +815,10 @@ static int InstallAndUnInstallFix(HWND hMain)
     if (!ClickButton(hMain, ID_INSTALL_FIX))
         return 0;
     if (!WaitFor(STEP_TIMEOUT_MS,
-                 [&] { return ButtonTextIs(hMain, ID_INSTALL_FIX, "Install Fix"); }) ||
+                 [&] {
+                     return ButtonTextIs(hMain, ID_INSTALL_FIX, "Install Fix") &&
+                            IsWindowEnabled(GetDlgItem(hMain, ID_CLOSE));
+                 }) ||
         !WaitFor(STEP_TIMEOUT_MS, [] { return !FindCompanionProcess(NULL); }))
         ReportTimeout("fix still running");
     ReportButtons(hMain, "fix stopped");
@@ -1156,6 +1179,20 @@ static void CloseWhileWatching(HWND hMain)
     ReportClockLog("close");
 }
 
+// A test whose program is ended while it watches, as by a crash: the date it
+// saved and its note that the date is owed stay behind.
+static void KillWhileWatching(HWND hMain)
+{
+    if (!PressTest(hMain, "killed test", 0) || !WaitForWatching(hMain, "killed test"))
+        return;
+    ReportDateFile("killed test");
+    ReportRecordFile("killed test", OWED_FILE, "note");
+    ReportClockLog("killed test");
+    TerminateProcess(gProgram.hProcess, 1);
+    WaitForSingleObject(gProgram.hProcess, STEP_TIMEOUT_MS);
+    Report("killed test: terminated");
+}
+
 // A test that Wine refuses, answered: the program back in Idle.
 static void RunRefusedTest(HWND hMain)
 {
@@ -1278,6 +1315,24 @@ static void RunSecondCopy(const char *path)
     gProgram = first;
 }
 
+// The next start, on the test's clock loaded before the offer is answered
+// Yes: the saved date is set again and the note goes.
+static void RestartAfterTheKill(const char *path)
+{
+    HWND hMain;
+
+    gfAnswerYes = 1;
+    hMain = StartRun(path, "after the kill", "own");
+    gfAnswerYes = 0;
+    if (!hMain)
+        return;
+    ReportClockLog("after the kill");
+    ReportRecordFile("after the kill", OWED_FILE, "note");
+    ReportDateFile("after the kill");
+    CloseProgram(hMain);
+    ReportExitCode("after the kill exit code");
+}
+
 static void RunWin98(const char *program, const char *screenshot, const char *helpScreenshot)
 {
     HWND hMain, help = NULL;
@@ -1299,6 +1354,12 @@ static void RunWin98(const char *program, const char *screenshot, const char *he
         if (help)
             ReportHelpAfterEnd(help);
     }
+    EndRun();
+
+    if ((hMain = StartRun(program, "killed while watching", "own")) != NULL)
+        KillWhileWatching(hMain);
+    EndRun();
+    RestartAfterTheKill(program);
     EndRun();
 
     if ((hMain = StartRun(program, "refused, then close", "wine")) != NULL) {

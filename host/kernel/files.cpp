@@ -1,6 +1,8 @@
 // Files over POSIX descriptors. Windows' share modes become flock() locks, which
 // hold across every host process: no sharing takes the lock exclusively, any
 // sharing takes it shared, so an open without sharing excludes every other open.
+// Windows 95/98 know no symbolic links: a file name that is one is refused, so
+// that a program never writes through one to a file it did not mean.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "kernel/handles.h"
 #include "kernel/process_image.h"
@@ -18,23 +21,35 @@ namespace {
 
 class FileObject : public kernel::KernelObject {
 public:
-    FileObject(int fd, bool canRead, bool canWrite) : fd(fd), canRead(canRead), canWrite(canWrite)
+    FileObject(int fd, bool canRead, bool canWrite, std::string directory)
+        : fd(fd), canRead(canRead), canWrite(canWrite), directory(std::move(directory))
     {
     }
     ~FileObject() override { close(fd); }
     const int fd;
     const bool canRead;
     const bool canWrite;
+    const std::string directory;  // that holds the file's name
 };
 
-bool ParentExists(const std::string &path)
+std::string ParentOf(const std::string &path)
 {
     std::size_t slash = path.rfind('/');
     if (slash == std::string::npos)
-        return true;
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool ParentExists(const std::string &path)
+{
     struct stat info;
-    std::string parent = slash == 0 ? "/" : path.substr(0, slash);
-    return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return stat(ParentOf(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsSymbolicLink(const std::string &path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 // What a failed open, read or write of a file tells a Windows program.
@@ -129,7 +144,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     // Truncating needs the right to write.
     if (dwCreationDisposition == TRUNCATE_EXISTING && !canWrite)
         return Fail(ERROR_INVALID_PARAMETER);
-    int flags = O_CLOEXEC | O_NOCTTY | (canWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY);
+    int flags =
+        O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | (canWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY);
     mode_t mode = dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY ? 0444 : 0666;
 
     std::string path = kernel::HostPathOf(lpFileName);
@@ -139,6 +155,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         int error = errno;
         if (error == ENOENT && !ParentExists(path))
             return Fail(ERROR_PATH_NOT_FOUND);
+        if (error == ELOOP && IsSymbolicLink(path))
+            return Fail(ERROR_ACCESS_DENIED);
         return Fail(FileErrorFromErrno(error));
     }
     auto discard = [&](DWORD error) {
@@ -164,7 +182,8 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
             return discard(FileErrorFromErrno(errno));
     }
 
-    HANDLE handle = kernel::InsertHandle(std::make_shared<FileObject>(fd, canRead, canWrite));
+    HANDLE handle =
+        kernel::InsertHandle(std::make_shared<FileObject>(fd, canRead, canWrite, ParentOf(path)));
     if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
         SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
@@ -294,5 +313,74 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     if (lpNumberOfBytesWritten)
         *lpNumberOfBytesWritten = done;
     Complete(lpOverlapped, ERROR_SUCCESS, done);
+    return TRUE;
+}
+
+// The file's data and its entry in its directory reach the disk, as Windows
+// commits both: a record written before a power cut is there after it.
+BOOL WINAPI FlushFileBuffers(HANDLE hFile)
+{
+    auto file = kernel::LookupHandleAs<FileObject>(hFile);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!file->canWrite) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    while (fsync(file->fd) != 0) {
+        if (errno != EINTR) {
+            SetLastError(errno == EIO ? ERROR_WRITE_FAULT : FileErrorFromErrno(errno));
+            return FALSE;
+        }
+    }
+    int directory = open(file->directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        fsync(directory);
+        close(directory);
+    }
+    return TRUE;
+}
+
+// As on Windows: a file open in any process, a read-only file and a directory
+// stay. A symbolic link is removed itself, never what it names.
+BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
+{
+    if (!lpFileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!*lpFileName) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    std::string path = kernel::HostPathOf(lpFileName);
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        int error = errno;
+        SetLastError(error == ENOENT && !ParentExists(path) ? ERROR_PATH_NOT_FOUND
+                                                            : FileErrorFromErrno(error));
+        return FALSE;
+    }
+    if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && !(info.st_mode & S_IWUSR))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // Held while the name goes, so that no open slips in between.
+    int fd = S_ISREG(info.st_mode) ? open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    int rc = unlink(path.c_str());
+    int error = errno;
+    if (fd >= 0)
+        close(fd);
+    if (rc != 0) {
+        SetLastError(FileErrorFromErrno(error));
+        return FALSE;
+    }
     return TRUE;
 }
