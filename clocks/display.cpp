@@ -14,16 +14,22 @@ static void FormatSystemLine(char *buffer, const SYSTEMTIME *time)
               time->wHour, time->wMinute, time->wSecond);
 }
 
+// A new line into buffer when `time`'s seconds differ from the last shown.
+static int NewSystemLine(char *buffer, const SYSTEMTIME *time, WORD *lastSecond)
+{
+    if (time->wSecond == *lastSecond)
+        return 0;
+    *lastSecond = time->wSecond;
+    FormatSystemLine(buffer, time);
+    return 1;
+}
+
 int GetSystemLocalDateTimeString(char *buffer)
 {
     SYSTEMTIME time;
 
     GetLocalTime(&time);
-    if (time.wSecond == gLocalLastSecond)
-        return 0;
-    gLocalLastSecond = time.wSecond;
-    FormatSystemLine(buffer, &time);
-    return 1;
+    return NewSystemLine(buffer, &time, &gLocalLastSecond);
 }
 
 int GetSystemUTCDateTimeString(char *buffer)
@@ -31,11 +37,7 @@ int GetSystemUTCDateTimeString(char *buffer)
     SYSTEMTIME time;
 
     GetSystemTime(&time);
-    if (time.wSecond == gUtcLastSecond)
-        return 0;
-    gUtcLastSecond = time.wSecond;
-    FormatSystemLine(buffer, &time);
-    return 1;
+    return NewSystemLine(buffer, &time, &gUtcLastSecond);
 }
 
 static void ReplaceLine(HWND hwnd, int id, const char *text)

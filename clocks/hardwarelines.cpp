@@ -46,16 +46,23 @@ void FormatHardwareLine(char *buffer, const ClockReading *reading)
     *out = '\0';
 }
 
+// A new line into buffer when the reading's seconds differ from the last
+// shown.
+static int NewHardwareLine(char *buffer, const ClockReading *reading, int *lastSecond)
+{
+    if (reading->second == *lastSecond)
+        return 0;
+    *lastSecond = reading->second;
+    FormatHardwareLine(buffer, reading);
+    return 1;
+}
+
 int GetCmosDateTimeString(char *buffer)
 {
     ClockReading reading;
 
     GetCmosTime(&reading);
-    if (reading.second == gCmosLastSecond)
-        return 0;
-    gCmosLastSecond = reading.second;
-    FormatHardwareLine(buffer, &reading);
-    return 1;
+    return NewHardwareLine(buffer, &reading, &gCmosLastSecond);
 }
 
 int GetBiosDateTimeString(char *buffer)
@@ -64,9 +71,5 @@ int GetBiosDateTimeString(char *buffer)
 
     if (GetBiosTime(&reading) == 1)
         return 0;
-    if (reading.second == gBiosLastSecond)
-        return 0;
-    gBiosLastSecond = reading.second;
-    FormatHardwareLine(buffer, &reading);
-    return 1;
+    return NewHardwareLine(buffer, &reading, &gBiosLastSecond);
 }

@@ -30,28 +30,30 @@ void GetCmosTime(ClockReading *reading)
     reading->second = ReadCmosRegister(RTC_SECONDS);
 }
 
+// INT 1Ah with `function` in AH and the other registers it reads cleared;
+// 1 when the BIOS set the carry flag.
+static int CallBiosClock(unsigned char function, union BiosRegs *regs)
+{
+    regs->x.ax = 0;
+    regs->x.cx = 0;
+    regs->x.dx = 0;
+    regs->h.ah = function;
+    CallBiosTimeService(regs);
+    return regs->x.cflag ? 1 : 0;
+}
+
 int GetBiosDateTime(ClockReading *reading)
 {
     union BiosRegs regs;
 
-    regs.x.ax = 0;
-    regs.x.cx = 0;
-    regs.x.dx = 0;
-    regs.h.ah = BIOS_READ_RTC_DATE;
-    CallBiosTimeService(&regs);
-    if (regs.x.cflag)
+    if (CallBiosClock(BIOS_READ_RTC_DATE, &regs))
         return 1;
     reading->century = regs.h.ch;
     reading->year = regs.h.cl;
     reading->month = regs.h.dh;
     reading->day = regs.h.dl;
 
-    regs.x.ax = 0;
-    regs.x.cx = 0;
-    regs.x.dx = 0;
-    regs.h.ah = BIOS_READ_RTC_TIME;
-    CallBiosTimeService(&regs);
-    if (regs.x.cflag)
+    if (CallBiosClock(BIOS_READ_RTC_TIME, &regs))
         return 1;
     reading->hour = regs.h.ch;
     reading->minute = regs.h.cl;

@@ -82,9 +82,13 @@ target_include_directories(faltrem PRIVATE ${CMAKE_SOURCE_DIR}/clocks)
 target_link_libraries(faltrem PRIVATE tolvane_entry)
 set_target_properties(faltrem PROPERTIES OUTPUT_NAME faltrem.exe)
 
-# The help compiler, and the help file it makes for the host's help engine.
+# The WinHelp file format, which the help compiler and the help viewer
+# (host/winhelp) link; the help compiler, and the help file it makes.
+add_library(tolvane_helpfile STATIC ${HELPFILE_SOURCES})
+target_include_directories(tolvane_helpfile PUBLIC ${HELPFILE_INCLUDE_ROOT})
 add_library(tolvane_hlpc STATIC ${HLPC_SOURCES})
 target_include_directories(tolvane_hlpc PUBLIC ${CMAKE_SOURCE_DIR}/resources/hlpc)
+target_link_libraries(tolvane_hlpc PUBLIC tolvane_helpfile)
 add_executable(hlpc ${HLPC_MAIN})
 target_link_libraries(hlpc PRIVATE tolvane_hlpc)
 tolvane_help_file($<TARGET_FILE:hlpc> hlpc)

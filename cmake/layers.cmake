@@ -2,7 +2,8 @@
 # links only the layers below it. Headers are included as "<layer>/name.h".
 # A layer's include root, in the build tree, holds nothing but a link to its
 # own folder, and only the layers that link it get that root: so an include
-# that runs upward (kernel including "user/window.h") does not compile.
+# that runs upward (kernel including "user/window.h"), or across to a layer
+# beside it (terminal including "winhelp/viewer.h"), does not compile.
 function(tolvane_layer name)
   cmake_parse_arguments(LAYER "" "" "SOURCES;LINKS" ${ARGN})
   set(root ${CMAKE_BINARY_DIR}/layers/${name})

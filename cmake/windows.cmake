@@ -27,8 +27,9 @@ find_program(HOST_CXX NAMES c++ g++ clang++ REQUIRED)
 set(HOST_HLPC ${CMAKE_BINARY_DIR}/hlpc-host/hlpc)
 add_custom_command(OUTPUT ${HOST_HLPC}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/hlpc-host
-  COMMAND ${HOST_CXX} -std=c++20 -O2 -o ${HOST_HLPC} ${HLPC_SOURCES} ${HLPC_MAIN}
-  DEPENDS ${HLPC_SOURCES} ${HLPC_MAIN} ${HLPC_HEADERS}
+  COMMAND ${HOST_CXX} -std=c++20 -O2 -I ${HELPFILE_INCLUDE_ROOT} -o ${HOST_HLPC}
+          ${HELPFILE_SOURCES} ${HLPC_SOURCES} ${HLPC_MAIN}
+  DEPENDS ${HELPFILE_SOURCES} ${HELPFILE_HEADERS} ${HLPC_SOURCES} ${HLPC_MAIN} ${HLPC_HEADERS}
   COMMENT "hlpc for the build machine")
 tolvane_help_file(${HOST_HLPC} ${HOST_HLPC})
 

@@ -15,7 +15,7 @@
 
 #include "heap_counter.h"
 #include "help_source.h"
-#include "help_writer.h"
+#include "helpfile/help_writer.h"
 #include "program_session.h"
 
 namespace {
@@ -71,7 +71,7 @@ std::pair<int, int> CellOf(const std::string &screen, const std::string &text, i
 
 void WriteHelpFile(const std::string &path, const std::string &source)
 {
-    std::vector<std::uint8_t> bytes = hlpc::WriteHelpFile(hlpc::ParseHelpSource(source));
+    std::vector<std::uint8_t> bytes = helpfile::WriteHelpFile(hlpc::ParseHelpSource(source));
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char *>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

@@ -13,46 +13,46 @@ namespace {
 
 TEST(HelpSource, ItemsJumpsAndKeywordsReadAsWritten)
 {
-    hlpc::HelpSource src = hlpc::ParseHelpSource("# a comment\n"
-                                                 "@helpfile My Help\n"
-                                                 "\n"
-                                                 "@topic first\n"
-                                                 "@title First topic\n"
-                                                 "@keywords one; two ;one\n"
-                                                 "Some text that\n"
-                                                 "goes on, then {a jump|Second.topic}.\n"
-                                                 "* a bullet\n"
-                                                 "\n"
-                                                 "12. a numbered item\n"
-                                                 "continued\n"
-                                                 "Term :: what it means\n"
-                                                 "@topic Second.topic\n"
-                                                 "@title Second\n"
-                                                 "Text.\n");
+    helpfile::HelpText src = hlpc::ParseHelpSource("# a comment\n"
+                                                   "@helpfile My Help\n"
+                                                   "\n"
+                                                   "@topic first\n"
+                                                   "@title First topic\n"
+                                                   "@keywords one; two ;one\n"
+                                                   "Some text that\n"
+                                                   "goes on, then {a jump|Second.topic}.\n"
+                                                   "* a bullet\n"
+                                                   "\n"
+                                                   "12. a numbered item\n"
+                                                   "continued\n"
+                                                   "Term :: what it means\n"
+                                                   "@topic Second.topic\n"
+                                                   "@title Second\n"
+                                                   "Text.\n");
     EXPECT_EQ(src.title, "My Help");
     ASSERT_EQ(src.topics.size(), 2u);
-    const hlpc::Topic &t = src.topics[0];
+    const helpfile::Topic &t = src.topics[0];
     EXPECT_EQ(t.context, "first");
     EXPECT_EQ(t.title, "First topic");
     EXPECT_EQ(t.keywords, (std::vector<std::string>{"one", "two"}));
     ASSERT_EQ(t.body.size(), 4u);
 
     struct Expected {
-        hlpc::ParagraphKind kind;
+        helpfile::ParagraphKind kind;
         const char *marker;
         bool spaced;
         const char *text;  // runs joined, jumps as [text>context]
     } expected[] = {
-        {hlpc::ParagraphKind::kText, "", false,
+        {helpfile::ParagraphKind::kText, "", false,
          "Some text that goes on, then [a jump>Second.topic]."},
-        {hlpc::ParagraphKind::kBullet, "", false, "a bullet"},
-        {hlpc::ParagraphKind::kNumbered, "12.", true, "a numbered item continued"},
-        {hlpc::ParagraphKind::kTerm, "Term", false, "what it means"},
+        {helpfile::ParagraphKind::kBullet, "", false, "a bullet"},
+        {helpfile::ParagraphKind::kNumbered, "12.", true, "a numbered item continued"},
+        {helpfile::ParagraphKind::kTerm, "Term", false, "what it means"},
     };
     for (size_t i = 0; i < t.body.size(); ++i) {
         SCOPED_TRACE(i);
         std::string text;
-        for (const hlpc::Run &r : t.body[i].runs)
+        for (const helpfile::Run &r : t.body[i].runs)
             text += r.jump.empty() ? r.text : "[" + r.text + ">" + r.jump + "]";
         EXPECT_EQ(t.body[i].kind, expected[i].kind);
         EXPECT_EQ(t.body[i].marker, expected[i].marker);

@@ -32,11 +32,11 @@
 #include "terminal/render.h"
 #include "user/class.h"
 #include "user/display_change.h"
-#include "user/help.h"
 #include "user/hooks.h"
 #include "user/message.h"
 #include "user/session_end.h"
 #include "user/window.h"
+#include "winhelp/viewer.h"
 
 namespace automation {
 
@@ -307,6 +307,8 @@ Session::Session(PcSetup setup) : impl_(new Impl)
         user::ChangeScreenSizeLocked(impl_->cols, impl_->rows);
     }
     kernel::OverrideModuleFileName(impl_->setup.programDirectory + "/tolvane");
+    // The program's help requests reach the help viewer, as in a host program.
+    winhelp::InstallViewer();
 }
 
 const std::string &Session::ProgramDirectory() const
@@ -671,7 +673,7 @@ std::string Session::Screen() const
 std::optional<HelpWindowRecord> Session::HelpWindow() const
 {
     user::UserLock lock = user::LockUser();
-    std::optional<user::HelpWindowView> view = user::HelpWindowLocked();
+    std::optional<winhelp::HelpWindowView> view = winhelp::HelpWindowLocked();
     if (!view)
         return std::nullopt;
     HelpWindowRecord record;

@@ -158,7 +158,6 @@ void WINAPI Sleep(DWORD dwMilliseconds);
 
 #define ZeroMemory(d, n) memset((d), 0, (n))
 LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength);
-int WINAPI lstrlenA(LPCSTR lpString);
 
 /* ---- Errors, modules, threads ---- */
 DWORD WINAPI GetLastError(void);

@@ -1,7 +1,7 @@
 // The host's main(): attach the simulated PC, start the terminal, enter this
-// program in the PC's table, run the program's WinMain and restore the
-// terminal before its result becomes the exit code. An exception that escapes
-// the program still lets it tidy up before it ends.
+// program in the PC's table, install the help viewer, run the program's
+// WinMain and restore the terminal before its result becomes the exit code.
+// An exception that escapes the program still lets it tidy up before it ends.
 #include <windows.h>
 #include <unistd.h>
 
@@ -20,6 +20,7 @@
 #include "terminal/terminal.h"
 #include "user/session_end.h"
 #include "user/thread_messages.h"
+#include "winhelp/viewer.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ int main(int argc, char **argv)
         return refuse(kPcOff);
     }
     user::ReceiveThreadMessages();
+    winhelp::InstallViewer();
     user::SetHungEndHandler(WaitToKillMs(), [&terminal] {
         // The program's thread is stuck in its end, so nothing else draws.
         terminal.Restore();

@@ -7,11 +7,16 @@
 #include <cstdio>
 #include <map>
 
-#include "winhelp_format.h"
+#include "helpfile/format.h"
 
 namespace hlpc {
 
 namespace {
+
+using helpfile::Paragraph;
+using helpfile::ParagraphKind;
+using helpfile::Run;
+using helpfile::Topic;
 
 // Limits of the help compilers of the time, which readers may rely on.
 constexpr size_t kMaxFileTitle = 50;
@@ -113,7 +118,7 @@ void CheckContext(std::string_view context, int line)
     if (context.size() > kMaxContext)
         throw SourceError(line, "context string longer than 255 characters");
     for (char c : context)
-        if (!winhelp::IsContextChar(c))
+        if (!helpfile::IsContextChar(c))
             throw SourceError(line, "context string " + Quoted(context) +
                                         " may hold only letters, digits, '.' and '_'");
 }
@@ -176,7 +181,7 @@ void AppendRuns(Paragraph &p, std::vector<Run> runs)
 }
 
 struct Parser {
-    HelpSource source;
+    helpfile::HelpText source;
     int fileTitleLine = 0;
     Topic *topic = nullptr;
     bool inBody = false;
@@ -300,7 +305,7 @@ struct Parser {
     {
         std::map<std::uint32_t, const Topic *> byHash;
         for (const Topic &t : source.topics) {
-            auto [it, added] = byHash.emplace(winhelp::ContextHash(t.context), &t);
+            auto [it, added] = byHash.emplace(helpfile::ContextHash(t.context), &t);
             if (!added)
                 throw SourceError(t.line, "context string " + Quoted(t.context) +
                                               " names the same topic as " +
@@ -313,7 +318,7 @@ struct Parser {
                 for (const Run &r : p.runs) {
                     if (r.jump.empty())
                         continue;
-                    if (!byHash.count(winhelp::ContextHash(r.jump)) || !AllContextChars(r.jump))
+                    if (!byHash.count(helpfile::ContextHash(r.jump)) || !AllContextChars(r.jump))
                         throw SourceError(r.line, "jump to " + Quoted(r.jump) +
                                                       ", which is no topic's context string");
                 }
@@ -322,7 +327,7 @@ struct Parser {
     static bool AllContextChars(std::string_view s)
     {
         for (char c : s)
-            if (!winhelp::IsContextChar(c))
+            if (!helpfile::IsContextChar(c))
                 return false;
         return true;
     }
@@ -330,7 +335,7 @@ struct Parser {
 
 }  // namespace
 
-HelpSource ParseHelpSource(std::string_view text)
+helpfile::HelpText ParseHelpSource(std::string_view text)
 {
     Parser parser;
     int line = 0;

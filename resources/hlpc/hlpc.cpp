@@ -8,7 +8,7 @@
 #include <string>
 
 #include "help_source.h"
-#include "help_writer.h"
+#include "helpfile/help_writer.h"
 
 int main(int argc, char **argv)
 {
@@ -25,7 +25,7 @@ int main(int argc, char **argv)
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::uint8_t> file;
     try {
-        file = hlpc::WriteHelpFile(hlpc::ParseHelpSource(text));
+        file = helpfile::WriteHelpFile(hlpc::ParseHelpSource(text));
     } catch (const hlpc::SourceError &e) {
         std::fprintf(stderr, "%s:%d: %s\n", sourcePath.c_str(), e.Line(), e.what());
         return 1;

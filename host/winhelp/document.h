@@ -1,4 +1,4 @@
-// The help engine's reading of a WinHelp 3.1/4.0 file: its title, its topics
+// The help viewer's reading of a WinHelp 3.1/4.0 file: its title, its topics
 // with their paragraphs and jumps, the contexts jumps name, and its keyword
 // index. Every offset and length in the file is checked against the bytes it
 // points into: a damaged or foreign file is refused with a reason, never
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace user {
+namespace winhelp {
 
 // A stretch of a paragraph with one look. Text is in the Windows code page;
 // '\t' is a tab, '\n' a line break.
@@ -72,4 +72,4 @@ inline constexpr std::size_t kMaxHelpFileSize = 2 * 1024 * 1024;
 std::optional<HelpDocument> ReadHelpFile(const std::vector<std::uint8_t> &bytes,
                                          std::string &error);
 
-}  // namespace user
+}  // namespace winhelp

@@ -1,13 +1,15 @@
-// WinHelpA and the help window. HELP_CONTENTS opens the help file at its
-// contents topic, HELP_QUIT closes the window. As in the Windows help engine,
-// each topic shows its heading, which stays in view, over text that scrolls
-// (arrows, PgUp, PgDn, Home, End, the wheel, the scroll bar beside it); jumps
-// are underlined, Tab and Shift+Tab select one, Enter or a click follows it,
-// Backspace goes back.
+// The help viewer: WinHelpA's requests and the help window. HELP_CONTENTS
+// opens the help file at its contents topic, HELP_QUIT closes the window. As
+// in the Windows help engine, each topic shows its heading, which stays in
+// view, over text that scrolls (arrows, PgUp, PgDn, Home, End, the wheel, the
+// scroll bar beside it); jumps are underlined, Tab and Shift+Tab select one,
+// Enter or a click follows it, Backspace goes back.
 // Escape, the close box and the close command close the window. A file that
 // is missing or is no help file is said so in the window. Like the Windows
 // help engine the window is nobody's owned window: the program stays live.
-#include "user/help.h"
+// The window is made of the user layer's own windows and controls, so the
+// front end draws it as any other.
+#include "winhelp/viewer.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -16,13 +18,17 @@
 
 #include "kernel/module.h"
 #include "user/class.h"
-#include "user/help_file.h"
-#include "user/help_layout.h"
+#include "user/help_viewer.h"
 #include "user/layout.h"
 #include "user/message.h"
 #include "user/window.h"
+#include "winhelp/document.h"
+#include "winhelp/layout.h"
 
-namespace user {
+namespace winhelp {
+
+// The viewer is made of the user layer's windows, under its lock.
+using namespace user;
 
 namespace {
 
@@ -555,6 +561,37 @@ std::string WithoutTrailingBlanks(std::string s)
     return s;
 }
 
+// WinHelpA's requests, taken on the program's thread.
+class Viewer : public user::HelpViewer {
+public:
+    BOOL Request(HWND owner, LPCSTR file, UINT command, ULONG_PTR data) override
+    {
+        (void)owner;
+        (void)data;
+        switch (command) {
+        case HELP_QUIT:
+            CloseHelpWindow();
+            return TRUE;
+        case HELP_CONTENTS: {
+            if (!file || !*file) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
+            // The viewer took the request; what it finds, its window says.
+            const std::string name = file;
+            const size_t slash = name.find_last_of("/\\");
+            OpenHelpWindow(
+                LoadHelp(name, slash == std::string::npos ? name : name.substr(slash + 1)));
+            return TRUE;
+        }
+        default:
+            // Topics by context number or keyword are not needed here.
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+    }
+};
+
 }  // namespace
 
 std::optional<HelpWindowView> HelpWindowLocked()
@@ -598,32 +635,10 @@ std::string FindHelpFile(const std::string &name)
     return {};
 }
 
-}  // namespace user
-
-using namespace user;
-
-extern "C" BOOL WINAPI WinHelpA(HWND hWndMain, LPCSTR lpszHelp, UINT uCommand, ULONG_PTR dwData)
+void InstallViewer()
 {
-    (void)hWndMain;
-    (void)dwData;
-    switch (uCommand) {
-    case HELP_QUIT:
-        CloseHelpWindow();
-        return TRUE;
-    case HELP_CONTENTS: {
-        if (!lpszHelp || !*lpszHelp) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        // The help engine took the request; what it finds, its window says.
-        const std::string name = lpszHelp;
-        const size_t slash = name.find_last_of("/\\");
-        OpenHelpWindow(LoadHelp(name, slash == std::string::npos ? name : name.substr(slash + 1)));
-        return TRUE;
-    }
-    default:
-        // Topics by context number or keyword are not needed here.
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    static Viewer viewer;
+    user::SetHelpViewer(&viewer);
 }
+
+}  // namespace winhelp

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "user/help_file.h"
+#include "winhelp/document.h"
 
-namespace user {
+namespace winhelp {
 
 // A stretch of a line with a look: part of a jump, or bold.
 struct HelpMark {
@@ -48,4 +48,4 @@ HelpPage LayOutTopic(const HelpFileTopic &topic, int width);
 // The first line of `lines` at or after a place in the topic.
 int LineAtOrAfter(const std::vector<HelpLine> &lines, int paragraph, int offset);
 
-}  // namespace user
+}  // namespace winhelp

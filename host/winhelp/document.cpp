@@ -1,244 +1,30 @@
-// Reading a help file. Each structure is read through a view that knows its
-// bounds and its name, so a cut or corrupted file stops with a message that
-// says which part was damaged. Links in |TOPIC must follow one another without
-// overlapping, and tree walks are bounded by the page count, so no file makes
-// the reader loop. What the reader builds is charged against a budget set by
-// the file's size, so that a small file whose structures point at the same
-// bytes again and again cannot make it hold more than a file of that size
-// could honestly need.
-#include "user/help_file.h"
+// Reading a help file into the document the viewer shows. Each structure is
+// read through a view that knows its bounds and its name (helpfile/views.h),
+// so a cut or corrupted file stops with a message that says which part was
+// damaged. Links in |TOPIC must follow one another without overlapping, and
+// tree walks are bounded by the page count, so no file makes the reader loop.
+// What the reader builds is charged against a budget set by the file's size,
+// so that a small file whose structures point at the same bytes again and
+// again cannot make it hold more than a file of that size could honestly
+// need.
+#include "winhelp/document.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <stdexcept>
 
-#include "winhelp_format.h"
+#include "helpfile/format.h"
+#include "helpfile/views.h"
 
-namespace user {
+namespace winhelp {
 
 namespace {
 
-namespace fmt = winhelp;
-
-struct Damaged : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Bytes with a name, every read checked against their end.
-class View {
-public:
-    View() = default;
-    View(const std::uint8_t *data, std::size_t size, std::string name)
-        : data_(data), size_(size), name_(std::move(name))
-    {
-    }
-
-    const std::uint8_t *Data() const { return data_; }
-    std::size_t Size() const { return size_; }
-    const std::string &Name() const { return name_; }
-
-    void Need(std::size_t at, std::size_t n) const
-    {
-        if (at > size_ || n > size_ - at)
-            throw Damaged(name_ + " is cut short");
-    }
-    std::uint8_t U8(std::size_t at) const
-    {
-        Need(at, 1);
-        return data_[at];
-    }
-    std::uint16_t U16(std::size_t at) const
-    {
-        Need(at, 2);
-        return static_cast<std::uint16_t>(data_[at] | data_[at + 1] << 8);
-    }
-    std::uint32_t U32(std::size_t at) const
-    {
-        Need(at, 4);
-        return static_cast<std::uint32_t>(U16(at)) | static_cast<std::uint32_t>(U16(at + 2)) << 16;
-    }
-    View Sub(std::size_t at, std::size_t n, const std::string &name) const
-    {
-        Need(at, n);
-        return View(data_ + at, n, name);
-    }
-    // A NUL-terminated string; `next` is set past its NUL.
-    std::string StringZ(std::size_t at, std::size_t &next) const
-    {
-        Need(at, 0);
-        const void *nul = std::memchr(data_ + at, 0, size_ - at);
-        if (!nul)
-            throw Damaged(name_ + " holds a string without its end");
-        const std::size_t end =
-            static_cast<std::size_t>(static_cast<const std::uint8_t *>(nul) - data_);
-        next = end + 1;
-        return std::string(reinterpret_cast<const char *>(data_ + at), end - at);
-    }
-    // A fixed field, NUL-padded or full.
-    std::string Field(std::size_t at, std::size_t n) const
-    {
-        Need(at, n);
-        const char *p = reinterpret_cast<const char *>(data_ + at);
-        return std::string(p, strnlen(p, n));
-    }
-
-private:
-    const std::uint8_t *data_ = nullptr;
-    std::size_t size_ = 0;
-    std::string name_;
-};
-
-// Reads fields one after another.
-class Cursor {
-public:
-    explicit Cursor(const View &view) : view_(view) {}
-    std::uint8_t U8() { return view_.U8(at_++); }
-    std::uint16_t U16()
-    {
-        std::uint16_t v = view_.U16(at_);
-        at_ += 2;
-        return v;
-    }
-    std::uint32_t U32()
-    {
-        std::uint32_t v = view_.U32(at_);
-        at_ += 4;
-        return v;
-    }
-    void Skip(std::size_t n)
-    {
-        view_.Need(at_, n);
-        at_ += n;
-    }
-    unsigned CompressedUShort()
-    {
-        std::uint8_t first = view_.U8(at_);
-        if (first & 1)
-            return U16() / 2u;
-        ++at_;
-        return first / 2u;
-    }
-    int CompressedShort()
-    {
-        std::uint8_t first = view_.U8(at_);
-        if (first & 1)
-            return static_cast<int>(U16() / 2u) - 0x4000;
-        ++at_;
-        return static_cast<int>(first / 2u) - 0x40;
-    }
-    long CompressedLong()
-    {
-        std::uint8_t first = view_.U8(at_);
-        if (first & 1)
-            return static_cast<long>(U32() / 2u) - 0x40000000L;
-        return static_cast<long>(U16() / 2u) - 0x4000L;
-    }
-
-private:
-    const View &view_;
-    std::size_t at_ = 0;
-};
-
-// An internal file's content, found by offset.
-View InternalFile(const View &file, std::uint32_t at, const std::string &name)
-{
-    if (at > file.Size() || file.Size() - at < fmt::internal_file::kSize)
-        throw Damaged(name + " lies outside the file");
-    const std::uint32_t reserved = file.U32(at + fmt::internal_file::kReservedAt);
-    const std::uint32_t used = file.U32(at + fmt::internal_file::kUsedAt);
-    if (used > reserved || reserved - used < fmt::internal_file::kSize)
-        throw Damaged(name + " claims more bytes than it reserves");
-    if (reserved > file.Size() - at)
-        throw Damaged(name + " runs past the end of the file");
-    return file.Sub(at + fmt::internal_file::kSize, used, name);
-}
-
-// A B+ tree over an internal file's content.
-class BTree {
-public:
-    explicit BTree(const View &file) : file_(file)
-    {
-        using namespace fmt::btree;
-        if (file.U16(kMagicAt) != kMagic)
-            throw Damaged(file.Name() + " is not a B+ tree");
-        pageSize_ = file.U16(kPageSizeAt);
-        root_ = file.U16(kRootPageAt);
-        pages_ = file.U16(kTotalPagesAt);
-        levels_ = file.U16(kLevelsAt);
-        if (pageSize_ < kLeafHeaderSize || pages_ == 0 || root_ >= pages_ || levels_ == 0 ||
-            levels_ > pages_)
-            throw Damaged(file.Name() + " has a B+ tree header that makes no sense");
-        file.Need(kHeaderSize, static_cast<std::size_t>(pages_) * pageSize_);
-    }
-
-    // The leaf entry whose fixed-size value follows a key equal to the one
-    // `compare(page, at, keyEnd)` looks for; it answers <0, 0 or >0 as the
-    // key at `at` is below, equal to or above it, and where that key ends.
-    template <typename Compare>
-    std::optional<std::uint32_t> FindU32(Compare compare) const
-    {
-        using namespace fmt::btree;
-        std::uint16_t page = root_;
-        for (std::uint16_t level = levels_; level > 1; --level) {
-            View p = Page(page);
-            std::uint16_t child = p.U16(kPreviousPageAt);
-            std::size_t at = kIndexHeaderSize;
-            for (std::uint16_t i = 0, n = p.U16(kEntriesAt); i < n; ++i) {
-                std::size_t keyEnd = 0;
-                if (compare(p, at, keyEnd) > 0)
-                    break;
-                child = p.U16(keyEnd);
-                at = keyEnd + kChildPageSize;
-            }
-            page = child;
-        }
-        View p = Page(page);
-        std::size_t at = kLeafHeaderSize;
-        for (std::uint16_t i = 0, n = p.U16(kEntriesAt); i < n; ++i) {
-            std::size_t keyEnd = 0;
-            int c = compare(p, at, keyEnd);
-            if (c == 0)
-                return p.U32(keyEnd);
-            if (c > 0)
-                break;
-            at = keyEnd + 4;
-        }
-        return std::nullopt;
-    }
-
-    // Every leaf entry in order: `entry(page, at)` reads one and returns
-    // where the next begins.
-    template <typename Entry>
-    void ForEach(Entry entry) const
-    {
-        using namespace fmt::btree;
-        std::uint16_t page = root_;
-        for (std::uint16_t level = levels_; level > 1; --level)
-            page = Page(page).U16(kPreviousPageAt);
-        for (std::uint16_t visited = 0; page != kNoPage; ++visited) {
-            if (visited == pages_)
-                throw Damaged(file_.Name() + "'s leaf pages run in a circle");
-            View p = Page(page);
-            std::size_t at = kLeafHeaderSize;
-            for (std::uint16_t i = 0, n = p.U16(kEntriesAt); i < n; ++i)
-                at = entry(p, at);
-            page = p.U16(kNextPageAt);
-        }
-    }
-
-private:
-    View Page(std::uint16_t n) const
-    {
-        if (n >= pages_)
-            throw Damaged(file_.Name() + " points to a page it does not have");
-        return file_.Sub(fmt::btree::kHeaderSize + static_cast<std::size_t>(n) * pageSize_,
-                         pageSize_, file_.Name());
-    }
-
-    View file_;
-    std::uint16_t pageSize_ = 0, root_ = 0, pages_ = 0, levels_ = 0;
-};
+namespace fmt = helpfile;
+using helpfile::BTree;
+using helpfile::Cursor;
+using helpfile::Damaged;
+using helpfile::InternalFile;
+using helpfile::View;
 
 int CompareContext(const View &page, std::size_t at, std::size_t &keyEnd, std::uint32_t hash)
 {
@@ -668,4 +454,4 @@ std::optional<HelpDocument> ReadHelpFile(const std::vector<std::uint8_t> &bytes,
     }
 }
 
-}  // namespace user
+}  // namespace winhelp

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hlpc {
+namespace helpfile {
 
 class ByteWriter {
 public:
@@ -53,4 +53,4 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-}  // namespace hlpc
+}  // namespace helpfile

@@ -1,4 +1,4 @@
-// Turns a checked help source into the bytes of a WinHelp 4.0 file: plain
+// Turns the text of a help file into the bytes of a WinHelp 4.0 file: plain
 // (uncompressed) topic blocks, the contents topic first, each topic's title
 // as its non-scrolling heading, jumps by context hash, a keyword index.
 #pragma once
@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "help_source.h"
+#include "helpfile/help_text.h"
 
-namespace hlpc {
+namespace helpfile {
 
 // Throws std::length_error for a paragraph too long for one record.
-std::vector<std::uint8_t> WriteHelpFile(const HelpSource &source);
+std::vector<std::uint8_t> WriteHelpFile(const HelpText &source);
 
 // A help file around internal files already made: the header, each file in
 // the order given, then the directory that names them.
@@ -22,4 +22,4 @@ struct InternalFileContent {
 };
 std::vector<std::uint8_t> WriteInternalFiles(const std::vector<InternalFileContent> &files);
 
-}  // namespace hlpc
+}  // namespace helpfile

@@ -1,12 +1,12 @@
 // Setting a topic's paragraphs in cells: words wrap at the width, the first
 // line starts at its own indent and the rest at the left one, a tab moves to
 // the next tab stop, and a paragraph set apart by space gets a blank line.
-#include "user/help_layout.h"
+#include "winhelp/layout.h"
 
 #include <algorithm>
 #include <map>
 
-namespace user {
+namespace winhelp {
 
 namespace {
 
@@ -194,4 +194,4 @@ int LineAtOrAfter(const std::vector<HelpLine> &lines, int paragraph, int offset)
     return lines.empty() ? 0 : static_cast<int>(lines.size()) - 1;
 }
 
-}  // namespace user
+}  // namespace winhelp

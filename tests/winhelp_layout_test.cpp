@@ -2,13 +2,13 @@
 // the width, and a jump keeps its place and its look across a line break.
 #include <gtest/gtest.h>
 
-#include "user/help_layout.h"
+#include "winhelp/layout.h"
 
 namespace {
 
-user::HelpParagraph Item(std::vector<user::HelpSpan> spans)
+winhelp::HelpParagraph Item(std::vector<winhelp::HelpSpan> spans)
 {
-    user::HelpParagraph p;
+    winhelp::HelpParagraph p;
     p.spans = std::move(spans);
     p.leftIndent = 40;    // 4 columns
     p.firstIndent = -40;  // the marker at the margin
@@ -19,25 +19,25 @@ user::HelpParagraph Item(std::vector<user::HelpSpan> spans)
 
 TEST(HelpLayout, ItemsHangUnderTheirTextAndJumpsKeepTheirPlaceAcrossLines)
 {
-    user::HelpFileTopic topic;
-    user::HelpParagraph heading;
+    winhelp::HelpFileTopic topic;
+    winhelp::HelpParagraph heading;
     heading.nonScrolling = true;
     heading.spans = {{"Title", true, -1, 0}};
-    user::HelpParagraph text;
+    winhelp::HelpParagraph text;
     text.spans = {{"First paragraph.", false, -1, 0}};
     topic.paragraphs = {heading, text,
                         Item({{"*\tsee ", false, -1, 0},
                               {"the other topic", false, 0, 77},
                               {" now", false, -1, 0}})};
 
-    user::HelpPage page = user::LayOutTopic(topic, 20);
+    winhelp::HelpPage page = winhelp::LayOutTopic(topic, 20);
     ASSERT_EQ(page.heading.size(), 1u);
     EXPECT_EQ(page.heading[0].text, "Title");
     ASSERT_EQ(page.heading[0].marks.size(), 1u);
     EXPECT_TRUE(page.heading[0].marks[0].bold);
 
     std::vector<std::string> lines;
-    for (const user::HelpLine &l : page.body)
+    for (const winhelp::HelpLine &l : page.body)
         lines.push_back(l.text);
     EXPECT_EQ(lines, (std::vector<std::string>{"First paragraph.", "", "*   see the other",
                                                "    topic now"}));
@@ -58,9 +58,9 @@ TEST(HelpLayout, ItemsHangUnderTheirTextAndJumpsKeepTheirPlaceAcrossLines)
     }
 
     // A narrower width keeps the place: the line that started "topic now".
-    const user::HelpLine &place = page.body[3];
-    user::HelpPage narrow = user::LayOutTopic(topic, 12);
-    const int at = user::LineAtOrAfter(narrow.body, place.paragraph, place.offset);
+    const winhelp::HelpLine &place = page.body[3];
+    winhelp::HelpPage narrow = winhelp::LayOutTopic(topic, 12);
+    const int at = winhelp::LineAtOrAfter(narrow.body, place.paragraph, place.offset);
     EXPECT_EQ(narrow.body[static_cast<size_t>(at)].text.substr(0, 9), "    topic");
 }
 

@@ -1,14 +1,14 @@
-// The WinHelp 3.1/4.0 file format as hlpc writes it and the host's help engine
-// reads it: where each field of each structure lies, and the format's
-// constants. Written down once, for both. Every number is little-endian; the
-// names of offsets end in At, sizes in Size.
+// The WinHelp 3.1/4.0 file format as the writer lays it out and the host's
+// help viewer reads it: where each field of each structure lies, and the
+// format's constants. Written down once, for both. Every number is
+// little-endian; the names of offsets end in At, sizes in Size.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-namespace winhelp {
+namespace helpfile {
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;  // "no such position" in every pointer field
 
@@ -272,4 +272,4 @@ constexpr std::uint32_t ContextHash(std::string_view context)
     return hash;
 }
 
-}  // namespace winhelp
+}  // namespace helpfile

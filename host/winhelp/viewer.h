@@ -1,6 +1,6 @@
-// The host's help engine behind WinHelpA: the program's WinHelp file, found
-// like the Windows help engine finds one named without a directory, shown in
-// one help window per process, topic by topic.
+// The host's help viewer, which WinHelpA hands its requests to: the
+// program's WinHelp file, found like the Windows help engine finds one named
+// without a directory, shown in one help window per process, topic by topic.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace user {
+namespace winhelp {
 
 // The help window as its reader sees it.
 struct HelpWindowView {
@@ -25,6 +25,10 @@ struct HelpWindowView {
     std::string status;                // the status line
 };
 
+// Makes this process's WinHelpA requests come here. A host program calls it
+// once before its WinMain runs; calling it again changes nothing.
+void InstallViewer();
+
 // With the user lock held: the open help window, if any.
 std::optional<HelpWindowView> HelpWindowLocked();
 
@@ -32,4 +36,4 @@ std::optional<HelpWindowView> HelpWindowLocked();
 // the current one. "" when it is in neither.
 std::string FindHelpFile(const std::string &name);
 
-}  // namespace user
+}  // namespace winhelp

@@ -1,23 +1,22 @@
 // The help file, built inside out: each topic's records, their places in the
 // topic blocks (which give every TOPICPOS and TOPICOFFSET), the files that
 // point into the topics, and last the directory of them all.
-#include "help_writer.h"
+#include "helpfile/help_writer.h"
 
 #include <algorithm>
 #include <map>
 #include <stdexcept>
 #include <string>
 
-#include "btree_writer.h"
-#include "byte_writer.h"
-#include "winhelp_format.h"
+#include "helpfile/btree_writer.h"
+#include "helpfile/byte_writer.h"
+#include "helpfile/format.h"
 
-namespace hlpc {
+namespace helpfile {
 
 namespace {
 
-namespace fmt = winhelp;
-namespace para = winhelp::paragraph;
+namespace para = paragraph;
 
 // Fonts: the body, and the bold heading of each topic.
 constexpr std::uint16_t kBodyFont = 0;
@@ -70,7 +69,10 @@ struct Link {
     std::string data2;                // LinkData2
     std::uint32_t pos = 0;            // TOPICPOS
     std::uint32_t offset = 0;         // TOPICOFFSET
-    std::size_t Size() const { return fmt::topic::kLinkHeaderSize + data1.size() + data2.size(); }
+    std::size_t Size() const
+    {
+        return helpfile::topic::kLinkHeaderSize + data1.size() + data2.size();
+    }
 };
 
 // The strings of LinkData2 and the commands of LinkData1, each command
@@ -101,7 +103,7 @@ public:
         Command(para::kEndOfParagraph);
         Command(para::kEndOfText);
         Link link;
-        link.type = fmt::topic::kDisplayRecord;
+        link.type = helpfile::topic::kDisplayRecord;
         ByteWriter d1;
         CompressedLong(d1, static_cast<long>(text_.size()));
         CompressedUShort(d1, static_cast<unsigned>(text_.size()));
@@ -123,8 +125,9 @@ private:
 Link TopicHeader(const Topic &topic)
 {
     Link link;
-    link.type = fmt::topic::kTopicHeaderRecord;
-    link.data1.assign(fmt::topic::kTopicHeaderSize, 0);  // filled in once the topics are placed
+    link.type = helpfile::topic::kTopicHeaderRecord;
+    link.data1.assign(helpfile::topic::kTopicHeaderSize,
+                      0);  // filled in once the topics are placed
     link.data2 = topic.title;
     link.data2 += '\0';
     return link;
@@ -167,7 +170,7 @@ Link BodyParagraph(const Paragraph &p)
             r.Text(run.text);
             continue;
         }
-        r.CommandU32(para::kJumpByHash, fmt::ContextHash(run.jump));
+        r.CommandU32(para::kJumpByHash, helpfile::ContextHash(run.jump));
         r.Text(run.text);
         r.Command(para::kEndOfHotspot);
     }
@@ -187,7 +190,7 @@ struct PlacedTopics {
 // on past the next block's header.
 void Place(PlacedTopics &placed)
 {
-    using namespace fmt::topic;
+    using namespace helpfile::topic;
     std::uint32_t block = 0;
     std::size_t at = kBlockHeaderSize;  // offset in the block
     std::uint32_t characters = 0;
@@ -213,7 +216,7 @@ void Place(PlacedTopics &placed)
 
 void FillTopicHeaders(PlacedTopics &placed)
 {
-    using namespace fmt::topic;
+    using namespace helpfile::topic;
     for (std::size_t t = 0; t < placed.headers.size(); ++t) {
         const std::size_t first = placed.headers[t];
         const std::size_t end =
@@ -223,12 +226,12 @@ void FillTopicHeaders(PlacedTopics &placed)
             size += static_cast<std::uint32_t>(placed.links[i].Size());
         ByteWriter h;
         h.U32(size);
-        h.U32(fmt::kNone);  // no browse sequence
-        h.U32(fmt::kNone);
+        h.U32(helpfile::kNone);  // no browse sequence
+        h.U32(helpfile::kNone);
         h.U32(static_cast<std::uint32_t>(t));
         h.U32(placed.links[first + 1].pos);  // the heading stays in view
-        h.U32(first + 2 < end ? placed.links[first + 2].pos : fmt::kNone);
-        h.U32(t + 1 < placed.headers.size() ? placed.links[end].pos : fmt::kNone);
+        h.U32(first + 2 < end ? placed.links[first + 2].pos : helpfile::kNone);
+        h.U32(t + 1 < placed.headers.size() ? placed.links[end].pos : helpfile::kNone);
         placed.links[first].data1 = h.Take();
     }
 }
@@ -236,14 +239,15 @@ void FillTopicHeaders(PlacedTopics &placed)
 // The stream of links cut into blocks, each behind its header.
 std::vector<std::uint8_t> TopicBlocks(const PlacedTopics &placed)
 {
-    using namespace fmt::topic;
+    using namespace helpfile::topic;
     std::vector<std::uint8_t> out(placed.blocks * kBlockSize, 0);
-    std::vector<std::uint32_t> firstLink(placed.blocks, fmt::kNone),
-        lastLinkBefore(placed.blocks, fmt::kNone), lastHeaderBefore(placed.blocks, fmt::kNone);
+    std::vector<std::uint32_t> firstLink(placed.blocks, helpfile::kNone),
+        lastLinkBefore(placed.blocks, helpfile::kNone),
+        lastHeaderBefore(placed.blocks, helpfile::kNone);
     for (std::size_t i = 0; i < placed.links.size(); ++i) {
         const Link &link = placed.links[i];
         const std::uint32_t block = link.pos / kPosBlockStride;
-        if (firstLink[block] == fmt::kNone)
+        if (firstLink[block] == helpfile::kNone)
             firstLink[block] = link.pos;
         for (std::uint32_t b = block + 1; b < placed.blocks; ++b) {
             lastLinkBefore[b] = link.pos;
@@ -254,8 +258,8 @@ std::vector<std::uint8_t> TopicBlocks(const PlacedTopics &placed)
         ByteWriter w;
         w.U32(static_cast<std::uint32_t>(link.Size()));
         w.U32(static_cast<std::uint32_t>(link.data2.size()));
-        w.U32(i > 0 ? placed.links[i - 1].pos : fmt::kNone);
-        w.U32(i + 1 < placed.links.size() ? placed.links[i + 1].pos : fmt::kNone);
+        w.U32(i > 0 ? placed.links[i - 1].pos : helpfile::kNone);
+        w.U32(i + 1 < placed.links.size() ? placed.links[i + 1].pos : helpfile::kNone);
         w.U32(static_cast<std::uint32_t>(kLinkHeaderSize + link.data1.size()));
         w.U8(link.type);
         w.Bytes(link.data1);
@@ -279,7 +283,7 @@ std::vector<std::uint8_t> TopicBlocks(const PlacedTopics &placed)
     return out;
 }
 
-PlacedTopics LayOutTopics(const HelpSource &source)
+PlacedTopics LayOutTopics(const HelpText &source)
 {
     PlacedTopics placed;
     for (std::size_t t = 0; t < source.topics.size(); ++t) {
@@ -302,9 +306,9 @@ std::uint32_t TopicOffsetOf(const PlacedTopics &placed, std::size_t topic)
 
 // ---- The files that point into the topics ----
 
-std::vector<std::uint8_t> SystemFile(const HelpSource &source, const PlacedTopics &placed)
+std::vector<std::uint8_t> SystemFile(const HelpText &source, const PlacedTopics &placed)
 {
-    using namespace fmt::system_file;
+    using namespace helpfile::system_file;
     ByteWriter w;
     w.U16(kMagic);
     w.U16(kMinorWinHelp4);
@@ -333,7 +337,7 @@ std::vector<std::uint8_t> SystemFile(const HelpSource &source, const PlacedTopic
 
 std::vector<std::uint8_t> FontFile()
 {
-    using namespace fmt::font;
+    using namespace helpfile::font;
     ByteWriter w;
     w.U16(1);
     w.U16(2);
@@ -359,12 +363,13 @@ std::vector<std::uint8_t> U32Bytes(std::uint32_t v)
     return w.Take();
 }
 
-std::vector<std::uint8_t> ContextFile(const HelpSource &source, const PlacedTopics &placed)
+std::vector<std::uint8_t> ContextFile(const HelpText &source, const PlacedTopics &placed)
 {
     // Ordered as the signed numbers readers compare them as.
     std::vector<std::pair<std::int32_t, std::uint32_t>> byHash;
     for (std::size_t t = 0; t < source.topics.size(); ++t)
-        byHash.emplace_back(static_cast<std::int32_t>(fmt::ContextHash(source.topics[t].context)),
+        byHash.emplace_back(static_cast<std::int32_t>(
+                                helpfile::ContextHash(source.topics[t].context)),
                             TopicOffsetOf(placed, t));
     std::sort(byHash.begin(), byHash.end());
     std::vector<BTreeEntry> entries;
@@ -374,12 +379,13 @@ std::vector<std::uint8_t> ContextFile(const HelpSource &source, const PlacedTopi
         leaf.U32(offset);
         entries.push_back({leaf.Take(), U32Bytes(static_cast<std::uint32_t>(hash))});
     }
-    return BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kContextStructure},
+    return BuildBTree({helpfile::btree::kFlags, helpfile::btree::kPageSize,
+                       helpfile::btree::kContextStructure},
                       entries)
         .bytes;
 }
 
-std::vector<std::uint8_t> TitlesFile(const HelpSource &source, const PlacedTopics &placed)
+std::vector<std::uint8_t> TitlesFile(const HelpText &source, const PlacedTopics &placed)
 {
     std::vector<BTreeEntry> entries;  // topics are placed in order, so by TOPICOFFSET too
     for (std::size_t t = 0; t < source.topics.size(); ++t) {
@@ -388,7 +394,8 @@ std::vector<std::uint8_t> TitlesFile(const HelpSource &source, const PlacedTopic
         leaf.TextZ(source.topics[t].title);
         entries.push_back({leaf.Take(), U32Bytes(TopicOffsetOf(placed, t))});
     }
-    return BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kTitlesStructure},
+    return BuildBTree({helpfile::btree::kFlags, helpfile::btree::kPageSize,
+                       helpfile::btree::kTitlesStructure},
                       entries)
         .bytes;
 }
@@ -416,7 +423,7 @@ struct KeywordFiles {
     std::vector<std::uint8_t> tree, data, map;
 };
 
-KeywordFiles KeywordIndex(const HelpSource &source, const PlacedTopics &placed)
+KeywordFiles KeywordIndex(const HelpText &source, const PlacedTopics &placed)
 {
     std::map<std::string, std::vector<std::uint32_t>, KeywordOrder> topicsOf;
     for (std::size_t t = 0; t < source.topics.size(); ++t)
@@ -437,9 +444,9 @@ KeywordFiles KeywordIndex(const HelpSource &source, const PlacedTopics &placed)
         key.TextZ(keyword);
         entries.push_back({leaf.Take(), key.Take()});
     }
-    BTreeImage tree =
-        BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize, fmt::btree::kKeywordsStructure},
-                   entries);
+    BTreeImage tree = BuildBTree({helpfile::btree::kFlags, helpfile::btree::kPageSize,
+                                  helpfile::btree::kKeywordsStructure},
+                                 entries);
     ByteWriter map;
     map.U16(static_cast<std::uint16_t>(tree.leaves.size()));
     for (const BTreeLeaf &leaf : tree.leaves) {
@@ -456,34 +463,34 @@ KeywordFiles KeywordIndex(const HelpSource &source, const PlacedTopics &placed)
 
 void InternalFile(ByteWriter &out, const std::vector<std::uint8_t> &content)
 {
-    out.U32(static_cast<std::uint32_t>(fmt::internal_file::kSize + content.size()));
+    out.U32(static_cast<std::uint32_t>(helpfile::internal_file::kSize + content.size()));
     out.U32(static_cast<std::uint32_t>(content.size()));
-    out.U8(fmt::internal_file::kFlags);
+    out.U8(helpfile::internal_file::kFlags);
     out.Bytes(content);
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> WriteHelpFile(const HelpSource &source)
+std::vector<std::uint8_t> WriteHelpFile(const HelpText &source)
 {
     PlacedTopics placed = LayOutTopics(source);
     KeywordFiles keywords = KeywordIndex(source, placed);
     return WriteInternalFiles({
-        {std::string(fmt::kSystemFile), SystemFile(source, placed)},
-        {std::string(fmt::kFontFile), FontFile()},
-        {std::string(fmt::kContextFile), ContextFile(source, placed)},
-        {std::string(fmt::kTitlesFile), TitlesFile(source, placed)},
-        {std::string(fmt::kKeywordsFile), std::move(keywords.tree)},
-        {std::string(fmt::kKeywordDataFile), std::move(keywords.data)},
-        {std::string(fmt::kKeywordMapFile), std::move(keywords.map)},
-        {std::string(fmt::kTopicFile), TopicBlocks(placed)},
+        {std::string(helpfile::kSystemFile), SystemFile(source, placed)},
+        {std::string(helpfile::kFontFile), FontFile()},
+        {std::string(helpfile::kContextFile), ContextFile(source, placed)},
+        {std::string(helpfile::kTitlesFile), TitlesFile(source, placed)},
+        {std::string(helpfile::kKeywordsFile), std::move(keywords.tree)},
+        {std::string(helpfile::kKeywordDataFile), std::move(keywords.data)},
+        {std::string(helpfile::kKeywordMapFile), std::move(keywords.map)},
+        {std::string(helpfile::kTopicFile), TopicBlocks(placed)},
     });
 }
 
 std::vector<std::uint8_t> WriteInternalFiles(const std::vector<InternalFileContent> &files)
 {
     ByteWriter out;
-    out.Zeros(fmt::file_header::kSize);
+    out.Zeros(helpfile::file_header::kSize);
     std::map<std::string, std::uint32_t> directory;  // byte order, as readers compare names
     for (const auto &[name, content] : files) {
         directory[name] = static_cast<std::uint32_t>(out.Size());
@@ -498,17 +505,18 @@ std::vector<std::uint8_t> WriteInternalFiles(const std::vector<InternalFileConte
         entries.push_back({leaf.Take(), key.Take()});
     }
     const auto directoryAt = static_cast<std::uint32_t>(out.Size());
-    InternalFile(out, BuildBTree({static_cast<std::uint16_t>(fmt::btree::kFlags |
-                                                             fmt::btree::kDirectoryFlag),
-                                  fmt::btree::kDirectoryPageSize, fmt::btree::kDirectoryStructure},
+    InternalFile(out, BuildBTree({static_cast<std::uint16_t>(helpfile::btree::kFlags |
+                                                             helpfile::btree::kDirectoryFlag),
+                                  helpfile::btree::kDirectoryPageSize,
+                                  helpfile::btree::kDirectoryStructure},
                                  entries)
                           .bytes);
 
-    out.PatchU32(fmt::file_header::kMagicAt, fmt::file_header::kMagic);
-    out.PatchU32(fmt::file_header::kDirectoryAt, directoryAt);
-    out.PatchU32(fmt::file_header::kFirstFreeAt, fmt::kNone);
-    out.PatchU32(fmt::file_header::kFileSizeAt, static_cast<std::uint32_t>(out.Size()));
+    out.PatchU32(helpfile::file_header::kMagicAt, helpfile::file_header::kMagic);
+    out.PatchU32(helpfile::file_header::kDirectoryAt, directoryAt);
+    out.PatchU32(helpfile::file_header::kFirstFreeAt, helpfile::kNone);
+    out.PatchU32(helpfile::file_header::kFileSizeAt, static_cast<std::uint32_t>(out.Size()));
     return out.Take();
 }
 
-}  // namespace hlpc
+}  // namespace helpfile

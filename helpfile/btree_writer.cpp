@@ -1,17 +1,17 @@
 // B+ tree layout. Pages are numbered as they are made: the leaves first, then
 // each level of index pages; the last page made is the root.
-#include "btree_writer.h"
+#include "helpfile/btree_writer.h"
 
 #include <stdexcept>
 
-#include "byte_writer.h"
-#include "winhelp_format.h"
+#include "helpfile/byte_writer.h"
+#include "helpfile/format.h"
 
-namespace hlpc {
+namespace helpfile {
 
 namespace {
 
-using namespace winhelp::btree;
+using namespace btree;
 
 struct Child {
     std::uint16_t page;
@@ -107,4 +107,4 @@ BTreeImage BuildBTree(const BTreeLayout &layout, const std::vector<BTreeEntry> &
     return image;
 }
 
-}  // namespace hlpc
+}  // namespace helpfile

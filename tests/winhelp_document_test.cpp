@@ -1,4 +1,4 @@
-// The help compiler's files as the host's help engine reads them back: the
+// The help compiler's files as the host's help viewer reads them back: the
 // built Tolvaneeval.hlp whole, the fixed structures byte by byte, files cut
 // short or corrupted, sources big enough for topic blocks and B+ trees of
 // several pages, and small files made to make the reader hold far more than
@@ -11,13 +11,13 @@
 #include <iterator>
 #include <map>
 
-#include "btree_writer.h"
-#include "byte_writer.h"
 #include "heap_counter.h"
 #include "help_source.h"
-#include "help_writer.h"
-#include "user/help_file.h"
-#include "winhelp_format.h"
+#include "helpfile/btree_writer.h"
+#include "helpfile/byte_writer.h"
+#include "helpfile/format.h"
+#include "helpfile/help_writer.h"
+#include "winhelp/document.h"
 
 namespace {
 
@@ -29,22 +29,22 @@ std::vector<std::uint8_t> BuiltHelpFile()
 
 std::vector<std::uint8_t> Compile(const std::string &source)
 {
-    return hlpc::WriteHelpFile(hlpc::ParseHelpSource(source));
+    return helpfile::WriteHelpFile(hlpc::ParseHelpSource(source));
 }
 
-user::HelpDocument Read(const std::vector<std::uint8_t> &bytes)
+winhelp::HelpDocument Read(const std::vector<std::uint8_t> &bytes)
 {
     std::string error;
-    std::optional<user::HelpDocument> doc = user::ReadHelpFile(bytes, error);
+    std::optional<winhelp::HelpDocument> doc = winhelp::ReadHelpFile(bytes, error);
     if (!doc)
         throw std::runtime_error("not read: " + error);
     return std::move(*doc);
 }
 
-std::string Text(const user::HelpParagraph &p)
+std::string Text(const winhelp::HelpParagraph &p)
 {
     std::string text;
-    for (const user::HelpSpan &s : p.spans)
+    for (const winhelp::HelpSpan &s : p.spans)
         text += s.text;
     return text;
 }
@@ -56,11 +56,11 @@ std::uint32_t U32At(const std::vector<std::uint8_t> &b, size_t at)
 
 TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
 {
-    user::HelpDocument doc = Read(BuiltHelpFile());
+    winhelp::HelpDocument doc = Read(BuiltHelpFile());
     EXPECT_EQ(doc.title, "Tolvane Help");
     EXPECT_EQ(doc.caption, "Tolvane Help");
     std::vector<std::string> titles;
-    for (const user::HelpFileTopic &t : doc.topics)
+    for (const winhelp::HelpFileTopic &t : doc.topics)
         titles.push_back(t.title);
     EXPECT_EQ(titles,
               (std::vector<std::string>{"Tolvane - Year 2000 Clock Test and Fix", "The four clocks",
@@ -69,7 +69,7 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
                                         "If the date could not be reset"}));
     EXPECT_EQ(doc.contents, 0u);
 
-    for (const user::HelpFileTopic &t : doc.topics) {
+    for (const winhelp::HelpFileTopic &t : doc.topics) {
         SCOPED_TRACE(t.title);
         ASSERT_FALSE(t.paragraphs.empty());
         // The title heads the topic and stays in view.
@@ -77,8 +77,8 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
         EXPECT_EQ(Text(t.paragraphs[0]), t.title);
         EXPECT_TRUE(t.paragraphs[0].spans[0].bold);
         // Every jump leads to the topic it shows.
-        for (const user::HelpParagraph &p : t.paragraphs)
-            for (const user::HelpSpan &s : p.spans) {
+        for (const winhelp::HelpParagraph &p : t.paragraphs)
+            for (const winhelp::HelpSpan &s : p.spans) {
                 if (s.jump < 0)
                     continue;
                 std::optional<std::size_t> to = doc.TopicForContext(s.target);
@@ -88,14 +88,14 @@ TEST(HelpFile, TheBuiltHelpFileReadsBackWithEveryTopicJumpAndKeyword)
     }
     // The Fail verdict's topic explains each way to fail.
     std::string testing;
-    for (const user::HelpParagraph &p : doc.topics[5].paragraphs)
+    for (const winhelp::HelpParagraph &p : doc.topics[5].paragraphs)
         testing += Text(p) + "\n";
     for (const char *failure : {"Cmos line reads 01-01-1900", "Bios line reads 2000",
                                 "Bios line is empty", "01-02-2000 or later"})
         EXPECT_NE(testing.find(failure), std::string::npos) << failure;
 
     std::map<std::string, std::vector<std::string>> index;
-    for (const user::HelpKeyword &k : doc.keywords)
+    for (const winhelp::HelpKeyword &k : doc.keywords)
         for (std::uint32_t offset : k.topics)
             index[k.keyword].push_back(doc.topics[*doc.TopicAtOffset(offset)].title);
     EXPECT_EQ(index["Fail"], (std::vector<std::string>{"Reading the verdict", "Testing"}));
@@ -233,7 +233,7 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
     for (const Damage &d : damages) {
         SCOPED_TRACE(d.what);
         std::string error;
-        EXPECT_FALSE(user::ReadHelpFile(d.make(good, dir), error));
+        EXPECT_FALSE(winhelp::ReadHelpFile(d.make(good, dir), error));
         EXPECT_NE(error.find(d.error), std::string::npos) << error;
     }
 
@@ -244,7 +244,7 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
         std::vector<std::uint8_t> cut(good.begin(),
                                       good.begin() + static_cast<std::ptrdiff_t>(size));
         std::string error;
-        EXPECT_FALSE(user::ReadHelpFile(cut, error)) << size;
+        EXPECT_FALSE(winhelp::ReadHelpFile(cut, error)) << size;
     }
     int refused = 0;
     for (size_t at = 0; at < good.size(); at += 7)
@@ -252,15 +252,15 @@ TEST(HelpFile, CutOrCorruptedFilesAreRefusedWithAReason)
             std::vector<std::uint8_t> bad = good;
             bad[at] = value;
             std::string error;
-            std::optional<user::HelpDocument> doc = user::ReadHelpFile(bad, error);
+            std::optional<winhelp::HelpDocument> doc = winhelp::ReadHelpFile(bad, error);
             if (!doc) {
                 ++refused;
                 EXPECT_FALSE(error.empty());
                 continue;
             }
-            for (const user::HelpFileTopic &t : doc->topics)
-                for (const user::HelpParagraph &p : t.paragraphs)
-                    for (const user::HelpSpan &s : p.spans)
+            for (const winhelp::HelpFileTopic &t : doc->topics)
+                for (const winhelp::HelpParagraph &p : t.paragraphs)
+                    for (const winhelp::HelpSpan &s : p.spans)
                         if (s.jump >= 0)
                             doc->TopicForContext(s.target);
         }
@@ -283,12 +283,12 @@ TEST(HelpFile, ManyTopicsSpanTopicBlocksAndTreesOfSeveralLevels)
         source += "{Next|topic_number_" + std::to_string((i + 1) % kTopics) + "}\n";
     }
     const std::vector<std::uint8_t> bytes = Compile(source);
-    user::HelpDocument doc = Read(bytes);
+    winhelp::HelpDocument doc = Read(bytes);
     ASSERT_EQ(doc.topics.size(), static_cast<size_t>(kTopics));
     for (int i = 0; i < kTopics; ++i) {
-        const user::HelpFileTopic &t = doc.topics[static_cast<size_t>(i)];
+        const winhelp::HelpFileTopic &t = doc.topics[static_cast<size_t>(i)];
         ASSERT_EQ(t.title, "Topic " + std::to_string(i));
-        const user::HelpSpan &jump = t.paragraphs.back().spans.back();
+        const winhelp::HelpSpan &jump = t.paragraphs.back().spans.back();
         ASSERT_EQ(jump.text, "Next");
         std::optional<std::size_t> to = doc.TopicForContext(jump.target);
         ASSERT_TRUE(to) << t.title;
@@ -298,13 +298,13 @@ TEST(HelpFile, ManyTopicsSpanTopicBlocksAndTreesOfSeveralLevels)
     EXPECT_EQ(doc.keywords.back().keyword, "shared");
     EXPECT_EQ(doc.keywords.back().topics.size(), static_cast<size_t>(kTopics));
     EXPECT_EQ(doc.titleIndex.size(), static_cast<size_t>(kTopics));
-    EXPECT_GT(doc.topics.back().offset / winhelp::topic::kOffsetBlockStride, 10u)
+    EXPECT_GT(doc.topics.back().offset / helpfile::topic::kOffsetBlockStride, 10u)
         << "many topic blocks";
 }
 
 // ---- Files made to take memory ----
 
-namespace fmt = winhelp;
+namespace fmt = helpfile;
 
 // The internal files of a help file whose directory is one page, by name.
 std::map<std::string, std::vector<std::uint8_t>> InternalFiles(const std::vector<std::uint8_t> &f)
@@ -331,12 +331,12 @@ std::vector<std::uint8_t>
 Replacing(const std::vector<std::uint8_t> &file,
           const std::map<std::string, std::vector<std::uint8_t>> &replacements)
 {
-    std::vector<hlpc::InternalFileContent> files;
+    std::vector<helpfile::InternalFileContent> files;
     for (auto &[name, content] : InternalFiles(file)) {
         auto replaced = replacements.find(name);
         files.push_back({name, replaced == replacements.end() ? content : replaced->second});
     }
-    return hlpc::WriteInternalFiles(files);
+    return helpfile::WriteInternalFiles(files);
 }
 
 const std::vector<std::uint8_t> &OneTopic()
@@ -350,24 +350,24 @@ const std::vector<std::uint8_t> &OneTopic()
 // `references` in |KWDATA, where an honest index names each once.
 std::vector<std::uint8_t> KeywordsSharingTheirTopics(int keywords, int references)
 {
-    std::vector<hlpc::BTreeEntry> entries;
+    std::vector<helpfile::BTreeEntry> entries;
     for (int i = 0; i < keywords; ++i) {
         char keyword[16];
         std::snprintf(keyword, sizeof keyword, "k%06d", i);
-        hlpc::ByteWriter leaf, key;
+        helpfile::ByteWriter leaf, key;
         leaf.TextZ(keyword);
         leaf.U16(static_cast<std::uint16_t>(references));  // topics
         leaf.U32(0);                                       // at the start of |KWDATA
         key.TextZ(keyword);
         entries.push_back({leaf.Take(), key.Take()});
     }
-    hlpc::ByteWriter data;
+    helpfile::ByteWriter data;
     for (int i = 0; i < references; ++i)
         data.U32(0);  // TOPICOFFSET of the one topic
     return Replacing(OneTopic(), {{std::string(fmt::kKeywordsFile),
-                                   hlpc::BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize,
-                                                     fmt::btree::kKeywordsStructure},
-                                                    entries)
+                                   helpfile::BuildBTree({fmt::btree::kFlags, fmt::btree::kPageSize,
+                                                         fmt::btree::kKeywordsStructure},
+                                                        entries)
                                        .bytes},
                                   {std::string(fmt::kKeywordDataFile), data.Take()}});
 }
@@ -386,7 +386,7 @@ std::uint32_t PosOf(size_t at)
 std::vector<std::uint8_t> TopicFile(const std::vector<std::uint8_t> &stream)
 {
     using namespace fmt::topic;
-    hlpc::ByteWriter out;
+    helpfile::ByteWriter out;
     for (size_t from = 0; from < stream.size(); from += kBlockDataSize) {
         out.U32(fmt::kNone);  // last link begun in an earlier block
         out.U32(PosOf(0));    // first link
@@ -398,7 +398,7 @@ std::vector<std::uint8_t> TopicFile(const std::vector<std::uint8_t> &stream)
     return out.Take();
 }
 
-void LinkHeader(hlpc::ByteWriter &s, size_t size, size_t size2, std::uint32_t next, size_t end1,
+void LinkHeader(helpfile::ByteWriter &s, size_t size, size_t size2, std::uint32_t next, size_t end1,
                 std::uint8_t type)
 {
     s.U32(static_cast<std::uint32_t>(size));   // the whole link
@@ -410,7 +410,7 @@ void LinkHeader(hlpc::ByteWriter &s, size_t size, size_t size2, std::uint32_t ne
 }
 
 // A topic header link titled "A", whose next link follows it.
-void TopicHeader(hlpc::ByteWriter &s)
+void TopicHeader(helpfile::ByteWriter &s)
 {
     const size_t size = fmt::topic::kLinkHeaderSize + fmt::topic::kTopicHeaderSize + 2;
     LinkHeader(s, size, 2, PosOf(s.Size() + size),
@@ -423,7 +423,7 @@ void TopicHeader(hlpc::ByteWriter &s)
 }
 
 // A display record's LinkData1 up to its paragraph bits.
-void DisplayStart(hlpc::ByteWriter &s, std::uint16_t bits)
+void DisplayStart(helpfile::ByteWriter &s, std::uint16_t bits)
 {
     s.U16(0x8000);  // compressed long TopicSize: 0
     s.U8(0);        // compressed TopicLength: 0
@@ -436,7 +436,7 @@ void DisplayStart(hlpc::ByteWriter &s, std::uint16_t bits)
 // after the last of them.
 std::vector<std::uint8_t> LinksSharingTheirText(int links, size_t textSize)
 {
-    hlpc::ByteWriter s;
+    helpfile::ByteWriter s;
     TopicHeader(s);
     const size_t data1 = 10, first = s.Size();
     const size_t text = first + static_cast<size_t>(links) * (fmt::topic::kLinkHeaderSize + data1);
@@ -457,7 +457,7 @@ std::vector<std::uint8_t> LinksSharingTheirText(int links, size_t textSize)
 // the 32 tab stops it sets once at its start.
 std::vector<std::uint8_t> ShortParagraphsWithManyTabStops(int paragraphs)
 {
-    hlpc::ByteWriter data1, data2;
+    helpfile::ByteWriter data1, data2;
     DisplayStart(data1, fmt::paragraph::kTabsFollow);
     data1.U8((32 + 0x40) * 2);  // compressed short: 32 stops
     for (int stop = 0; stop < 32; ++stop)
@@ -469,7 +469,7 @@ std::vector<std::uint8_t> ShortParagraphsWithManyTabStops(int paragraphs)
     data1.U8(fmt::paragraph::kEndOfText);
     data2.U8(0);
 
-    hlpc::ByteWriter s;
+    helpfile::ByteWriter s;
     TopicHeader(s);
     const size_t end1 = fmt::topic::kLinkHeaderSize + data1.Size();
     LinkHeader(s, end1 + data2.Size(), data2.Size(), fmt::kNone, end1, fmt::topic::kDisplayRecord);
@@ -495,14 +495,14 @@ TEST(HelpFile, NoFileMakesTheReaderHoldMoreThanAFewTimesItsSize)
          ShortParagraphsWithManyTabStops(50000),
          "more memory than a help file of its size can need"},
         {"a file longer than the reader reads",
-         std::vector<std::uint8_t>(user::kMaxHelpFileSize + 1, 0),
+         std::vector<std::uint8_t>(winhelp::kMaxHelpFileSize + 1, 0),
          "it is longer than the 2097152 bytes this help engine reads"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         std::string error;
         heaptest::ResetPeak();
-        const bool read = user::ReadHelpFile(c.file, error).has_value();
+        const bool read = winhelp::ReadHelpFile(c.file, error).has_value();
         const size_t peak = heaptest::PeakBytes();
         EXPECT_LE(peak, 32 * c.file.size() + (1u << 20)) << "for a file of " << c.file.size();
         if (!c.error) {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hlpc {
+namespace helpfile {
 
 struct BTreeEntry {
     std::vector<std::uint8_t> leaf;  // the whole leaf entry
@@ -33,4 +33,4 @@ struct BTreeImage {
 // Throws std::length_error when an entry does not fit a page.
 BTreeImage BuildBTree(const BTreeLayout &layout, const std::vector<BTreeEntry> &entries);
 
-}  // namespace hlpc
+}  // namespace helpfile
