@@ -91,11 +91,11 @@ void UseThePc()
 
     // The data port as the file left it selected, both ways; then the
     // program's readings, with interrupts off, and the BIOS's.
-    PortWriteByte(0x71, static_cast<unsigned char>(PortReadByte(0x71) ^ 0x5A));
+    PortWriteByte(CMOS_DATA_PORT, static_cast<unsigned char>(PortReadByte(CMOS_DATA_PORT) ^ 0x5A));
     DisableInterrupts();
     for (unsigned char reg : {0x0A, 0x00, 0x04, 0x09, 0x32, 0x0B, 0x0C, 0xFF}) {
-        PortWriteByte(0x70, reg);
-        PortReadByte(0x71);
+        PortWriteByte(CMOS_INDEX_PORT, reg);
+        PortReadByte(CMOS_DATA_PORT);
     }
     EnableInterrupts();
     for (unsigned char function : {0x02, 0x04}) {

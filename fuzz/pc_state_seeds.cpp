@@ -24,6 +24,7 @@
 #include "pc/state.h"
 #include "pc/timesource.h"
 #include "pcio.h"
+#include "rtc_registers.h"
 
 namespace {
 
@@ -102,8 +103,8 @@ int main(int argc, char **argv)
           }));
     Write(out / "valid-windowing-bios-binary-12-hour", MadePc(work, "windowing-bios", [] {
               pc::ChangeSettings({{"utc-offset", "-05:00"}, {"rtc-phase-ms", "999"}});
-              PortWriteByte(0x70, 0x0B);
-              PortWriteByte(0x71, 0x04);
+              PortWriteByte(CMOS_INDEX_PORT, RTC_STATUS_B);
+              PortWriteByte(CMOS_DATA_PORT, 0x04);
           }));
     Write(out / "valid-latched-century-bios-date-set", MadePc(work, "latched-century-bios", [] {
               pc::ChangeSettings({{"os-time", "1999-12-31 23:59:55"}});

@@ -14,6 +14,7 @@
 #include "companion_fixture.h"
 #include "pc/power.h"
 #include "pc_fixture.h"
+#include "rtc_registers.h"
 
 namespace {
 
@@ -71,9 +72,9 @@ TEST(Companion, CarriesTheCenturyOfALegacyRtcWhenTheYearWraps)
     PROCESS_INFORMATION pi = Start(CompanionBinary());
     ASSERT_TRUE(Eventually(AtomHeld));
     pctest::TestPc::Advance(3.0);
-    EXPECT_TRUE(Eventually([] { return ReadCmosRegister(0x32) == 0x20; }))
-        << "century byte still " << std::hex << ReadCmosRegister(0x32);
-    EXPECT_EQ(ReadCmosRegister(0x09), 0x00);
+    EXPECT_TRUE(Eventually([] { return ReadCmosRegister(CMOS_CENTURY) == 0x20; }))
+        << "century byte still " << std::hex << ReadCmosRegister(CMOS_CENTURY);
+    EXPECT_EQ(ReadCmosRegister(RTC_YEAR), 0x00);
     PostThreadMessageA(pi.dwThreadId, WM_QUIT, 0, 0);
     EXPECT_EQ(Finish(pi), 0u);
 }

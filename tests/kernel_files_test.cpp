@@ -299,8 +299,9 @@ TEST_F(KernelFiles, DeleteFileRemovesOnlyWhatWindowsWould)
         SCOPED_TRACE(c.name);
         SetLastError(0xDEAD);
         EXPECT_EQ(DeleteFileA(Path(c.name).c_str()), c.deleted ? TRUE : FALSE);
-        if (!c.deleted)
+        if (!c.deleted) {
             EXPECT_EQ(GetLastError(), c.error);
+        }
         EXPECT_EQ(fs::exists(fs::symlink_status(Path(c.name))), c.existsAfter);
     }
     EXPECT_EQ(Get("target"), "stays") << "deleting a link touched what it names";

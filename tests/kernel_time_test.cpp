@@ -18,8 +18,8 @@ using pctest::TestPc;
 
 std::uint8_t Read(int reg)
 {
-    PortWriteByte(0x70, static_cast<unsigned char>(reg));
-    return PortReadByte(0x71);
+    PortWriteByte(CMOS_INDEX_PORT, static_cast<unsigned char>(reg));
+    return PortReadByte(CMOS_DATA_PORT);
 }
 
 SYSTEMTIME Record(int year, int month, int day, int hour, int minute, int second, int ms = 0,
@@ -103,7 +103,7 @@ TEST(PcOsClock, SetLocalTimeRejectsInvalidRecordsAndLeavesTheClocks)
         SYSTEMTIME now;
         GetLocalTime(&now);
         ExpectTime(now, 1999, 6, 1, 2, 12, 0, 0, 0);
-        EXPECT_EQ(Read(0x09), 0x99);
+        EXPECT_EQ(Read(RTC_YEAR), 0x99);
     }
 }
 
@@ -124,17 +124,17 @@ TEST(PcOsClock, SetLocalTimeWritesThroughInTheChipsModes)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TestPc pc("2000-06-01 12:00:00");
-        PortWriteByte(0x70, 0x0B);
-        PortWriteByte(0x71, c.modeB);
+        PortWriteByte(CMOS_INDEX_PORT, RTC_STATUS_B);
+        PortWriteByte(CMOS_DATA_PORT, c.modeB);
         ASSERT_TRUE(SetLocalTime(&c.record));
-        EXPECT_EQ(Read(0x32), c.century);
-        EXPECT_EQ(Read(0x09), c.year);
-        EXPECT_EQ(Read(0x08), c.month);
-        EXPECT_EQ(Read(0x07), c.day);
-        EXPECT_EQ(Read(0x06), c.dayOfWeek);
-        EXPECT_EQ(Read(0x04), c.hour);
-        EXPECT_EQ(Read(0x02), c.minute);
-        EXPECT_EQ(Read(0x00), c.second);
+        EXPECT_EQ(Read(CMOS_CENTURY), c.century);
+        EXPECT_EQ(Read(RTC_YEAR), c.year);
+        EXPECT_EQ(Read(RTC_MONTH), c.month);
+        EXPECT_EQ(Read(RTC_DAY), c.day);
+        EXPECT_EQ(Read(RTC_DAY_OF_WEEK), c.dayOfWeek);
+        EXPECT_EQ(Read(RTC_HOURS), c.hour);
+        EXPECT_EQ(Read(RTC_MINUTES), c.minute);
+        EXPECT_EQ(Read(RTC_SECONDS), c.second);
     }
 }
 
@@ -147,8 +147,8 @@ TEST(PcOsClock, RolloverAfterSetLocalTimeReachesTheChip)
     SYSTEMTIME now;
     GetLocalTime(&now);
     EXPECT_EQ(now.wYear, 2000);
-    EXPECT_EQ(Read(0x09), 0x00);
-    EXPECT_EQ(Read(0x32), 0x19);
+    EXPECT_EQ(Read(RTC_YEAR), 0x00);
+    EXPECT_EQ(Read(CMOS_CENTURY), 0x19);
 }
 
 TEST(PcOsClock, DeniedSetLocalTimeFailsWithPrivilegeError)
@@ -184,8 +184,8 @@ TEST(PcOsClock, SyncReturnsToTheTimeSourceAndTheChipFollows)
     SYSTEMTIME now;
     GetLocalTime(&now);
     ExpectTime(now, 2000, 6, 1, 4, 12, 0, 0, 0);
-    EXPECT_EQ(Read(0x09), 0x00);
-    EXPECT_EQ(Read(0x08), 0x06);
+    EXPECT_EQ(Read(RTC_YEAR), 0x00);
+    EXPECT_EQ(Read(RTC_MONTH), 0x06);
 }
 
 }  // namespace

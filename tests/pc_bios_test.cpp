@@ -77,7 +77,7 @@ TEST(PcBios, LatchingBiosReportsTheCenturyItReadAtPowerOnUntilItsDateIsSet)
 {
     TestPc pc("1999-12-31 23:59:58", "latched-century-bios");
     TestPc::Advance(3.0);
-    EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kCentury], 0x20) << "the chip carries the century";
+    EXPECT_EQ(pc::RtcRegisters()[CMOS_CENTURY], 0x20) << "the chip carries the century";
     BiosRegs date = Call(0x04);
     EXPECT_EQ(date.x.cflag, 0);
     EXPECT_EQ(date.h.ch, 0x19);
@@ -110,11 +110,11 @@ TEST(PcBios, SetDateWritesTheChipAndKeepsTheCenturyWhereTheBiosKeepsIt)
         pc::ChangeSetting("bios", c.bios);
         EXPECT_EQ(SetDate(0x19, 0x98, 0x07, 0x04).x.cflag, 0);
         std::array<std::uint8_t, 128> regs = pc::RtcRegisters();
-        EXPECT_EQ(regs[pc::rtc::kYear], 0x98);
-        EXPECT_EQ(regs[pc::rtc::kMonth], 0x07);
-        EXPECT_EQ(regs[pc::rtc::kDay], 0x04);
-        EXPECT_EQ(regs[pc::rtc::kCentury], c.chipCentury);
-        EXPECT_EQ(regs[pc::rtc::kHours], 0x10) << "the time is left alone";
+        EXPECT_EQ(regs[RTC_YEAR], 0x98);
+        EXPECT_EQ(regs[RTC_MONTH], 0x07);
+        EXPECT_EQ(regs[RTC_DAY], 0x04);
+        EXPECT_EQ(regs[CMOS_CENTURY], c.chipCentury);
+        EXPECT_EQ(regs[RTC_HOURS], 0x10) << "the time is left alone";
         BiosRegs date = Call(0x04);
         EXPECT_EQ(date.h.ch, 0x19);
         EXPECT_EQ(date.h.cl, 0x98);
@@ -126,7 +126,7 @@ TEST(PcBios, SetDateOnAStuckChipFailsAndWritesNothing)
     TestPc pc("2026-06-15 10:20:07", "stuck-rtc");
     std::array<std::uint8_t, 128> before = pc::RtcRegisters();
     EXPECT_NE(SetDate(0x19, 0x98, 0x07, 0x04).x.cflag, 0);
-    EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kYear], before[pc::rtc::kYear]);
+    EXPECT_EQ(pc::RtcRegisters()[RTC_YEAR], before[RTC_YEAR]);
 }
 
 // Windows 9x set the date through the BIOS, so the BIOS learns the century
@@ -143,7 +143,7 @@ TEST(PcBios, WindowsSettingTheDateTellsALatchingBiosOnlyOnWindows9x)
         pc::ChangeSetting("platform", c.platform);
         ASSERT_EQ(pc::SetOsLocalTime(*pc::ParseCivil("1999-12-31 23:59:55")),
                   pc::SetTimeResult::Ok);
-        EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kCentury], 0x19);
+        EXPECT_EQ(pc::RtcRegisters()[CMOS_CENTURY], 0x19);
         EXPECT_EQ(Call(0x04).h.ch, c.century);
     }
 }

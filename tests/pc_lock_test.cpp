@@ -96,8 +96,8 @@ TEST(PcLock, AProgramAlreadyAttachedTakesTheLockOverAtItsNextPortAccess)
     TestPc pc("1999-12-31 23:59:58");
     pid_t holder = HolderKilledWithTheLock(pc.Directory(), InterruptsOff);
     ASSERT_GT(holder, 0);
-    PortWriteByte(0x70, 0x09);
-    EXPECT_EQ(PortReadByte(0x71), 0x99) << "the year";
+    PortWriteByte(CMOS_INDEX_PORT, RTC_YEAR);
+    EXPECT_EQ(PortReadByte(CMOS_DATA_PORT), 0x99) << "the year";
     EXPECT_EQ(pc::CountLockTakeovers().count, 1u);
 }
 

@@ -17,14 +17,14 @@ using pctest::TestPc;
 
 std::uint8_t Read(int reg)
 {
-    PortWriteByte(0x70, static_cast<unsigned char>(reg));
-    return PortReadByte(0x71);
+    PortWriteByte(CMOS_INDEX_PORT, static_cast<unsigned char>(reg));
+    return PortReadByte(CMOS_DATA_PORT);
 }
 
 void Write(int reg, std::uint8_t value)
 {
-    PortWriteByte(0x70, static_cast<unsigned char>(reg));
-    PortWriteByte(0x71, value);
+    PortWriteByte(CMOS_INDEX_PORT, static_cast<unsigned char>(reg));
+    PortWriteByte(CMOS_DATA_PORT, value);
 }
 
 // The register as the chip shows it at exactly `at` on the time source (the
@@ -41,7 +41,8 @@ struct Clock {
 
 Clock ReadClock()
 {
-    return {Read(0x32), Read(0x09), Read(0x08), Read(0x07), Read(0x04), Read(0x02), Read(0x00)};
+    return {Read(CMOS_CENTURY), Read(RTC_YEAR),    Read(RTC_MONTH),  Read(RTC_DAY),
+            Read(RTC_HOURS),    Read(RTC_MINUTES), Read(RTC_SECONDS)};
 }
 
 void ExpectClock(const Clock &expected)
@@ -100,13 +101,14 @@ TEST(PcRtc, BinaryAnd12HourModesTickInTheirOwnEncoding)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TestPc pc("2000-03-01 10:00:00");
-        Write(0x0B, 0x80 | c.modeB);
-        const int regs[] = {0x32, 0x09, 0x08, 0x07, 0x04, 0x02, 0x00};
+        Write(RTC_STATUS_B, 0x80 | c.modeB);
+        const int regs[] = {CMOS_CENTURY, RTC_YEAR,    RTC_MONTH,  RTC_DAY,
+                            RTC_HOURS,    RTC_MINUTES, RTC_SECONDS};
         const int values[] = {c.start.century, c.start.year,   c.start.month, c.start.day,
                               c.start.hour,    c.start.minute, c.start.second};
         for (int i = 0; i < 7; ++i)
             Write(regs[i], static_cast<std::uint8_t>(values[i]));
-        Write(0x0B, c.modeB);
+        Write(RTC_STATUS_B, c.modeB);
         ExpectClock(c.start);
         pc.Advance(1);
         ExpectClock(c.next);
@@ -138,38 +140,38 @@ TEST(PcRtc, UpdateInProgressSpansTheDatasheetWindowAndTimeReadsBadInside)
 TEST(PcRtc, SetBitStopsUpdatesAbortsOneUnderWayAndHidesUip)
 {
     TestPc pc("2000-03-01 12:00:00");
-    Write(0x0B, 0x82);
+    Write(RTC_STATUS_B, 0x82);
     pc.Advance(3);
-    EXPECT_EQ(Read(0x00), 0x00);
+    EXPECT_EQ(Read(RTC_SECONDS), 0x00);
     EXPECT_EQ(ReadAt(pc::RtcNextUpdateNs(), 0x0A) & 0x80, 0);
-    Write(0x0B, 0x02);
+    Write(RTC_STATUS_B, 0x02);
     pc.Advance(1.1);  // counting resumes on the chip's own phase
-    EXPECT_EQ(Read(0x00), 0x01);
+    EXPECT_EQ(Read(RTC_SECONDS), 0x01);
 
     // SET raised during an update cycle: that update never lands.
     TestPc::AdvanceTo(pc::RtcNextUpdateNs() + 500'000);
-    Write(0x0B, 0x82);
-    Write(0x0B, 0x02);
+    Write(RTC_STATUS_B, 0x82);
+    Write(RTC_STATUS_B, 0x02);
     pc.Advance(0.1);
-    EXPECT_EQ(Read(0x00), 0x01);
+    EXPECT_EQ(Read(RTC_SECONDS), 0x01);
 }
 
 TEST(PcRtc, StatusRegistersAndWritableBytes)
 {
     TestPc pc("2000-03-01 12:00:00");
     pc.Advance(1);
-    EXPECT_EQ(Read(0x0C) & 0x10, 0x10) << "update-ended flag";
-    EXPECT_EQ(Read(0x0C), 0x00) << "reading C clears it";
-    Write(0x0D, 0x00);
-    EXPECT_EQ(Read(0x0D), 0x80) << "D is read-only, VRT set";
-    Write(0x0A, 0xA6);
-    EXPECT_EQ(Read(0x0A), 0x26) << "UIP is not writable";
+    EXPECT_EQ(Read(RTC_STATUS_C) & 0x10, 0x10) << "update-ended flag";
+    EXPECT_EQ(Read(RTC_STATUS_C), 0x00) << "reading C clears it";
+    Write(RTC_STATUS_D, 0x00);
+    EXPECT_EQ(Read(RTC_STATUS_D), 0x80) << "D is read-only, VRT set";
+    Write(RTC_STATUS_A, 0xA6);
+    EXPECT_EQ(Read(RTC_STATUS_A), 0x26) << "UIP is not writable";
     Write(0x40, 0x5A);
     EXPECT_EQ(Read(0x40), 0x5A);
 
     // Bit 7 of the index is the NMI mask, never part of the register number.
-    PortWriteByte(0x70, 0x80 | 0x32);
-    EXPECT_EQ(PortReadByte(0x71), 0x20);
+    PortWriteByte(CMOS_INDEX_PORT, CMOS_NMI_MASK | CMOS_CENTURY);
+    EXPECT_EQ(PortReadByte(CMOS_DATA_PORT), 0x20);
     EXPECT_TRUE(pc::RtcPortIndex().nmiMasked);
     EXPECT_EQ(pc::RtcPortIndex().index, 0x32);
 }
@@ -183,7 +185,7 @@ TEST(PcRtc, PeriodicFlagFollowsTheRateInRegisterA)
     for (const Case &c : cases) {
         SCOPED_TRACE("RS " + std::to_string(c.rate));
         TestPc pc("2000-03-01 12:00:00");
-        Write(0x0A, static_cast<std::uint8_t>(0x20 | c.rate));
+        Write(RTC_STATUS_A, static_cast<std::uint8_t>(0x20 | c.rate));
         // Every rate ticks at the start of each update.
         std::int64_t tick = pc::RtcNextUpdateNs();
         ReadAt(tick + 500, 0x0C);
@@ -192,13 +194,13 @@ TEST(PcRtc, PeriodicFlagFollowsTheRateInRegisterA)
     }
 
     TestPc pc("2000-03-01 12:00:00");
-    Write(0x0B, 0x42);  // PIE
+    Write(RTC_STATUS_B, 0x42);  // PIE
     pc.Advance(0.01);
-    EXPECT_EQ(Read(0x0C) & 0xC0, 0xC0) << "with PIE the tick raises IRQF";
-    Write(0x0A, 0x20);  // rate 0: no periodic ticks
-    Read(0x0C);
+    EXPECT_EQ(Read(RTC_STATUS_C) & 0xC0, 0xC0) << "with PIE the tick raises IRQF";
+    Write(RTC_STATUS_A, 0x20);  // rate 0: no periodic ticks
+    Read(RTC_STATUS_C);
     pc.Advance(2);
-    EXPECT_EQ(Read(0x0C) & 0x40, 0);
+    EXPECT_EQ(Read(RTC_STATUS_C) & 0x40, 0);
 }
 
 // A run with interrupts off is never preempted on a real CPU. Here another
@@ -219,12 +221,12 @@ TEST(PcRtc, ProgramPreemptedBetweenPollAndReadNeverReadsInsideAnUpdate)
         std::int64_t next = pc::RtcNextUpdateNs();
         TestPc::AdvanceTo(next - 300'000);  // UIP rises 56 us later
         DisableInterrupts();
-        PortWriteByte(0x70, 0x0A);
-        ASSERT_EQ(PortReadByte(0x71) & 0x80, 0);
+        PortWriteByte(CMOS_INDEX_PORT, RTC_STATUS_A);
+        ASSERT_EQ(PortReadByte(CMOS_DATA_PORT) & RTC_UPDATE_IN_PROGRESS, 0);
         std::thread other([&c] { pc::AdvanceVirtualTime(c.othersRunNs); });
         other.join();
-        PortWriteByte(0x70, 0x00);
-        std::uint8_t seconds = PortReadByte(0x71);
+        PortWriteByte(CMOS_INDEX_PORT, RTC_SECONDS);
+        std::uint8_t seconds = PortReadByte(CMOS_DATA_PORT);
         EnableInterrupts();
         EXPECT_EQ(seconds, 0x07);
         EXPECT_EQ(pc::Now(), next - 300'000 + c.othersRunNs) << "the stretch moved the PC's clock";
@@ -234,23 +236,23 @@ TEST(PcRtc, ProgramPreemptedBetweenPollAndReadNeverReadsInsideAnUpdate)
     TestPc pc("2000-03-01 12:00:07");
     std::int64_t next = pc::RtcNextUpdateNs();
     TestPc::AdvanceTo(next - 300'000);
-    PortWriteByte(0x70, 0x0A);
-    ASSERT_EQ(PortReadByte(0x71) & 0x80, 0);
+    PortWriteByte(CMOS_INDEX_PORT, RTC_STATUS_A);
+    ASSERT_EQ(PortReadByte(CMOS_DATA_PORT) & RTC_UPDATE_IN_PROGRESS, 0);
     pc::AdvanceVirtualTime(1'000'000);
-    EXPECT_EQ(Read(0x00), 0xFF);
+    EXPECT_EQ(Read(RTC_SECONDS), 0xFF);
 }
 
 TEST(PcRtc, DividerResetHoldsTheClockAndRestartsHalfASecondLater)
 {
     TestPc pc("2000-03-01 12:00:00");
-    Write(0x0A, 0x76);
+    Write(RTC_STATUS_A, 0x76);
     pc.Advance(3);
-    EXPECT_EQ(Read(0x00), 0x00);
-    Write(0x0A, 0x26);
+    EXPECT_EQ(Read(RTC_SECONDS), 0x00);
+    Write(RTC_STATUS_A, 0x26);
     pc.Advance(0.45);
-    EXPECT_EQ(Read(0x00), 0x00);
+    EXPECT_EQ(Read(RTC_SECONDS), 0x00);
     pc.Advance(0.1);
-    EXPECT_EQ(Read(0x00), 0x01);
+    EXPECT_EQ(Read(RTC_SECONDS), 0x01);
 }
 
 TEST(PcRtc, CatchesUpLongGapsByDateWithDayOfWeek)
@@ -271,7 +273,7 @@ TEST(PcRtc, CatchesUpLongGapsByDateWithDayOfWeek)
         TestPc pc(c.start);
         pc.Advance(c.seconds);
         ExpectClock(c.expected);
-        EXPECT_EQ(Read(0x06), c.dayOfWeek);
+        EXPECT_EQ(Read(RTC_DAY_OF_WEEK), c.dayOfWeek);
     }
 }
 
@@ -301,14 +303,14 @@ TEST(PcRtc, PhaseChangesMoveWhereTheSecondStartsNeverTheChipsTime)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.stepMs);
         TestPc pc("2000-01-01 00:00:00");
-        ASSERT_EQ(pc::RtcRegisters()[pc::rtc::kSeconds], 0x00);
+        ASSERT_EQ(pc::RtcRegisters()[RTC_SECONDS], 0x00);
         for (int i = 0; i < 20; ++i) {
             pc.Advance(c.stepMs / 1000.0);
             pc::ChangeSetting("rtc-phase-ms",
                               std::to_string(i % 2 ? c.secondPhaseMs : c.firstPhaseMs));
         }
         pc.Advance(2.5);
-        EXPECT_EQ(pc::RtcRegisters()[pc::rtc::kSeconds], c.seconds);
+        EXPECT_EQ(pc::RtcRegisters()[RTC_SECONDS], c.seconds);
         EXPECT_EQ(pc::RtcNextUpdateNs() % 1'000'000'000, c.secondPhaseMs * 1'000'000LL);
     }
 }
@@ -317,7 +319,7 @@ TEST(PcRtc, StuckChipKeepsUipHigh)
 {
     TestPc pc("2000-03-01 12:00:00", "stuck-rtc");
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(Read(0x0A) & 0x80, 0x80);
+        EXPECT_EQ(Read(RTC_STATUS_A) & 0x80, 0x80);
         pc.Advance(0.1);
     }
 }
@@ -330,8 +332,8 @@ TEST(PcRtc, StuckChipPollWithInterruptsOffLeavesTheClockWhereItWas)
     DisableInterrupts();
     int polls = 0;
     do
-        PortWriteByte(0x70, 0x0A);
-    while ((PortReadByte(0x71) & 0x80) && ++polls < 5000);
+        PortWriteByte(CMOS_INDEX_PORT, RTC_STATUS_A);
+    while ((PortReadByte(CMOS_DATA_PORT) & RTC_UPDATE_IN_PROGRESS) && ++polls < 5000);
     EnableInterrupts();
     EXPECT_EQ(polls, 5000);
     EXPECT_EQ(pc::Now(), before);

@@ -30,7 +30,7 @@ void Succeed(BiosRegs &regs)
 
 void LatchBiosCentury(SharedState &state)
 {
-    state.bios.century = CmosRead(state, rtc::kCentury);
+    state.bios.century = CmosRead(state, CMOS_CENTURY);
 }
 
 void BiosTimeService(SharedState &state, BiosRegs &regs)
@@ -42,40 +42,40 @@ void BiosTimeService(SharedState &state, BiosRegs &regs)
     case 0x02:  // read RTC time: CH hour, CL minute, DH second, DL daylight saving
         if (mode == BiosMode::TimeFails || !WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
-        regs.h.ch = CmosRead(state, rtc::kHours);
-        regs.h.cl = CmosRead(state, rtc::kMinutes);
-        regs.h.dh = CmosRead(state, rtc::kSeconds);
-        regs.h.dl = CmosRead(state, rtc::kStatusB) & rtc::kBDaylightSaving;
+        regs.h.ch = CmosRead(state, RTC_HOURS);
+        regs.h.cl = CmosRead(state, RTC_MINUTES);
+        regs.h.dh = CmosRead(state, RTC_SECONDS);
+        regs.h.dl = CmosRead(state, RTC_STATUS_B) & RTC_DAYLIGHT_SAVING;
         regs.x.cflag = 0;
         return;
     case 0x04:  // read RTC date: CH century, CL year, DH month, DL day
         if (mode == BiosMode::DateFails || !WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
-        regs.h.cl = CmosRead(state, rtc::kYear);
-        regs.h.dh = CmosRead(state, rtc::kMonth);
-        regs.h.dl = CmosRead(state, rtc::kDay);
+        regs.h.cl = CmosRead(state, RTC_YEAR);
+        regs.h.dh = CmosRead(state, RTC_MONTH);
+        regs.h.dl = CmosRead(state, RTC_DAY);
         if (mode == BiosMode::Windowing)
             regs.h.ch = regs.h.cl < 0x80 ? 0x20 : 0x19;
         else if (mode == BiosMode::LatchedCentury)
             regs.h.ch = state.bios.century;
         else
-            regs.h.ch = CmosRead(state, rtc::kCentury);
+            regs.h.ch = CmosRead(state, CMOS_CENTURY);
         regs.x.cflag = 0;
         return;
     case 0x05:  // set RTC date from CH century, CL year, DH month, DL day
         // Writing in the middle of an update would be lost or torn.
         if (!WaitForUpdateEnd(state, kUipWaitNs))
             return Fail(regs);
-        CmosWrite(state, rtc::kYear, regs.h.cl);
-        CmosWrite(state, rtc::kMonth, regs.h.dh);
-        CmosWrite(state, rtc::kDay, regs.h.dl);
+        CmosWrite(state, RTC_YEAR, regs.h.cl);
+        CmosWrite(state, RTC_MONTH, regs.h.dh);
+        CmosWrite(state, RTC_DAY, regs.h.dl);
         // An AT BIOS keeps the century in the chip's byte; a latching one in
         // its own memory alone, where its date call finds it.
         if (mode != BiosMode::LatchedCentury)
-            CmosWrite(state, rtc::kCentury, regs.h.ch);
+            CmosWrite(state, CMOS_CENTURY, regs.h.ch);
         state.bios.century = regs.h.ch;
         // The chip counts again if a program had stopped it to set it.
-        CmosWrite(state, rtc::kStatusB, CmosRead(state, rtc::kStatusB) & ~rtc::kBSet);
+        CmosWrite(state, RTC_STATUS_B, CmosRead(state, RTC_STATUS_B) & ~RTC_SET);
         Succeed(regs);
         return;
     default:

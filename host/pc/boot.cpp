@@ -14,8 +14,6 @@ namespace pc::detail {
 
 namespace {
 
-using namespace rtc;
-
 // As the BIOS's own wait: past that a stuck chip is read as it stands.
 constexpr std::int64_t kUipBoundNs = 10'000'000;
 
@@ -25,19 +23,19 @@ constexpr CivilTime kDosStart{1980, 1, 1, 0, 0, 0, 0, 0};
 RawDate ReadDate(SharedState &state)
 {
     RawDate date{};
-    date.century = CmosRead(state, kCentury);
-    date.year = CmosRead(state, kYear);
-    date.month = CmosRead(state, kMonth);
-    date.day = CmosRead(state, kDay);
-    date.hour = CmosRead(state, kHours);
-    date.minute = CmosRead(state, kMinutes);
-    date.second = CmosRead(state, kSeconds);
+    date.century = CmosRead(state, CMOS_CENTURY);
+    date.year = CmosRead(state, RTC_YEAR);
+    date.month = CmosRead(state, RTC_MONTH);
+    date.day = CmosRead(state, RTC_DAY);
+    date.hour = CmosRead(state, RTC_HOURS);
+    date.minute = CmosRead(state, RTC_MINUTES);
+    date.second = CmosRead(state, RTC_SECONDS);
     return date;
 }
 
 std::uint8_t EncodeForChip(SharedState &state, int value)
 {
-    bool binary = CmosRead(state, kStatusB) & kBBinary;
+    bool binary = CmosRead(state, RTC_STATUS_B) & RTC_BINARY_MODE;
     return static_cast<std::uint8_t>(binary ? value : (value / 10) << 4 | value % 10);
 }
 
@@ -51,9 +49,10 @@ struct Limit {
 // One common BIOS checked each register against a table and set one outside
 // it to its minimum. Its years, 94 to 99, make 2000 into 2094 on a chip that
 // counts centuries and 1900 into 1994 on one that does not.
-const Limit kRangeLimits[] = {{kSeconds, 0x00, 0x59}, {kMinutes, 0x00, 0x59}, {kHours, 0x00, 0x23},
-                              {kDay, 0x01, 0x31},     {kMonth, 0x01, 0x12},   {kYear, 0x94, 0x99},
-                              {kCentury, 0x19, 0x20}};
+const Limit kRangeLimits[] = {{RTC_SECONDS, 0x00, 0x59}, {RTC_MINUTES, 0x00, 0x59},
+                              {RTC_HOURS, 0x00, 0x23},   {RTC_DAY, 0x01, 0x31},
+                              {RTC_MONTH, 0x01, 0x12},   {RTC_YEAR, 0x94, 0x99},
+                              {CMOS_CENTURY, 0x19, 0x20}};
 
 // The BIOS works in BCD, whatever register B says, as the BIOSes of the time did.
 PostAction RunPost(SharedState &state, const RawDate &found)
@@ -62,7 +61,7 @@ PostAction RunPost(SharedState &state, const RawDate &found)
     case PostMode::CarryCentury:
         if (found.century != 0x19 || found.year >= 0x80)
             return PostAction::LeftAlone;
-        CmosWrite(state, kCentury, 0x20);
+        CmosWrite(state, CMOS_CENTURY, 0x20);
         return PostAction::CarriedCentury;
     case PostMode::YearRange: {
         bool reset = false;
@@ -119,7 +118,7 @@ BootAction LoadFromBios(SharedState &state, BootRecord &record, CivilTime &loade
     // a PC left off into 1901 is not caught.
     if (record.platform != Platform::Win95 && loaded.year == 1900) {
         loaded.year = 2000;
-        CmosWrite(state, kCentury, EncodeForChip(state, 20));
+        CmosWrite(state, CMOS_CENTURY, EncodeForChip(state, 20));
         // Set as Windows sets a date: the BIOS hears of it too.
         LatchBiosCentury(state);
         return BootAction::SetForwardTo2000;

@@ -20,6 +20,7 @@ struct CivilTime {
 };
 
 inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
+inline constexpr std::int64_t kNsPerTick = 100;
 inline constexpr std::int64_t kTicksPerDay = 86'400 * kTicksPerSecond;
 // 1601-01-01 to 1970-01-01.
 inline constexpr std::int64_t kUnixEpochTicks = 116'444'736'000'000'000;
@@ -38,11 +39,11 @@ CivilTime CivilFromTicks(std::int64_t ticks);
 // The time source's nanoseconds since 1970 as ticks since 1601.
 inline std::int64_t TicksFromUnixNs(std::int64_t ns)
 {
-    return kUnixEpochTicks + (ns >= 0 ? ns / 100 : -((-ns + 99) / 100));
+    return kUnixEpochTicks + (ns >= 0 ? ns / kNsPerTick : -((-ns + kNsPerTick - 1) / kNsPerTick));
 }
 inline std::int64_t UnixNsFromTicks(std::int64_t ticks)
 {
-    return (ticks - kUnixEpochTicks) * 100;
+    return (ticks - kUnixEpochTicks) * kNsPerTick;
 }
 
 // The time-source instant at which a clock `utcOffsetMinutes` ahead of UTC

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <new>
 
+#include "pc/osclock.h"
 #include "pc/rtc.h"
 #include "pc/settings.h"
 #include "pc/state.h"
@@ -80,9 +81,9 @@ void InitState(SharedState &state, const Profile &profile, const CreateOptions &
     state.poweredOn = 1;
 
     InitCmosRam(state.rtc.regs);
-    InitRtc(state, now);
+    InitRtc(state, now, OsLocalTicksAt(state, now));
     // A new PC stands as just booted: its BIOS has read the chip's century.
-    state.bios.century = state.rtc.regs[rtc::kCentury];
+    state.bios.century = state.rtc.regs[CMOS_CENTURY];
 }
 
 void CheckFile(const std::string &path, int fd)

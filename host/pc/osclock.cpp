@@ -34,7 +34,7 @@ void WriteThroughToRtc(detail::SharedState &state, const CivilTime &local, std::
 {
     detail::WriteRtcTime(state, local, now);
     if (state.settings.platform != detail::Platform::NT4)
-        state.bios.century = state.rtc.regs[rtc::kCentury];
+        state.bios.century = state.rtc.regs[CMOS_CENTURY];
 }
 
 }  // namespace

@@ -47,20 +47,20 @@ void BusWrite(SharedState &state, std::uint16_t port, std::uint8_t value)
 
 std::uint8_t CmosRead(SharedState &state, int index)
 {
-    BusWrite(state, 0x70, static_cast<std::uint8_t>(index));
-    return BusRead(state, 0x71);
+    BusWrite(state, CMOS_INDEX_PORT, static_cast<std::uint8_t>(index));
+    return BusRead(state, CMOS_DATA_PORT);
 }
 
 void CmosWrite(SharedState &state, int index, std::uint8_t value)
 {
-    BusWrite(state, 0x70, static_cast<std::uint8_t>(index));
-    BusWrite(state, 0x71, value);
+    BusWrite(state, CMOS_INDEX_PORT, static_cast<std::uint8_t>(index));
+    BusWrite(state, CMOS_DATA_PORT, value);
 }
 
 bool WaitForUpdateEnd(SharedState &state, std::int64_t boundNs)
 {
     std::int64_t deadline = BusTime(state) + boundNs;
-    while (CmosRead(state, rtc::kStatusA) & rtc::kAUpdateInProgress)
+    while (CmosRead(state, RTC_STATUS_A) & RTC_UPDATE_IN_PROGRESS)
         if (BusTime(state) >= deadline)
             return false;
     return true;

@@ -3,7 +3,6 @@
 // years costs what a second does.
 #include "pc/rtc.h"
 
-#include "pc/osclock.h"
 #include "pc/state.h"
 #include "pc/timesource.h"
 
@@ -17,12 +16,12 @@ namespace {
 
 bool Binary(const std::uint8_t *regs)
 {
-    return regs[kStatusB] & kBBinary;
+    return regs[RTC_STATUS_B] & RTC_BINARY_MODE;
 }
 
 bool Hour24(const std::uint8_t *regs)
 {
-    return regs[kStatusB] & kB24Hour;
+    return regs[RTC_STATUS_B] & RTC_24_HOUR_MODE;
 }
 
 std::uint8_t Encode(int value, bool binary)
@@ -45,7 +44,7 @@ std::uint8_t EncodeHour(int hour, const std::uint8_t *regs)
     if (Hour24(regs))
         return Encode(hour, Binary(regs));
     int twelve = hour % 12 == 0 ? 12 : hour % 12;
-    return static_cast<std::uint8_t>(Encode(twelve, Binary(regs)) | (hour >= 12 ? kHourPm : 0));
+    return static_cast<std::uint8_t>(Encode(twelve, Binary(regs)) | (hour >= 12 ? RTC_HOUR_PM : 0));
 }
 
 int DecodeHour(std::uint8_t byte, const std::uint8_t *regs)
@@ -54,10 +53,10 @@ int DecodeHour(std::uint8_t byte, const std::uint8_t *regs)
         int hour = Decode(byte, Binary(regs));
         return hour <= 23 ? hour : -1;
     }
-    int twelve = Decode(byte & ~kHourPm, Binary(regs));
+    int twelve = Decode(byte & ~RTC_HOUR_PM, Binary(regs));
     if (twelve < 1 || twelve > 12)
         return -1;
-    return twelve % 12 + (byte & kHourPm ? 12 : 0);
+    return twelve % 12 + (byte & RTC_HOUR_PM ? 12 : 0);
 }
 
 // ---- The chip's calendar: two-digit years, every fourth one (00 too) leap ----
@@ -98,14 +97,14 @@ RtcTime DecodeRegisters(const std::uint8_t *regs)
 {
     RtcTime t;
     bool binary = Binary(regs);
-    t.second = Decode(regs[kSeconds], binary);
-    t.minute = Decode(regs[kMinutes], binary);
-    t.hour = DecodeHour(regs[kHours], regs);
-    t.dayOfWeek = Decode(regs[kDayOfWeek], binary);
-    t.day = Decode(regs[kDay], binary);
-    t.month = Decode(regs[kMonth], binary);
-    t.year = Decode(regs[kYear], binary);
-    t.century = Decode(regs[kCentury], binary);
+    t.second = Decode(regs[RTC_SECONDS], binary);
+    t.minute = Decode(regs[RTC_MINUTES], binary);
+    t.hour = DecodeHour(regs[RTC_HOURS], regs);
+    t.dayOfWeek = Decode(regs[RTC_DAY_OF_WEEK], binary);
+    t.day = Decode(regs[RTC_DAY], binary);
+    t.month = Decode(regs[RTC_MONTH], binary);
+    t.year = Decode(regs[RTC_YEAR], binary);
+    t.century = Decode(regs[CMOS_CENTURY], binary);
     t.valid = t.second >= 0 && t.second <= 59 && t.minute >= 0 && t.minute <= 59 && t.hour >= 0 &&
               t.year >= 0 && t.year <= 99 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
               t.day <= ChipDaysInMonth(t.year, t.month);
@@ -132,27 +131,27 @@ void Count(detail::SharedState &state, std::int64_t seconds)
     ChipDate(static_cast<int>(index % kCenturyDays), year, month, day);
 
     bool binary = Binary(regs);
-    regs[kSeconds] = Encode(static_cast<int>(secondOfDay % 60), binary);
-    regs[kMinutes] = Encode(static_cast<int>(secondOfDay / 60 % 60), binary);
-    regs[kHours] = EncodeHour(static_cast<int>(secondOfDay / 3600), regs);
-    regs[kDay] = Encode(day, binary);
-    regs[kMonth] = Encode(month, binary);
-    regs[kYear] = Encode(year, binary);
+    regs[RTC_SECONDS] = Encode(static_cast<int>(secondOfDay % 60), binary);
+    regs[RTC_MINUTES] = Encode(static_cast<int>(secondOfDay / 60 % 60), binary);
+    regs[RTC_HOURS] = EncodeHour(static_cast<int>(secondOfDay / 3600), regs);
+    regs[RTC_DAY] = Encode(day, binary);
+    regs[RTC_MONTH] = Encode(month, binary);
+    regs[RTC_YEAR] = Encode(year, binary);
     if (t.dayOfWeek >= 1 && t.dayOfWeek <= 7)
-        regs[kDayOfWeek] = Encode(static_cast<int>((t.dayOfWeek - 1 + days) % 7) + 1, binary);
+        regs[RTC_DAY_OF_WEEK] = Encode(static_cast<int>((t.dayOfWeek - 1 + days) % 7) + 1, binary);
     // A legacy chip has no century counter: 0x32 is plain RAM to it.
     if (centuries && state.settings.centuryAware && t.century >= 0)
-        regs[kCentury] = Encode(static_cast<int>((t.century + centuries) % 100), binary);
+        regs[CMOS_CENTURY] = Encode(static_cast<int>((t.century + centuries) % 100), binary);
 }
 
 bool Running(const std::uint8_t *regs)
 {
-    return (regs[kStatusA] & kADividerMask) == kADividerRunning;
+    return (regs[RTC_STATUS_A] & RTC_DIVIDER_MASK) == RTC_DIVIDER_RUNNING;
 }
 
 bool Counting(const std::uint8_t *regs)
 {
-    return Running(regs) && !(regs[kStatusB] & kBSet);
+    return Running(regs) && !(regs[RTC_STATUS_B] & RTC_SET);
 }
 
 // The latest update start on `phaseNs` whose cycle has ended by `now`.
@@ -172,19 +171,19 @@ void CatchUp(detail::SharedState &state, std::int64_t now)
         return;
     std::int64_t updates = (now - kUpdateCycleNs - chip.lastUpdateNs) / kSecondNs;
     chip.lastUpdateNs += updates * kSecondNs;
-    if (chip.regs[kStatusB] & kBSet)
+    if (chip.regs[RTC_STATUS_B] & RTC_SET)
         return;
     Count(state, updates);
-    chip.regs[kStatusC] |= kCUpdateEnded;
-    if (chip.regs[kStatusB] & kBUpdateInterrupt)
-        chip.regs[kStatusC] |= kCInterruptRequest;
+    chip.regs[RTC_STATUS_C] |= RTC_UPDATE_ENDED_FLAG;
+    if (chip.regs[RTC_STATUS_B] & RTC_UPDATE_INTERRUPT)
+        chip.regs[RTC_STATUS_C] |= RTC_INTERRUPT_REQUEST;
 }
 
 // The periodic rate selected by RS3..RS0 as a divisor of the time base: none,
 // 256 Hz, 128 Hz, then 8192 Hz halving at each step down to 2 Hz.
 std::int64_t PeriodicDivisor(const std::uint8_t *regs)
 {
-    int rate = regs[kStatusA] & kARateMask;
+    int rate = regs[RTC_STATUS_A] & RTC_RATE_MASK;
     if (rate == 0)
         return 0;
     return rate <= 2 ? std::int64_t{64} << rate : std::int64_t{1} << (rate - 1);
@@ -213,9 +212,9 @@ void CatchUpPeriodic(detail::SharedState &state, std::int64_t now)
     if (Running(chip.regs) && divisor != 0 &&
         PeriodicTicks(chip.lastUpdateNs, now, divisor) !=
             PeriodicTicks(chip.lastUpdateNs, chip.periodicSeenNs, divisor)) {
-        chip.regs[kStatusC] |= kCPeriodic;
-        if (chip.regs[kStatusB] & kBPeriodicInterrupt)
-            chip.regs[kStatusC] |= kCInterruptRequest;
+        chip.regs[RTC_STATUS_C] |= RTC_PERIODIC_FLAG;
+        if (chip.regs[RTC_STATUS_B] & RTC_PERIODIC_INTERRUPT)
+            chip.regs[RTC_STATUS_C] |= RTC_INTERRUPT_REQUEST;
     }
     chip.periodicSeenNs = now;
 }
@@ -242,7 +241,7 @@ int SelectedRegister(const detail::SharedState &state)
 
 bool IsCounter(const detail::SharedState &state, int index)
 {
-    return index <= kYear || (index == kCentury && state.settings.centuryAware);
+    return index <= RTC_YEAR || (index == CMOS_CENTURY && state.settings.centuryAware);
 }
 
 // Raising SET aborts an update cycle under way, and one due while SET was high
@@ -257,23 +256,23 @@ void WriteRegister(detail::SharedState &state, int index, std::uint8_t value, st
 {
     std::uint8_t *regs = state.rtc.regs;
     switch (index) {
-    case kStatusA: {
+    case RTC_STATUS_A: {
         bool wasRunning = Running(regs);
-        regs[kStatusA] = value & ~kAUpdateInProgress;
+        regs[RTC_STATUS_A] = value & ~RTC_UPDATE_IN_PROGRESS;
         // Leaving divider reset, the first update comes half a second later.
         if (!wasRunning && Running(regs))
             state.rtc.lastUpdateNs = now + kSecondNs / 2 - kSecondNs;
         break;
     }
-    case kStatusB:
-        if ((value ^ regs[kStatusB]) & kBSet)
+    case RTC_STATUS_B:
+        if ((value ^ regs[RTC_STATUS_B]) & RTC_SET)
             SkipUpdateCycle(state, now);
-        if ((value & kBSet) && !(regs[kStatusB] & kBSet))
-            value &= ~kBUpdateInterrupt;
-        regs[kStatusB] = value;
+        if ((value & RTC_SET) && !(regs[RTC_STATUS_B] & RTC_SET))
+            value &= ~RTC_UPDATE_INTERRUPT;
+        regs[RTC_STATUS_B] = value;
         break;
-    case kStatusC:
-    case kStatusD:
+    case RTC_STATUS_C:
+    case RTC_STATUS_D:
         break;  // read-only
     default:
         regs[index] = value;
@@ -285,16 +284,16 @@ std::uint8_t ReadRegister(detail::SharedState &state, int index, std::int64_t no
 {
     std::uint8_t *regs = state.rtc.regs;
     switch (index) {
-    case kStatusA:
-        return static_cast<std::uint8_t>(regs[kStatusA] |
-                                         (UpdateInProgress(state, now) ? kAUpdateInProgress : 0));
-    case kStatusC: {
-        std::uint8_t flags = regs[kStatusC];
-        regs[kStatusC] = 0;
+    case RTC_STATUS_A:
+        return static_cast<std::uint8_t>(
+            regs[RTC_STATUS_A] | (UpdateInProgress(state, now) ? RTC_UPDATE_IN_PROGRESS : 0));
+    case RTC_STATUS_C: {
+        std::uint8_t flags = regs[RTC_STATUS_C];
+        regs[RTC_STATUS_C] = 0;
         return flags;
     }
-    case kStatusD:
-        return kDValidRam;
+    case RTC_STATUS_D:
+        return RTC_VALID_RAM;
     default:
         if (IsCounter(state, index) && InUpdateCycle(state, now))
             return 0xFF;
@@ -306,16 +305,16 @@ void EncodeTime(detail::SharedState &state, const CivilTime &local)
 {
     std::uint8_t *regs = state.rtc.regs;
     bool binary = Binary(regs);
-    regs[kSeconds] = Encode(local.second, binary);
-    regs[kMinutes] = Encode(local.minute, binary);
-    regs[kHours] = EncodeHour(local.hour, regs);
+    regs[RTC_SECONDS] = Encode(local.second, binary);
+    regs[RTC_MINUTES] = Encode(local.minute, binary);
+    regs[RTC_HOURS] = EncodeHour(local.hour, regs);
     std::int64_t days = DaysFromCivil(local.year, local.month, local.day);
-    regs[kDayOfWeek] = Encode(static_cast<int>(((days + 4) % 7 + 7) % 7) + 1, binary);
-    regs[kDay] = Encode(local.day, binary);
-    regs[kMonth] = Encode(local.month, binary);
-    regs[kYear] = Encode(local.year % 100, binary);
+    regs[RTC_DAY_OF_WEEK] = Encode(static_cast<int>(((days + 4) % 7 + 7) % 7) + 1, binary);
+    regs[RTC_DAY] = Encode(local.day, binary);
+    regs[RTC_MONTH] = Encode(local.month, binary);
+    regs[RTC_YEAR] = Encode(local.year % 100, binary);
     // Years past 9999 do not fit the byte; the chip keeps the low two digits.
-    regs[kCentury] = Encode(local.year / 100 % 100, binary);
+    regs[CMOS_CENTURY] = Encode(local.year / 100 % 100, binary);
 }
 
 }  // namespace
@@ -327,24 +326,25 @@ RtcTime DecodeRtc(const std::array<std::uint8_t, 128> &registers)
 
 namespace detail {
 
-void InitRtc(SharedState &state, std::int64_t now)
+void InitRtc(SharedState &state, std::int64_t now, std::int64_t localTicksNow)
 {
     std::uint8_t *regs = state.rtc.regs;
-    regs[kStatusA] = kADividerRunning | 0x06;  // 1024 Hz periodic rate, as BIOSes leave it
-    regs[kStatusB] = kB24Hour;
-    regs[kStatusC] = 0;
-    regs[kStatusD] = kDValidRam;
+    regs[RTC_STATUS_A] = RTC_DIVIDER_RUNNING | 0x06;  // 1024 Hz periodic rate, as BIOSes leave it
+    regs[RTC_STATUS_B] = RTC_24_HOUR_MODE;
+    regs[RTC_STATUS_C] = 0;
+    regs[RTC_STATUS_D] = RTC_VALID_RAM;
     state.rtc.lastUpdateNs = LastUpdateOnPhase(now, kDefaultPhaseNs);
     state.rtc.periodicSeenNs = now;
     // The chip shows the second whose start is nearest its last update.
-    std::int64_t ticks = OsLocalTicksAt(state, state.rtc.lastUpdateNs) + kTicksPerSecond / 2;
+    std::int64_t ticks =
+        localTicksNow - (now - state.rtc.lastUpdateNs) / kNsPerTick + kTicksPerSecond / 2;
     EncodeTime(state, CivilFromTicks(ticks - ticks % kTicksPerSecond));
 }
 
 std::uint8_t RtcPortRead(SharedState &state, std::uint16_t port, std::int64_t now)
 {
-    if (port != 0x71)
-        return 0xFF;  // 0x70 is write-only; nothing else answers
+    if (port != CMOS_DATA_PORT)
+        return 0xFF;  // the index port is write-only; nothing else answers
     CatchUp(state, now);
     CatchUpPeriodic(state, now);
     return ReadRegister(state, SelectedRegister(state), now);
@@ -352,10 +352,10 @@ std::uint8_t RtcPortRead(SharedState &state, std::uint16_t port, std::int64_t no
 
 void RtcPortWrite(SharedState &state, std::uint16_t port, std::uint8_t value, std::int64_t now)
 {
-    if (port == 0x70) {
-        state.rtc.index = value & 0x7F;
-        state.rtc.nmiMasked = (value & 0x80) != 0;
-    } else if (port == 0x71) {
+    if (port == CMOS_INDEX_PORT) {
+        state.rtc.index = value & ~CMOS_NMI_MASK & 0xFF;
+        state.rtc.nmiMasked = (value & CMOS_NMI_MASK) != 0;
+    } else if (port == CMOS_DATA_PORT) {
         CatchUp(state, now);
         CatchUpPeriodic(state, now);
         WriteRegister(state, SelectedRegister(state), value, now);
@@ -390,8 +390,8 @@ std::array<std::uint8_t, 128> RtcRegisters()
     for (int i = 0; i < 128; ++i)
         copy[i] = state->rtc.regs[i];
     if (UpdateInProgress(*state, now))
-        copy[kStatusA] |= kAUpdateInProgress;
-    copy[kStatusD] = kDValidRam;
+        copy[RTC_STATUS_A] |= RTC_UPDATE_IN_PROGRESS;
+    copy[RTC_STATUS_D] = RTC_VALID_RAM;
     return copy;
 }
 

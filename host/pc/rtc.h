@@ -6,39 +6,11 @@
 #include <cstdint>
 
 #include "pc/calendar.h"
+#include "rtc_registers.h"
 
 namespace pc {
 
 namespace rtc {
-inline constexpr int kSeconds = 0x00;
-inline constexpr int kMinutes = 0x02;
-inline constexpr int kHours = 0x04;
-inline constexpr int kDayOfWeek = 0x06;
-inline constexpr int kDay = 0x07;
-inline constexpr int kMonth = 0x08;
-inline constexpr int kYear = 0x09;
-inline constexpr int kStatusA = 0x0A;
-inline constexpr int kStatusB = 0x0B;
-inline constexpr int kStatusC = 0x0C;
-inline constexpr int kStatusD = 0x0D;
-inline constexpr int kCentury = 0x32;
-
-inline constexpr std::uint8_t kAUpdateInProgress = 0x80;
-inline constexpr std::uint8_t kADividerMask = 0x70;
-inline constexpr std::uint8_t kADividerRunning = 0x20;  // DV = 010: 32.768 kHz, counting
-inline constexpr std::uint8_t kARateMask = 0x0F;
-inline constexpr std::uint8_t kBSet = 0x80;
-inline constexpr std::uint8_t kBPeriodicInterrupt = 0x40;
-inline constexpr std::uint8_t kBUpdateInterrupt = 0x10;
-inline constexpr std::uint8_t kBBinary = 0x04;
-inline constexpr std::uint8_t kB24Hour = 0x02;
-inline constexpr std::uint8_t kBDaylightSaving = 0x01;
-inline constexpr std::uint8_t kCInterruptRequest = 0x80;
-inline constexpr std::uint8_t kCPeriodic = 0x40;
-inline constexpr std::uint8_t kCUpdateEnded = 0x10;
-inline constexpr std::uint8_t kDValidRam = 0x80;
-inline constexpr std::uint8_t kHourPm = 0x80;
-
 inline constexpr std::int64_t kSecondNs = 1'000'000'000;
 inline constexpr std::int64_t kTimeBaseHz = 32'768;
 // Datasheet timing with a 32.768 kHz time base: UIP rises tBUC before the
@@ -87,7 +59,9 @@ RtcTime DecodeRtc(const std::array<std::uint8_t, 128> &registers);
 namespace detail {
 struct SharedState;
 
-void InitRtc(SharedState &state, std::int64_t now);
+// Brings up a new chip at `now`, set to the local time the machine gives it,
+// in ticks since 1601.
+void InitRtc(SharedState &state, std::int64_t now, std::int64_t localTicksNow);
 // Port accesses on a state whose lock the caller holds, at time `now`.
 std::uint8_t RtcPortRead(SharedState &state, std::uint16_t port, std::int64_t now);
 void RtcPortWrite(SharedState &state, std::uint16_t port, std::uint8_t value, std::int64_t now);

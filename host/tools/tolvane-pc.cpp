@@ -171,15 +171,15 @@ void ShowRtc()
             std::printf(" %02X", regs[row + i]);
         std::printf("\n");
     }
-    int a = regs[pc::rtc::kStatusA], b = regs[pc::rtc::kStatusB];
-    int c = regs[pc::rtc::kStatusC], d = regs[pc::rtc::kStatusD];
+    int a = regs[RTC_STATUS_A], b = regs[RTC_STATUS_B];
+    int c = regs[RTC_STATUS_C], d = regs[RTC_STATUS_D];
     pc::RtcTime t = pc::DecodeRtc(regs);
     std::printf("RTC says:\n");
     std::printf("  date %s%s-%s-%s  time %s:%s:%s  day of week %d%s\n", Decimal2(t.century).c_str(),
                 Decimal2(t.year).c_str(), Decimal2(t.month).c_str(), Decimal2(t.day).c_str(),
                 Decimal2(t.hour).c_str(), Decimal2(t.minute).c_str(), Decimal2(t.second).c_str(),
                 t.dayOfWeek, t.valid ? "" : "  (not a valid time)");
-    std::printf("  century byte 0x32 = %02X (%s)\n", regs[pc::rtc::kCentury], CenturyByteRole());
+    std::printf("  century byte 0x32 = %02X (%s)\n", regs[CMOS_CENTURY], CenturyByteRole());
     int divider = (a >> 4) & 7;
     std::printf("  A %02X: UIP %s, DV %s%s%s (%s), RS %d\n", a, Bit(a, 7), Bit(a, 6), Bit(a, 5),
                 Bit(a, 4),
@@ -189,8 +189,8 @@ void ShowRtc()
                 a & 0x0F);
     std::printf("  B %02X: SET %s, PIE %s, AIE %s, UIE %s, SQWE %s, DM %s, %s, DSE %s\n", b,
                 Bit(b, 7), Bit(b, 6), Bit(b, 5), Bit(b, 4), Bit(b, 3),
-                b & pc::rtc::kBBinary ? "binary" : "BCD",
-                b & pc::rtc::kB24Hour ? "24-hour" : "12-hour", Bit(b, 0));
+                b & RTC_BINARY_MODE ? "binary" : "BCD",
+                b & RTC_24_HOUR_MODE ? "24-hour" : "12-hour", Bit(b, 0));
     std::printf("  C %02X: IRQF %s, PF %s, AF %s, UF %s\n", c, Bit(c, 7), Bit(c, 6), Bit(c, 5),
                 Bit(c, 4));
     std::printf("  D %02X: VRT %s (battery good)\n", d, Bit(d, 7));
