@@ -109,8 +109,11 @@ void Terminal::Close()
 {
     user::SetFrontEnd(nullptr);
     stopping_ = true;
-    if (clockWatch_.joinable())
+    if (clockWatch_.joinable()) {
+        // Else the watch sleeps out its wait before it sees that it is to stop.
+        pc::WakeTimeWaiters();
         clockWatch_.join();
+    }
     display_.Stop();
 }
 
