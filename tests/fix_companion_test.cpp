@@ -460,6 +460,8 @@ TEST_F(FixCompanion, KilledCompanionsAtomGoesWithTheNextUnInstallOrExit)
         PressInstallFix(s);
         ExpectInstalled(s);
         const DWORD pid = gChildThreadID;
+        // No companion means no pid, and kill() of 0 would hit this whole group.
+        ASSERT_GT(pid, 0u);
         ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
         ASSERT_TRUE(Eventually([&] { return ProcessGone(pid); }));
         ASSERT_TRUE(AtomHeld()) << "the killed companion took its atom after all";

@@ -20,58 +20,19 @@
 #include "pc/power.h"
 #include "pc/session.h"
 #include "pc/settings.h"
+#include "pc_cli.h"
 #include "pc_fixture.h"
 #include "pcio.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using pctest::Cli;
+using pctest::CliRun;
+using pctest::KillAtEnd;
+using pctest::ScopedEnv;
+using pctest::StartRefusingProgram;
 using pctest::TestPc;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Drain(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(fd, buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<std::size_t>(got));
-    close(fd);
-    return text;
-}
-
-CliRun Cli(const std::vector<std::string> &args)
-{
-    std::string program = std::string(TOLVANE_BINARY_DIR) + "/tolvane-pc";
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0)
-        return {-1, "", "pipe"};
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        std::vector<char *> argv{program.data()};
-        for (const std::string &arg : args)
-            argv.push_back(const_cast<char *>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    CliRun run{0, Drain(out[0]), Drain(err[0])};
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 std::string Contents(const fs::path &file)
 {
@@ -297,50 +258,25 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
     EXPECT_TRUE(Contains(help.out, "set KEY=VALUE"));
 }
 
-// Kills and reaps a child the test has not reaped itself (pid 0) when the
-// test ends, whichever way it ends.
-struct KillAtEnd {
-    pid_t &pid;
-    ~KillAtEnd()
-    {
-        if (pid > 0 && kill(pid, SIGKILL) == 0)
-            waitpid(pid, nullptr, 0);
-    }
-};
-
-// A running host program that refuses the end of the session by ignoring
-// SIGTERM; SIGHUP, which cannot be refused, still ends it.
-pid_t StartRefusingProgram()
-{
-    int ready[2];
-    if (pipe(ready) != 0)
-        return -1;
-    pid_t child = fork();
-    if (child == 0) {
-        signal(SIGTERM, SIG_IGN);
-        char ok = pc::RegisterThisProcess("refuser") ? 'y' : 'n';
-        if (write(ready[1], &ok, 1) != 1)
-            _exit(1);
-        for (;;)
-            pause();
-    }
-    char ok = 0;
-    if (read(ready[0], &ok, 1) != 1 || ok != 'y')
-        child = -1;
-    close(ready[0]);
-    close(ready[1]);
-    return child;
-}
+// The programs' grace, which tolvane-pc waits out with 2 s more before it
+// calls a shutdown off, cut short for these tests; tests/real_timeouts_test.cpp
+// waits out the real one.
+const char *const kShortGraceMs = "300";
 
 TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
 {
     TestPc pc;
+    ScopedEnv grace("TOLVANE_WAIT_TO_KILL_MS", kShortGraceMs);
     std::uint16_t atom = pc::AddAtom("_faltrem_running_").atom;
     pid_t refuser = StartRefusingProgram();
     ASSERT_GT(refuser, 0);
     KillAtEnd killAtEnd{refuser};
 
+    const auto begin = std::chrono::steady_clock::now();
     CliRun refused = Cli({"restart"});
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(waited, std::chrono::milliseconds(2300)) << "called off before the grace was out";
+    EXPECT_LT(waited, std::chrono::seconds(12)) << "the grace set was not followed";
     EXPECT_EQ(refused.status, 2);
     EXPECT_TRUE(Contains(refused.err, "restart called off")) << refused.err;
     EXPECT_TRUE(Contains(refused.err, "refuser (pid " + std::to_string(refuser) + ")"))
@@ -364,9 +300,28 @@ TEST(Cli, RestartEndsTheSessionFirstAndARefusalCallsItOff)
     EXPECT_EQ(Cli({"restart", "now"}).status, 2);
 }
 
+TEST(Cli, TheProgramsGraceIsWindowsOwnUnlessTheSettingNamesAnother)
+{
+    struct Case {
+        const char *setting;  // nullptr: not set
+        std::int64_t ms;
+    } cases[] = {
+        {nullptr, 20'000}, {"", 20'000},   {"1500", 1'500},        {"0", 0},
+        {"-5", 20'000},    {"2s", 20'000}, {"9999999999", 20'000},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.setting ? c.setting : "(not set)");
+        ScopedEnv grace("TOLVANE_WAIT_TO_KILL_MS", c.setting ? c.setting : "");
+        if (!c.setting)
+            unsetenv("TOLVANE_WAIT_TO_KILL_MS");
+        EXPECT_EQ(pc::WaitToKillMs(), c.ms);
+    }
+}
+
 TEST(Cli, PowerOffEndsTheProgramsAndPowerOnBootsFromTheChip)
 {
     TestPc pc("1999-12-31 23:58:00", "legacy-rtc");
+    ScopedEnv grace("TOLVANE_WAIT_TO_KILL_MS", kShortGraceMs);
     pid_t refuser = StartRefusingProgram();
     ASSERT_GT(refuser, 0);
     KillAtEnd killAtEnd{refuser};

@@ -120,4 +120,29 @@ TEST(PcMachine, WaitForTimeChangeWakesWhenTheClockMoves)
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
 }
 
+// A thread told to stop while it waits on the clock hears of it at once, not
+// after its wait; the clock stays where it was.
+TEST(PcMachine, WakeTimeWaitersWakesWithoutMovingTheClock)
+{
+    TestPc pc;
+    const std::int64_t before = pc::Now();
+    auto begin = std::chrono::steady_clock::now();
+    std::atomic<bool> stop{false}, woke{false};
+    std::thread waiter([&] {
+        while (!stop)
+            pc::WaitForTimeChange(5'000'000);
+        woke = true;
+    });
+    // Most likely waiting by then; if not yet, the next wake finds it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop = true;
+    while (!woke) {
+        pc::WakeTimeWaiters();
+        std::this_thread::yield();
+    }
+    waiter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+    EXPECT_EQ(pc::Now(), before);
+}
+
 }  // namespace

@@ -71,6 +71,14 @@ int ProgramPid(const Terminal &t)
     return std::regex_search(show, m, std::regex(R"(pid (\d+) .* tolvane )")) ? std::stoi(m[1]) : 0;
 }
 
+// Sends `signal` to the program; -1 when it is not listed, since kill() of pid
+// 0 would signal this test's whole process group, ctest with it.
+int SignalProgram(const Terminal &t, int signal)
+{
+    int pid = ProgramPid(t);
+    return pid > 0 ? kill(pid, signal) : -1;
+}
+
 std::string OsLocalTime(const Terminal &t)
 {
     std::smatch m;
@@ -190,7 +198,7 @@ TEST(EndSessionSignals, SigtermWithTheFixRunningStopsItBeforeTheProgramEnds)
     Terminal t;
     StartIn(t, State::kWatching, "", true, true);
     ASSERT_NE(t.Pc("show").find("faltrem"), std::string::npos) << "the companion is not running";
-    ASSERT_EQ(kill(ProgramPid(t), SIGTERM), 0);
+    ASSERT_EQ(SignalProgram(t, SIGTERM), 0);
     std::string screen;
     ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
     t.Keys("Enter");
@@ -212,7 +220,7 @@ TEST(EndSessionSignals, SigintClosesAndSigquitEndsTheSessionBothPuttingTheDateBa
         SCOPED_TRACE(strsignal(c.signal));
         Terminal t;
         StartIn(t, State::kWatching);
-        ASSERT_EQ(kill(ProgramPid(t), c.signal), 0);
+        ASSERT_EQ(SignalProgram(t, c.signal), 0);
         if (!c.closeCommand) {
             std::string screen;
             ASSERT_TRUE(t.WaitFor(std::regex("Date Restored"), &screen)) << screen;
@@ -316,7 +324,7 @@ bool Gone(const Terminal &t, const std::regex &pattern)
 // About box: the screen then.
 std::string KillAndStartAgain(Terminal &t)
 {
-    EXPECT_EQ(kill(ProgramPid(t), SIGKILL), 0);
+    EXPECT_EQ(SignalProgram(t, SIGKILL), 0);
     EXPECT_EQ(t.ExitStatus(), "137");
     t.Start(100, 36, "", true, "again");
     std::string screen;

@@ -183,6 +183,18 @@ int DeliverSessionEnd(SessionEndKind kind)
     return told;
 }
 
+std::int64_t WaitToKillMs()
+{
+    // More than the 17 s Tolvane may spend stopping a fix companion that does
+    // not answer.
+    constexpr std::int64_t kWindowsDefault = 20'000;
+    const char *setting = std::getenv("TOLVANE_WAIT_TO_KILL_MS");
+    if (!setting || !*setting || std::strspn(setting, "0123456789") != std::strlen(setting) ||
+        std::strlen(setting) > 9)
+        return kWindowsDefault;
+    return std::atoll(setting);
+}
+
 std::uint32_t BootCount()
 {
     SharedState *state = detail::Attached();

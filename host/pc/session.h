@@ -54,6 +54,13 @@ std::vector<int> SessionEndSignals();
 // many were told.
 int DeliverSessionEnd(SessionEndKind kind);
 
+// How long a host program may take over its end of session before it is ended
+// anyway, in milliseconds of real time: Windows' own 20 s, or
+// TOLVANE_WAIT_TO_KILL_MS when that holds a number (a setting for tests, which
+// would otherwise wait that long). tolvane-pc waits as long and 2 s more
+// before it calls off a restart or a power off.
+std::int64_t WaitToKillMs();
+
 namespace detail {
 struct SharedState;
 // Drops the entries of programs that have ended; the caller holds the lock.

@@ -120,4 +120,10 @@ void WaitForTimeChange(std::int64_t realMicroseconds)
     state->timeWaiters.fetch_sub(1);
 }
 
+void WakeTimeWaiters()
+{
+    if (detail::SharedState *state = detail::Attached())
+        detail::WakeTimeWaiters(*state);
+}
+
 }  // namespace pc

@@ -36,4 +36,9 @@ bool AdvanceVirtualTime(std::int64_t nanoseconds);
 // of sleeping so that it wakes as soon as a test advances the clock.
 void WaitForTimeChange(std::int64_t realMicroseconds);
 
+// Wakes every thread in WaitForTimeChange on the attached PC, as a move of the
+// clock does, without moving it: one that waits for something else as well
+// (a flag that tells it to stop, say) then looks at once.
+void WakeTimeWaiters();
+
 }  // namespace pc

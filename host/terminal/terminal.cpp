@@ -88,8 +88,9 @@ void Terminal::Open()
     }
     pthread_sigmask(SIG_UNBLOCK, &handled, nullptr);
     if (pc::IsVirtualTime()) {
-        clockWatch_ = std::thread([this] {
-            std::int64_t last = pc::Now();
+        // Read here, not on the new thread: a move made before that thread
+        // runs would otherwise never be told of.
+        clockWatch_ = std::thread([this, last = pc::Now()]() mutable {
             while (!stopping_) {
                 pc::WaitForTimeChange(500'000);
                 std::int64_t now = pc::Now();
@@ -109,8 +110,11 @@ void Terminal::Close()
 {
     user::SetFrontEnd(nullptr);
     stopping_ = true;
-    if (clockWatch_.joinable())
+    if (clockWatch_.joinable()) {
+        // Else the watch sleeps out its wait before it sees that it is to stop.
+        pc::WakeTimeWaiters();
         clockWatch_.join();
+    }
     display_.Stop();
 }
 

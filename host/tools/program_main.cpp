@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -23,21 +22,6 @@
 #include "winhelp/viewer.h"
 
 namespace {
-
-// How long a program may take over its end of session before it is ended
-// anyway: Windows' own default wait, and more than the 17 s Tolvane may spend
-// stopping a fix companion that does not answer. TOLVANE_WAIT_TO_KILL_MS
-// changes it, for tests that would otherwise wait that long.
-constexpr std::int64_t kWaitToKillMs = 20'000;
-
-std::int64_t WaitToKillMs()
-{
-    const char *setting = std::getenv("TOLVANE_WAIT_TO_KILL_MS");
-    if (!setting || !*setting || std::strspn(setting, "0123456789") != std::strlen(setting) ||
-        std::strlen(setting) > 9)
-        return kWaitToKillMs;
-    return std::atoll(setting);
-}
 
 // The exit status of a program that an internal error ended, after it had
 // put back what it could.
@@ -98,7 +82,7 @@ int main(int argc, char **argv)
     }
     user::ReceiveThreadMessages();
     winhelp::InstallViewer();
-    user::SetHungEndHandler(WaitToKillMs(), [&terminal] {
+    user::SetHungEndHandler(pc::WaitToKillMs(), [&terminal] {
         // The program's thread is stuck in its end, so nothing else draws.
         terminal.Restore();
         if (!gFaulted)

@@ -369,7 +369,10 @@ int EndSession(const std::string &directory, const std::vector<std::string> &arg
 
 // Longer than a program may take over its end of session before it is ended
 // anyway, so only a program that refused is still there afterwards.
-constexpr auto kShutdownWait = std::chrono::seconds(22);
+std::chrono::milliseconds ShutdownWait()
+{
+    return std::chrono::milliseconds(pc::WaitToKillMs() + 2'000);
+}
 
 void RequirePowerOn()
 {
@@ -384,7 +387,7 @@ int EndProgramsFirst(bool forced, const std::string &what)
 {
     int told =
         pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
-    const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
+    const auto deadline = std::chrono::steady_clock::now() + ShutdownWait();
     std::vector<pc::RunningProgram> left;
     while (!(left = pc::ListRunningPrograms()).empty() &&
            std::chrono::steady_clock::now() < deadline)
