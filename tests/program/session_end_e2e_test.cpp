@@ -2,7 +2,7 @@
 // SIGINT and SIGQUIT, a terminal that hangs up, and a cancelled end sent by
 // tolvane-pc; and kill -9, which it cannot answer, followed by the next start.
 // In a real terminal (tmux) on a PC on the virtual clock.
-// tests/companion_test.cpp sends every other signal.
+// tests/program/companion_test.cpp sends every other signal.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -18,37 +18,22 @@
 #include <thread>
 #include <vector>
 
+#include "date_record.h"
+#include "test_states.h"
 #include "tmux_terminal.h"
 
 namespace {
 
 using tmuxtest::Terminal;
 
-// Left by an earlier test: 1998-03-01 08:00:00, a SYSTEMTIME's 16 bytes.
-const std::vector<unsigned char> kEarlierRecord = {0xCE, 0x07, 3, 0, 0, 0, 1, 0,
-                                                   8,    0,    0, 0, 0, 0, 0, 0};
+// Left by an earlier test: 1998-03-01 08:00:00.
+const std::vector<unsigned char> kEarlierRecord = Record(1998, 3, 0, 1, 8, 0, 0, 0);
 // What a test started at 2026-06-15 10:00:00 saves, up to the seconds.
-const std::vector<unsigned char> kThisRecordToSeconds = {0xEA, 0x07, 6, 0, 1, 0, 15,
-                                                         0,    10,   0, 0, 0, 0, 0};
-
-enum class State { kIdle, kConfirming, kWatching, kVerdictUp };
-const char *Name(State state)
-{
-    switch (state) {
-    case State::kIdle:
-        return "Idle";
-    case State::kConfirming:
-        return "Confirming";
-    case State::kWatching:
-        return "Watching";
-    default:
-        return "Judged, verdict box up";
-    }
-}
-bool ClockSet(State state)
-{
-    return state == State::kWatching || state == State::kVerdictUp;
-}
+const std::vector<unsigned char> kThisRecordToSeconds = [] {
+    std::vector<unsigned char> bytes = Record(2026, 6, 1, 15, 10, 0, 0, 0);
+    bytes.resize(14);
+    return bytes;
+}();
 
 std::vector<unsigned char> DateFile(const Terminal &t)
 {

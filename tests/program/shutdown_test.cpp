@@ -1,7 +1,7 @@
 // Every way out of every state of a test, with and without the fix running:
 // where the clock ends, what the date file holds, which messages appear and
 // what is left running. The end of the session is delivered in-process the way
-// the host delivers it on a signal; tests/session_end_e2e_test.cpp sends the
+// the host delivers it on a signal; tests/program/session_end_e2e_test.cpp sends the
 // real signals. Memory that runs out under the program is a way out too.
 #include <gtest/gtest.h>
 
@@ -15,10 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "date_record.h"
 #include "heap_counter.h"
 #include "pc/session.h"
 #include "pc/settings.h"
 #include "program_session.h"
+#include "test_states.h"
 
 namespace {
 
@@ -27,17 +29,6 @@ class Shutdown : public ProgramTest {};
 const char *const kCompanionAtom = "_faltrem_running_";
 const char *const kCouldntReset =
     "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
-
-std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute,
-                                  int second, int ms)
-{
-    std::vector<unsigned char> bytes;
-    for (int v : {year, month, dow, day, hour, minute, second, ms}) {
-        bytes.push_back(static_cast<unsigned char>(v & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(v >> 8));
-    }
-    return bytes;
-}
 
 // Left by some earlier test: no exit may set it.
 const std::vector<unsigned char> kEarlierRecord = Record(1998, 3, 0, 1, 8, 0, 0, 0);
@@ -52,28 +43,6 @@ std::string LocalNow()
     wsprintfA(text, "%04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
               t.wSecond);
     return text;
-}
-
-enum class State { kIdle, kConfirming, kWatching, kVerdictUp, kJudged };
-const char *Name(State state)
-{
-    switch (state) {
-    case State::kIdle:
-        return "Idle";
-    case State::kConfirming:
-        return "Confirming";
-    case State::kWatching:
-        return "Watching";
-    case State::kVerdictUp:
-        return "Judged, verdict box up";
-    default:
-        return "Judged";
-    }
-}
-// A test has set the clock, so an exit owes the saved date back.
-bool ClockSet(State state)
-{
-    return state != State::kIdle && state != State::kConfirming;
 }
 
 void Reach(automation::Session &s, State state)

@@ -259,7 +259,7 @@ TEST(Cli, CreateForceReplacesAndProfilesAreListed)
 }
 
 // The programs' grace, which tolvane-pc waits out with 2 s more before it
-// calls a shutdown off, cut short for these tests; tests/real_timeouts_test.cpp
+// calls a shutdown off, cut short for these tests; tests/slow/real_timeouts_test.cpp
 // waits out the real one.
 const char *const kShortGraceMs = "300";
 

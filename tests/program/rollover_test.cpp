@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "date_record.h"
 #include "program_session.h"
 
 namespace {
@@ -22,18 +23,6 @@ const char *const kResultCaption = "Tolvane -  Test Result";
 const char *const kFailCaption = "Tolvane - Test Result";
 const char *const kCouldntReset =
     "Couldnt reset the date !!!\n\nDouble click on System tray clockto reset by 'hand'";
-
-// The 16 bytes of a SYSTEMTIME, little-endian, as the file holds it.
-std::vector<unsigned char> Record(int year, int month, int dow, int day, int hour, int minute,
-                                  int second, int ms)
-{
-    std::vector<unsigned char> bytes;
-    for (int v : {year, month, dow, day, hour, minute, second, ms}) {
-        bytes.push_back(static_cast<unsigned char>(v & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(v >> 8));
-    }
-    return bytes;
-}
 
 SYSTEMTIME Local()
 {
