@@ -135,6 +135,33 @@ void MoveCursor(std::string &out, int row, int col)
     out += WithoutPadding(tiparm(cursor_address, row, col));
 }
 
+void AppendNumber(std::string &out, int n)
+{
+    char digits[12];
+    int count = 0;
+    do
+        digits[count++] = static_cast<char>('0' + n % 10);
+    while ((n /= 10) > 0);
+    while (count > 0)
+        out.push_back(digits[--count]);
+}
+
+// The same for the cursor move nearly every terminal has, without
+// interpreting its description at each move: a tick moves a few times.
+void MoveCursorAnsi(std::string &out, int row, int col)
+{
+    out += "\033[";
+    AppendNumber(out, row + 1);
+    out.push_back(';');
+    AppendNumber(out, col + 1);
+    out.push_back('H');
+}
+
+bool AnsiCursorMoves()
+{
+    return cursor_address != nullptr && std::strcmp(cursor_address, "\033[%i%p1%d;%p2%dH") == 0;
+}
+
 // setf and setb number the colours with red and blue swapped.
 int OldColourNumber(int colour)
 {
@@ -171,7 +198,7 @@ std::string InkSequence(const Ink &ink)
 Capabilities ReadCapabilities(Depth depth, bool utf8, bool consoleFont)
 {
     Capabilities caps;
-    caps.moveCursor = MoveCursor;
+    caps.moveCursor = AnsiCursorMoves() ? MoveCursorAnsi : MoveCursor;
     caps.plain = Cap("sgr0");
     caps.bold = Cap("bold");
     caps.dim = Cap("dim");
