@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need, only those that
 # are missing, so a machine that has them all does nothing slow.
-# Usage: scripts/deps.sh run|test|wine|pictures
-#        scripts/deps.sh --missing run|test|pictures   (lists them, installs nothing)
+# Usage: scripts/deps.sh run|test|wine|pictures|bench
+#        scripts/deps.sh --missing run|test|pictures|bench   (lists them, installs nothing)
 set -euo pipefail
 # shellcheck source=scripts/progress.sh
 source "$(dirname "$0")/progress.sh"
@@ -25,6 +25,9 @@ qemu_packages=(qemu-system-x86)
 wine_packages=(wine wine32:i386 wine64 xvfb)
 # The README's picture of the terminal (scripts/pictures.sh).
 picture_packages=(tmux python3-pil fonts-dejavu-core)
+# The live clocks' cost beside another terminal clock (bench/live_clocks.sh);
+# not part of the tests.
+bench_packages=(tmux tty-clock)
 
 export DEBIAN_FRONTEND=noninteractive
 apt_updated=0
@@ -121,7 +124,8 @@ packages_of() {
     test) packages=("${run_packages[@]}" "${windows_packages[@]}" "${test_packages[@]}"
                     "${dist_packages[@]}" "${qemu_packages[@]}") ;;
     pictures) packages=("${run_packages[@]}" "${picture_packages[@]}") ;;
-    *) echo "usage: $0 [--missing] run|test|pictures, or $0 wine" >&2; exit 2 ;;
+    bench) packages=("${run_packages[@]}" "${bench_packages[@]}") ;;
+    *) echo "usage: $0 [--missing] run|test|pictures|bench, or $0 wine" >&2; exit 2 ;;
   esac
 }
 

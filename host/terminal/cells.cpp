@@ -1,6 +1,8 @@
 // The cell grid and its text form.
 #include "terminal/cells.h"
 
+#include <algorithm>
+
 namespace terminal {
 
 void CellBuffer::Resize(int cols, int rows)
@@ -8,7 +10,16 @@ void CellBuffer::Resize(int cols, int rows)
     cols_ = cols < 0 ? 0 : cols;
     rows_ = rows < 0 ? 0 : rows;
     cells_.resize(static_cast<size_t>(cols_) * rows_);
+    Unclip();
     Clear();
+}
+
+void CellBuffer::Clip(int x, int y, int w, int h)
+{
+    clipLeft_ = std::clamp(x, 0, cols_);
+    clipTop_ = std::clamp(y, 0, rows_);
+    clipRight_ = std::clamp(x + w, clipLeft_, cols_);
+    clipBottom_ = std::clamp(y + h, clipTop_, rows_);
 }
 
 void CellBuffer::Clear()
@@ -19,9 +30,8 @@ void CellBuffer::Clear()
 
 void CellBuffer::Put(int x, int y, char32_t ch, std::uint8_t attr, Role role)
 {
-    if (x < 0 || y < 0 || x >= cols_ || y >= rows_)
-        return;
-    cells_[static_cast<size_t>(y) * cols_ + x] = Cell{ch, attr, role};
+    if (InClip(x, y))
+        Ref(x, y) = Cell{ch, attr, role};
 }
 
 namespace {
@@ -54,9 +64,11 @@ void CellBuffer::Text(int x, int y, std::string_view text, std::uint8_t attr, in
 
 void CellBuffer::Fill(int x, int y, int w, int h, char32_t ch, std::uint8_t attr, Role role)
 {
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            Put(x + c, y + r, ch, attr, role);
+    const int left = std::max(x, clipLeft_), right = std::min(x + w, clipRight_);
+    const int top = std::max(y, clipTop_), bottom = std::min(y + h, clipBottom_);
+    for (int r = top; r < bottom; ++r)
+        for (int c = left; c < right; ++c)
+            Ref(c, r) = Cell{ch, attr, role};
 }
 
 void CellBuffer::Box(int x, int y, int w, int h, std::uint8_t attr, Role role)
@@ -83,8 +95,8 @@ void CellBuffer::Box(int x, int y, int w, int h, std::uint8_t attr, Role role)
 void CellBuffer::SetAttr(int x, int y, int w, std::uint8_t attr, Role role)
 {
     for (int c = 0; c < w; ++c)
-        if (x + c >= 0 && x + c < cols_ && y >= 0 && y < rows_) {
-            Cell &cell = cells_[static_cast<size_t>(y) * cols_ + x + c];
+        if (InClip(x + c, y)) {
+            Cell &cell = Ref(x + c, y);
             cell.attr = attr;
             cell.role = role;
         }
@@ -92,13 +104,14 @@ void CellBuffer::SetAttr(int x, int y, int w, std::uint8_t attr, Role role)
 
 void CellBuffer::Shade(int x, int y, int w, int h, Role role)
 {
-    for (int r = y; r < y + h; ++r)
-        for (int c = x; c < x + w; ++c)
-            if (c >= 0 && c < cols_ && r >= 0 && r < rows_) {
-                Cell &cell = cells_[static_cast<size_t>(r) * cols_ + c];
-                cell.attr = kNormal;
-                cell.role = role;
-            }
+    const int left = std::max(x, clipLeft_), right = std::min(x + w, clipRight_);
+    const int top = std::max(y, clipTop_), bottom = std::min(y + h, clipBottom_);
+    for (int r = top; r < bottom; ++r)
+        for (int c = left; c < right; ++c) {
+            Cell &cell = Ref(c, r);
+            cell.attr = kNormal;
+            cell.role = role;
+        }
 }
 
 std::string CellBuffer::Line(int y) const

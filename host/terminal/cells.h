@@ -53,11 +53,15 @@ struct Cell {
 
 class CellBuffer {
 public:
-    // Keeps its storage when the size does not change.
+    // Keeps its storage when the size does not change. Unclips.
     void Resize(int cols, int rows);
     int Cols() const { return cols_; }
     int Rows() const { return rows_; }
     void Clear();
+    // Drawing below reaches only the cells of the clip (the whole buffer
+    // unless set), so that part of a frame can be drawn again over the rest.
+    void Clip(int x, int y, int w, int h);
+    void Unclip() { Clip(0, 0, cols_, rows_); }
 
     void Put(int x, int y, char32_t ch, std::uint8_t attr = kNormal, Role role = Role::kPlain);
     // Text in the program's code page (Windows-1252, as Windows 98 in the
@@ -78,7 +82,14 @@ public:
     std::string ToText() const;
 
 private:
+    bool InClip(int x, int y) const
+    {
+        return x >= clipLeft_ && x < clipRight_ && y >= clipTop_ && y < clipBottom_;
+    }
+    Cell &Ref(int x, int y) { return cells_[static_cast<size_t>(y) * cols_ + x]; }
+
     int cols_ = 0, rows_ = 0;
+    int clipLeft_ = 0, clipTop_ = 0, clipRight_ = 0, clipBottom_ = 0;
     std::vector<Cell> cells_;
 };
 

@@ -1,29 +1,29 @@
 // Curses calls, and only here. Raw mode so that Ctrl+C arrives as a key (the
 // close command) rather than a signal; a short Escape delay; the left
 // button's press and release reported apart, so that a button acts on the
-// release over it; the cursor hidden, since the look shows the focus. Each
-// role is the colour pair of its own number, but for the white of list boxes
-// (see Start); the terminal's palette itself is never changed.
+// release over it; the cursor hidden, since the look shows the focus. The
+// frames are written from the terminal's description by the screen (see
+// terminal/screen.h), so a tick's update is one write: curses' own update
+// would check for type-ahead and guard against SIGTSTP around each one. The
+// terminal's palette itself is never changed.
 #include "terminal/display.h"
 
 #include <langinfo.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <climits>
+#include <cerrno>
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
 #include <term.h>
-
-#include "terminal/glyphs.h"
 
 namespace terminal {
 
@@ -68,20 +68,6 @@ constexpr mmask_t kWheelDown = BUTTON5_PRESSED;
 constexpr mmask_t kWheelDown = 0;
 #endif
 
-attr_t CursesAttr(std::uint8_t attr)
-{
-    attr_t a = A_NORMAL;
-    if (attr & kBold)
-        a |= A_BOLD;
-    if (attr & kDim)
-        a |= A_DIM;
-    if (attr & kReverse)
-        a |= A_REVERSE;
-    if (attr & kUnderline)
-        a |= A_UNDERLINE;
-    return a;
-}
-
 // xterm's mode that reports the pointer's movement while a button is down;
 // curses asks only for presses and releases.
 constexpr const char *kDragReportsOn = "\033[?1002h";
@@ -118,6 +104,126 @@ bool CanAddressCursor()
     return can;
 }
 
+// A string capability, without its padding ($<5>): nothing here is
+// written at a speed where a terminal needs it. Empty when the terminal
+// lacks it.
+std::string WithoutPadding(const char *value)
+{
+    std::string out;
+    if (value == nullptr || value == reinterpret_cast<char *>(-1))
+        return out;
+    for (const char *p = value; *p; ++p) {
+        if (p[0] == '$' && p[1] == '<') {
+            const char *end = std::strchr(p, '>');
+            if (end) {
+                p = end;
+                continue;
+            }
+        }
+        out.push_back(*p);
+    }
+    return out;
+}
+
+std::string Cap(const char *name)
+{
+    return WithoutPadding(tigetstr(name));
+}
+
+void MoveCursor(std::string &out, int row, int col)
+{
+    out += WithoutPadding(tiparm(cursor_address, row, col));
+}
+
+void AppendNumber(std::string &out, int n)
+{
+    char digits[12];
+    int count = 0;
+    do
+        digits[count++] = static_cast<char>('0' + n % 10);
+    while ((n /= 10) > 0);
+    while (count > 0)
+        out.push_back(digits[--count]);
+}
+
+// The same for the cursor move nearly every terminal has, without
+// interpreting its description at each move: a tick moves a few times.
+void MoveCursorAnsi(std::string &out, int row, int col)
+{
+    out += "\033[";
+    AppendNumber(out, row + 1);
+    out.push_back(';');
+    AppendNumber(out, col + 1);
+    out.push_back('H');
+}
+
+bool AnsiCursorMoves()
+{
+    return cursor_address != nullptr && std::strcmp(cursor_address, "\033[%i%p1%d;%p2%dH") == 0;
+}
+
+// setf and setb number the colours with red and blue swapped.
+int OldColourNumber(int colour)
+{
+    return colour < 8 ? (colour & 2) | (colour & 1) << 2 | (colour & 4) >> 2 : colour;
+}
+
+std::string ColourSequence(int colour, bool foreground)
+{
+    const char *ansi = foreground ? set_a_foreground : set_a_background;
+    if (ansi && ansi != reinterpret_cast<char *>(-1))
+        return WithoutPadding(tiparm(ansi, colour));
+    const char *old = foreground ? set_foreground : set_background;
+    if (old && old != reinterpret_cast<char *>(-1))
+        return WithoutPadding(tiparm(old, OldColourNumber(colour)));
+    return {};
+}
+
+// The colours of a role as the terminal sets them; the terminal's default
+// where the palette has none for it.
+std::string InkSequence(const Ink &ink)
+{
+    std::string out;
+    if (ink.fg < 0 || ink.bg < 0)
+        out += Cap("op");
+    if (ink.fg >= 0)
+        out += ColourSequence(ink.fg, true);
+    if (ink.bg >= 0)
+        out += ColourSequence(ink.bg, false);
+    return out;
+}
+
+// What the display needs of the terminal's description, which newterm() has
+// loaded.
+Capabilities ReadCapabilities(Depth depth, bool utf8, bool consoleFont)
+{
+    Capabilities caps;
+    caps.moveCursor = AnsiCursorMoves() ? MoveCursorAnsi : MoveCursor;
+    caps.plain = Cap("sgr0");
+    caps.bold = Cap("bold");
+    caps.dim = Cap("dim");
+    caps.reverse = Cap("rev");
+    caps.underline = Cap("smul");
+    caps.lineDrawingOn = Cap("smacs");
+    caps.lineDrawingOff = Cap("rmacs");
+    const std::string pairs = Cap("acsc");
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+        caps.lineDrawing[static_cast<unsigned char>(pairs[i]) & 0x7F] = pairs[i + 1];
+    for (int role = 0; depth != Depth::kMonochrome && role < kRoleCount; ++role) {
+        // A cell of no role of its own, on a terminal with colours, is in
+        // the white of list boxes, as text on a window.
+        const Ink ink = InkFor(role == 0 ? Role::kWindow : static_cast<Role>(role), depth);
+        caps.ink[role] = InkSequence(ink);
+        caps.dimmed[role] = role != 0 && ink.dim;
+    }
+    const int ncv = tigetnum("ncv");
+    caps.noColourVideo = ncv > 0 ? static_cast<unsigned>(ncv) : 0;
+    caps.utf8 = utf8;
+    caps.consoleFont = consoleFont;
+    caps.lastCellScrolls = tigetflag("am") == 1 && tigetflag("xenl") != 1;
+    return caps;
+}
+
 }  // namespace
 
 bool Display::Start(std::string &why)
@@ -136,8 +242,8 @@ bool Display::Start(std::string &why)
         return false;
     }
     std::setlocale(LC_ALL, "");
-    utf8_ = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    consoleFont_ = std::strncmp(term, "linux", 5) == 0;
+    const bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    const bool consoleFont = std::strncmp(term, "linux", 5) == 0;
     gScreen = newterm(nullptr, stdout, stdin);
     if (!gScreen) {
         why = "needs a terminal to show its windows";
@@ -151,17 +257,7 @@ bool Display::Start(std::string &why)
     if (!noColour && has_colors())
         start_color();
     depth_ = DepthFor(has_colors(), COLORS, COLOR_PAIRS, noColour);
-    for (int role = 1; depth_ != Depth::kMonochrome && role < kRoleCount; ++role) {
-        const Ink ink = InkFor(static_cast<Role>(role), depth_);
-        dim_[role] = ink.dim;
-        // curses leaves the terminal in pair 0 after every update, so the
-        // white of list boxes is pair 0: a clock's tick then writes its digits
-        // and no colours round them.
-        if (static_cast<Role>(role) == Role::kWindow)
-            assume_default_colors(ink.fg, ink.bg);
-        else
-            init_pair(static_cast<short>(role), ink.fg, ink.bg);
-    }
+    screen_.Setup(ReadCapabilities(depth_, utf8, consoleFont));
     raw();
     noecho();
     nonl();
@@ -177,8 +273,12 @@ bool Display::Start(std::string &why)
     motionOnDrag_ = SpeaksXtermMouse();
     if (motionOnDrag_)
         WriteNow(kDragReportsOn);
+    // Curses' one update: the terminal cleared, and what curses was asked
+    // for above written. From here on its screen stays untouched, so that
+    // reading a key never updates the terminal.
+    refresh();
     started_ = true;
-    whole_ = true;
+    suspended_ = false;
     return true;
 }
 
@@ -186,6 +286,8 @@ void Display::Stop()
 {
     if (!started_)
         return;
+    screen_.Release(out_);
+    Flush();
     curs_set(1);
     if (motionOnDrag_)
         WriteNow(kDragReportsOff);
@@ -193,6 +295,31 @@ void Display::Stop()
     delscreen(gScreen);
     gScreen = nullptr;
     started_ = false;
+}
+
+void Display::Suspend()
+{
+    if (!started_ || suspended_)
+        return;
+    screen_.Release(out_);
+    Flush();
+    if (motionOnDrag_)
+        WriteNow(kDragReportsOff);
+    endwin();
+    suspended_ = true;
+}
+
+void Display::Resume()
+{
+    if (!started_ || !suspended_)
+        return;
+    suspended_ = false;
+    if (motionOnDrag_)
+        WriteNow(kDragReportsOn);
+    // Back in the program's modes, the terminal cleared.
+    clearok(curscr, TRUE);
+    refresh();
+    screen_.Forget();
 }
 
 void Display::QuerySize(int &cols, int &rows)
@@ -209,68 +336,37 @@ void Display::QuerySize(int &cols, int &rows)
 
 void Display::Resize(int cols, int rows)
 {
-    if (!started_)
+    if (!started_ || suspended_)
         return;
     resizeterm(rows, cols);
     clearok(curscr, TRUE);
-    whole_ = true;
-}
-
-void Display::Show(const CellBuffer &frame)
-{
-    if (!started_)
-        return;
-    if (shown_.Cols() != frame.Cols() || shown_.Rows() != frame.Rows()) {
-        shown_.Resize(frame.Cols(), frame.Rows());
-        whole_ = true;
-    }
-    for (int y = 0; y < frame.Rows() && y < LINES; ++y) {
-        for (int x = 0; x < frame.Cols() && x < COLS; ++x) {
-            const Cell &cell = frame.At(x, y);
-            if (!whole_ && cell == shown_.At(x, y))
-                continue;
-            const int role = depth_ == Depth::kMonochrome ? 0 : static_cast<int>(cell.role);
-            const short pair = cell.role == Role::kWindow ? 0 : static_cast<short>(role);
-            attr_t attr = CursesAttr(cell.attr) | (dim_[role] ? A_DIM : A_NORMAL);
-            char32_t ch = cell.ch;
-            if (!Shows(ch)) {
-                const StandIn standIn = StandInFor(ch);
-                if (standIn.solid) {
-                    ch = U' ';
-                    attr ^= A_REVERSE;
-                } else if (standIn.lineDrawing &&
-                           (NCURSES_ACS(standIn.lineDrawing) & A_ALTCHARSET)) {
-                    ch = static_cast<unsigned char>(standIn.lineDrawing);
-                    attr |= A_ALTCHARSET;
-                } else {
-                    ch = static_cast<unsigned char>(standIn.ascii);
-                }
-            }
-            wchar_t text[2] = {static_cast<wchar_t>(ch), L'\0'};
-            cchar_t cc;
-            setcchar(&cc, text, attr, pair, nullptr);
-            // In the bottom-right cell the cursor cannot move on, so curses
-            // reports an error; it has placed the character all the same and
-            // draws it without scrolling the terminal.
-            mvadd_wch(y, x, &cc);
-            shown_.Put(x, y, cell.ch, cell.attr, cell.role);
-        }
-    }
-    whole_ = false;
     refresh();
+    screen_.Forget();
 }
 
-bool Display::Shows(char32_t ch) const
+void Display::Show(const CellBuffer &frame, const user::CellRect &area)
 {
-    if (ch < 0x80)
-        return true;
-    if (!utf8_) {
-        char bytes[MB_LEN_MAX];
-        std::mbstate_t state{};
-        if (std::wcrtomb(bytes, static_cast<wchar_t>(ch), &state) == static_cast<size_t>(-1))
-            return false;
+    if (!started_ || suspended_)
+        return;
+    screen_.Update(frame, area, out_);
+    Flush();
+}
+
+void Display::Flush()
+{
+    size_t done = 0;
+    while (done < out_.size()) {
+        const ssize_t n = write(1, out_.data() + done, out_.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        // A terminal that has gone takes nothing more; the loop hears of it.
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
     }
-    return !consoleFont_ || InConsoleFont(ch);
+    out_.clear();
 }
 
 void Display::Bell()

@@ -1,6 +1,8 @@
-// The one thin layer over curses: start and restore the terminal, colour the
-// cells' roles for its depth, write the cells that changed since the last
-// frame (each as the terminal can show it), read keys and the mouse.
+// The one thin layer over curses: start, suspend and restore the terminal,
+// read its description (colours for the cells' roles at its depth, cursor
+// moves, attributes, line drawing), write each frame's changed cells in one
+// write, read keys and the mouse. Curses itself only sets the terminal's
+// modes and reads input: it never updates the screen after the start.
 #pragma once
 
 #include <string>
@@ -8,6 +10,7 @@
 #include "terminal/cells.h"
 #include "terminal/palette.h"
 #include "terminal/render.h"
+#include "terminal/screen.h"
 
 namespace terminal {
 
@@ -58,26 +61,29 @@ public:
     int InputFd() const { return 0; }
     // The terminal's size now (after a resize, from the tty).
     void QuerySize(int &cols, int &rows);
-    // Follows a new size: curses resizes its screen, the next frame is whole.
+    // Follows a new size (or, the same size, a screen to clear): the
+    // terminal is cleared and the next frame written whole.
     void Resize(int cols, int rows);
-    // Writes the cells of `frame` that differ from the previous frame.
-    void Show(const CellBuffer &frame);
+    // Writes the cells of `frame` in `area` that differ from what the
+    // terminal shows, in one write.
+    void Show(const CellBuffer &frame, const user::CellRect &area);
+    // Gives the terminal back for a while (the process is about to stop),
+    // and takes it again: cleared, the next frame written whole.
+    void Suspend();
+    void Resume();
     void Bell();
     // Next pending input without waiting; kNone when there is none.
     RawInput Read();
 
 private:
-    // Whether the terminal can show `ch` as it is, rather than a stand-in.
-    bool Shows(char32_t ch) const;
+    void Flush();
 
     bool started_ = false;
-    bool utf8_ = true;           // the locale's character set is UTF-8
-    bool consoleFont_ = false;   // the Linux console, with its PC font
+    bool suspended_ = false;
     bool motionOnDrag_ = false;  // asked the terminal for movement while a button is down
     Depth depth_ = Depth::kMonochrome;
-    bool dim_[kRoleCount] = {};  // the roles dimmed at this depth
-    CellBuffer shown_;
-    bool whole_ = true;
+    Screen screen_;
+    std::string out_;  // a frame's bytes; keeps its storage from frame to frame
 };
 
 }  // namespace terminal

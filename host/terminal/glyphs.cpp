@@ -81,7 +81,25 @@ constexpr char32_t kConsoleExtras[] = {
     U'▀', U'▄', U'░', U'▒', U'▓', U'■', U'▲', U'▼', U'•',
 };
 
+// The codes the stand-ins use, and what they draw.
+struct Drawn {
+    char code;
+    char32_t ch;
+};
+constexpr Drawn kLineDrawing[] = {
+    {'q', U'─'}, {'x', U'│'}, {'l', U'┌'}, {'k', U'┐'}, {'m', U'└'},
+    {'j', U'┘'}, {'-', U'↑'}, {'.', U'↓'}, {'a', U'▒'}, {'~', U'·'},
+};
+
 }  // namespace
+
+char32_t LineDrawingCharacter(char code)
+{
+    for (const Drawn &d : kLineDrawing)
+        if (d.code == code)
+            return d.ch;
+    return 0;
+}
 
 StandIn StandInFor(char32_t ch)
 {

@@ -20,6 +20,11 @@ struct StandIn {
 
 StandIn StandInFor(char32_t ch);
 
+// The character a code of the VT100 line-drawing set draws, for a terminal
+// in a UTF-8 locale, where the set is written as what it draws (the Linux
+// console there takes no line-drawing set); 0 for a code not in the table.
+char32_t LineDrawingCharacter(char code);
+
 // Whether the Linux console's standard font (the PC's code page 437, and
 // Latin-1 letters) has the character.
 bool InConsoleFont(char32_t ch);

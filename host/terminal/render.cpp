@@ -86,21 +86,37 @@ void DrawColourFrame(CellBuffer &b, const Window *w, bool active, bool closeBoxP
     }
 }
 
-void DrawWindow(CellBuffer &b, Look look, Window *w, bool active, HWND focus, bool closeBoxPushed)
+// Whether `r`, with `margin` cells round it, reaches into `area`.
+bool Reaches(const CellRect &r, int margin, const CellRect &area)
+{
+    return CellRect{r.x - margin, r.y - margin, r.w + 2 * margin, r.h + 2 * margin}.Intersects(
+        area);
+}
+
+// A control draws its outer edges one cell round it.
+constexpr int kEdgeMargin = 1;
+
+void DrawWindow(CellBuffer &b, Look look, Window *w, bool active, HWND focus, bool closeBoxPushed,
+                const CellRect &area)
 {
     const CellRect &r = w->cells;
+    // The shadow reaches past the right and bottom edges.
+    if (!CellRect{r.x, r.y, r.w + kShadowCols, r.h + kShadowRows}.Intersects(area))
+        return;
     if (look == Look::kColour)
         DrawColourFrame(b, w, active, closeBoxPushed);
     else
         DrawMonochromeFrame(b, w, active, closeBoxPushed);
     const Canvas canvas{b, look, r.x + 1, r.y + 1, BackgroundOf(w)};
+    // The area in the client area's coordinates, where controls place themselves.
+    const CellRect inside{area.x - canvas.x, area.y - canvas.y, area.w, area.h};
     if (canvas.Colour())
         for (HWND h : w->children)
-            if (Window *c = Find(h); c && c->Visible())
+            if (Window *c = Find(h); c && c->Visible() && Reaches(c->cells, kEdgeMargin, inside))
                 DrawOuterEdges(canvas, c);
     for (HWND h : w->children) {
         Window *c = Find(h);
-        if (c && c->Visible())
+        if (c && c->Visible() && Reaches(c->cells, 0, inside))
             DrawControl(canvas, c, h == focus);
     }
     if (canvas.Colour()) {
@@ -125,7 +141,12 @@ void NeededSize(int &cols, int &rows)
 
 void RenderScreen(CellBuffer &b, Look look, HWND pushedCloseBox)
 {
-    b.Clear();
+    RenderArea(b, look, CellRect{0, 0, b.Cols(), b.Rows()}, pushedCloseBox);
+}
+
+void RenderArea(CellBuffer &b, Look look, const CellRect &area, HWND pushedCloseBox)
+{
+    b.Clip(area.x, area.y, area.w, area.h);
     const Role desktop = look == Look::kColour ? Role::kDesktop : Role::kPlain;
     b.Fill(0, 0, b.Cols(), b.Rows(), U' ', kNormal, desktop);
     int needCols, needRows;
@@ -135,6 +156,7 @@ void RenderScreen(CellBuffer &b, Look look, HWND pushedCloseBox)
         int n = wsprintfA(message, "Terminal too small: need %dx%d, have %dx%d", needCols, needRows,
                           b.Cols(), b.Rows());
         b.Text(0, 0, std::string_view(message, static_cast<size_t>(n)), kBold, b.Cols(), desktop);
+        b.Unclip();
         return;
     }
     Window *active = user::ActiveWindow();
@@ -144,8 +166,10 @@ void RenderScreen(CellBuffer &b, Look look, HWND pushedCloseBox)
         Window *w = Find(h);
         if (!w || !w->Visible())
             continue;
-        DrawWindow(b, look, w, w == active, w == active ? focus : nullptr, h == pushedCloseBox);
+        DrawWindow(b, look, w, w == active, w == active ? focus : nullptr, h == pushedCloseBox,
+                   area);
     }
+    b.Unclip();
 }
 
 Hit HitTest(int x, int y)

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "terminal/cells.h"
+#include "user/window_geometry.h"
 
 namespace terminal {
 
@@ -18,6 +19,10 @@ enum class Look { kMonochrome, kColour };
 // the buffer's size; or, when one does not fit, says so. The close box of
 // `pushedCloseBox` is drawn held down.
 void RenderScreen(CellBuffer &buffer, Look look, HWND pushedCloseBox = nullptr);
+// The same, in the cells of `area` only: the rest of the buffer keeps what
+// it holds, and the windows and controls outside the area are not visited.
+void RenderArea(CellBuffer &buffer, Look look, const user::CellRect &area,
+                HWND pushedCloseBox = nullptr);
 
 // The size that every open window fits in; 0x0 when none is open.
 void NeededSize(int &cols, int &rows);

@@ -1,14 +1,15 @@
 // Signals only write a byte to the self-pipe; all their work is done here, in
-// the program's own thread, when poll() wakes. Every signal that would end the
+// the program's own thread, when the wait wakes: so a stop (SIGTSTP) gives the
+// terminal back once, in the loop, not around every update. Every signal that would end the
 // process is an end of its session. On the virtual clock a watcher
 // thread writes a byte whenever the clock moves, so timers fire without the
 // loop polling.
 #include "terminal/terminal.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,6 +42,10 @@ void OnSignal(int sig, siginfo_t *info, void *)
 {
     if (sig == SIGWINCH) {
         Post('W');
+        return;
+    }
+    if (sig == SIGTSTP) {
+        Post('Z');
         return;
     }
     // Ctrl+C: the loop decides what it is, by whether windows are shown.
@@ -82,11 +87,19 @@ void Terminal::Open()
     sigset_t handled;
     sigemptyset(&handled);
     Install(SIGWINCH);
+    // Before curses starts, which then leaves the stop to us.
+    Install(SIGTSTP);
+    sigaddset(&handled, SIGTSTP);
     for (int sig : pc::SessionEndSignals()) {
         Install(sig);
         sigaddset(&handled, sig);
     }
     pthread_sigmask(SIG_UNBLOCK, &handled, nullptr);
+    epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event pipeEvent{};
+    pipeEvent.events = EPOLLIN;
+    pipeEvent.data.fd = gPipe[0];
+    epoll_ctl(epoll_, EPOLL_CTL_ADD, gPipe[0], &pipeEvent);
     if (pc::IsVirtualTime()) {
         // Read here, not on the new thread: a move made before that thread
         // runs would otherwise never be told of.
@@ -116,6 +129,10 @@ void Terminal::Close()
         clockWatch_.join();
     }
     display_.Stop();
+    if (epoll_ >= 0)
+        close(epoll_);
+    epoll_ = -1;
+    inputWatched_ = false;
 }
 
 void Terminal::Restore()
@@ -151,45 +168,68 @@ void Terminal::Idle()
         resized_ = true;
     }
     if (resized_) {
-        drawnGeneration_ = ~std::uint64_t{0};
+        redrawAll_ = true;
         // The windows fit themselves to a new size before it is drawn.
         if (FollowSize())
             return;
     }
-    if (drawnGeneration_ == user::State().generation)
+    if (drawnGeneration_ == user::State().generation && !redrawAll_)
         return;
     drawnGeneration_ = user::State().generation;
-    RenderScreen(frame_, display_.ShownLook(), pointer_.PushedCloseBox());
+    user::CellRect area;
+    const bool partial = user::TakeDamage(area) && !redrawAll_;
     int cols, rows;
     NeededSize(cols, rows);
     tooSmall_ = cols > frame_.Cols() || rows > frame_.Rows();
-    display_.Show(frame_);
+    // A frame drawn whole is also compared whole: after a resize or a
+    // clear the terminal shows none of it.
+    const user::CellRect whole{0, 0, frame_.Cols(), frame_.Rows()};
+    if (!partial || tooSmall_) {
+        RenderScreen(frame_, display_.ShownLook(), pointer_.PushedCloseBox());
+        area = whole;
+    } else if (area.Intersects(whole)) {
+        RenderArea(frame_, display_.ShownLook(), area, pointer_.PushedCloseBox());
+    } else {
+        return;
+    }
+    redrawAll_ = false;
+    display_.Show(frame_, area);
 }
 
 void Terminal::Wait(std::int64_t timeoutNs)
 {
-    pollfd fds[2] = {{gPipe[0], POLLIN, 0}, {display_.InputFd(), POLLIN, 0}};
-    nfds_t count = display_.Started() && !inputGone_ ? 2 : 1;
+    if (display_.Started() && !inputGone_ && !inputWatched_) {
+        epoll_event inputEvent{};
+        inputEvent.events = EPOLLIN;
+        inputEvent.data.fd = display_.InputFd();
+        inputWatched_ = epoll_ctl(epoll_, EPOLL_CTL_ADD, display_.InputFd(), &inputEvent) == 0;
+    }
     int timeoutMs = timeoutNs < 0 ? -1 : static_cast<int>((timeoutNs + 999'999) / 1'000'000);
-    if (poll(fds, count, timeoutMs) <= 0)
-        return;
-    if (fds[0].revents & POLLIN) {
-        char events[64];
-        ssize_t n;
-        while ((n = read(gPipe[0], events, sizeof events)) > 0)
-            for (ssize_t i = 0; i < n; ++i)
-                HandleSignalByte(events[i]);
-    }
-    if (count > 1 && (fds[1].revents & POLLIN)) {
-        for (RawInput in = display_.Read(); in.kind != RawInput::kNone; in = display_.Read())
-            HandleInput(in);
-    }
-    // A terminal that has hung up is the end of the user's session, whether
-    // or not a SIGHUP reaches us. It says so at every poll, so it is not
-    // polled again, or the loop would spin while that end runs.
-    if (count > 1 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-        inputGone_ = true;
-        user::RequestSessionEnd(user::SessionEnd::kForced);
+    epoll_event events[2];
+    const int ready = epoll_wait(epoll_, events, 2, timeoutMs);
+    for (int i = 0; i < ready; ++i) {
+        if (events[i].data.fd == gPipe[0]) {
+            char bytes[64];
+            ssize_t n;
+            while ((n = read(gPipe[0], bytes, sizeof bytes)) > 0)
+                for (ssize_t k = 0; k < n; ++k)
+                    HandleSignalByte(bytes[k]);
+            continue;
+        }
+        if (!inputWatched_)
+            continue;  // a hang-up handled above in this same round
+        if (events[i].events & EPOLLIN)
+            for (RawInput in = display_.Read(); in.kind != RawInput::kNone; in = display_.Read())
+                HandleInput(in);
+        // A terminal that has hung up is the end of the user's session,
+        // whether or not a SIGHUP reaches us. It says so at every wait, so it
+        // is waited on no more, or the loop would spin while that end runs.
+        if (events[i].events & (EPOLLHUP | EPOLLERR)) {
+            epoll_ctl(epoll_, EPOLL_CTL_DEL, display_.InputFd(), nullptr);
+            inputWatched_ = false;
+            inputGone_ = true;
+            user::RequestSessionEnd(user::SessionEnd::kForced);
+        }
     }
 }
 
@@ -232,9 +272,26 @@ void Terminal::HandleSignalByte(char event)
     case 't':
         clockMoved_ = false;
         break;
+    case 'Z':
+        StopAndContinue();
+        break;
     default:
         break;  // 'w': woken; the loop looks again
     }
+}
+
+void Terminal::StopAndContinue()
+{
+    display_.Suspend();
+    // Stopped as the signal would have stopped it, so that the shell sees a
+    // job stopped from the terminal; on from here once continued.
+    signal(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);
+    Install(SIGTSTP);
+    display_.Resume();
+    // The terminal may have changed size meanwhile.
+    user::UserLock lock = user::LockUser();
+    resized_ = true;
 }
 
 void Terminal::HandleInput(const RawInput &in)
@@ -278,7 +335,7 @@ void Terminal::Apply(Action action)
         return;
     case Action::kRedraw:
         display_.Resize(frame_.Cols(), frame_.Rows());
-        drawnGeneration_ = ~std::uint64_t{0};
+        redrawAll_ = true;
         user::NotifyQueueLocked(*queue);
         return;
     case Action::kClose:

@@ -1,6 +1,8 @@
-// The terminal front end of a program's message loop: it waits in poll() on
-// the terminal and a self-pipe, turns keys and clicks into input for the
-// program's queue, and redraws what changed when the program is idle.
+// The terminal front end of a program's message loop: it waits in one epoll
+// on the terminal and a self-pipe until input comes or the next timer is
+// due, turns keys and clicks into input for the program's queue, and redraws
+// what changed when the program is idle: only the damaged part of the screen
+// where the windows say that is all that changed.
 #pragma once
 
 #include <atomic>
@@ -42,6 +44,9 @@ public:
 
 private:
     void HandleSignalByte(char event);
+    // SIGTSTP: the terminal given back, the process stopped; on SIGCONT the
+    // terminal taken again and redrawn whole.
+    void StopAndContinue();
     void HandleInput(const RawInput &in);
     void Apply(Action action);
     // True when the size changed and the windows have been told.
@@ -51,9 +56,12 @@ private:
     Pointer pointer_;
     CellBuffer frame_;
     std::uint64_t drawnGeneration_ = ~std::uint64_t{0};
+    bool redrawAll_ = true;  // the terminal shows nothing of the frame
     bool resized_ = true;
     bool tooSmall_ = false;
     bool inputGone_ = false;  // the terminal hung up: nothing more to read
+    int epoll_ = -1;
+    bool inputWatched_ = false;  // the terminal is among what epoll waits on
     std::thread clockWatch_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> clockMoved_{false};

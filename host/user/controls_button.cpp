@@ -72,7 +72,7 @@ void SetPushed(HWND hwnd, bool pushed)
     Window *w = Find(hwnd);
     if (w && StateOf(*w).pushed != pushed) {
         StateOf(*w).pushed = pushed;
-        Touch();
+        TouchWindow(w);
     }
 }
 
@@ -93,7 +93,7 @@ bool TakePushed(HWND hwnd)
     if (!w || !StateOf(*w).pushed)
         return false;
     StateOf(*w).pushed = false;
-    Touch();
+    TouchWindow(w);
     return true;
 }
 
@@ -149,7 +149,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             Window *w = Find(hwnd);
             if (Pushable(w)) {
                 StateOf(*w).pushed = true;
-                Touch();
+                TouchWindow(w);
             }
         }
         return 0;
@@ -181,7 +181,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             StateOf(*w).check = wParam == BST_INDETERMINATE && !threeState
                                     ? BST_CHECKED
                                     : static_cast<UINT>(wParam & 3);
-            Touch();
+            TouchWindow(w);
         }
         return 0;
     }
@@ -198,7 +198,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (Window *w = Find(hwnd)) {
             w->style = (w->style & 0xFFFF0000u) | static_cast<DWORD>(wParam & 0xFFFF);
             w->kind = KindOf("Button", w->style);
-            Touch();
+            TouchWindow(w);
         }
         return 0;
     }

@@ -42,7 +42,7 @@ int CompareNoCase(const std::string &a, const char *b)
 }
 
 // Puts `text` at `index` (0..count), reusing a spare line's capacity.
-int InsertLine(ListBoxState &list, size_t index, const char *text)
+int InsertLine(const Window &w, ListBoxState &list, size_t index, const char *text)
 {
     if (list.count == list.lines.size())
         list.lines.emplace_back();
@@ -53,11 +53,11 @@ int InsertLine(ListBoxState &list, size_t index, const char *text)
     ++list.count;
     if (list.selection >= static_cast<int>(index))
         ++list.selection;
-    Touch();
+    TouchWindow(&w);
     return static_cast<int>(index);
 }
 
-int DeleteLine(ListBoxState &list, size_t index)
+int DeleteLine(const Window &w, ListBoxState &list, size_t index)
 {
     auto first = list.lines.begin();
     // The deleted line moves past the end and keeps its storage for the next add.
@@ -68,7 +68,7 @@ int DeleteLine(ListBoxState &list, size_t index)
         list.selection = -1;
     else if (list.selection > static_cast<int>(index))
         --list.selection;
-    Touch();
+    TouchWindow(&w);
     return static_cast<int>(list.count);
 }
 
@@ -102,7 +102,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                 while (at < list.count && CompareNoCase(list.lines[at], text) <= 0)
                     ++at;
             }
-            return InsertLine(list, at, text);
+            return InsertLine(*w, list, at, text);
         }
         case LB_INSERTSTRING: {
             LONG_PTR at = static_cast<LONG_PTR>(wParam);
@@ -110,16 +110,16 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                 at = static_cast<LONG_PTR>(list.count);
             if (at < 0 || static_cast<size_t>(at) > list.count)
                 return LB_ERR;
-            return InsertLine(list, static_cast<size_t>(at), text ? text : "");
+            return InsertLine(*w, list, static_cast<size_t>(at), text ? text : "");
         }
         case LB_DELETESTRING:
             if (!ValidIndex(list, wParam))
                 return LB_ERR;
-            return DeleteLine(list, wParam);
+            return DeleteLine(*w, list, wParam);
         case LB_RESETCONTENT:
             list.count = 0;
             list.selection = -1;
-            Touch();
+            TouchWindow(w);
             return 0;
         case LB_GETCOUNT:
             return static_cast<LRESULT>(list.count);
@@ -139,13 +139,13 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case LB_SETCURSEL:
             if (static_cast<LONG_PTR>(wParam) == -1) {
                 list.selection = -1;
-                Touch();
+                TouchWindow(w);
                 return LB_ERR;
             }
             if (!ValidIndex(list, wParam))
                 return LB_ERR;
             list.selection = static_cast<int>(wParam);
-            Touch();
+            TouchWindow(w);
             return list.selection;
         case WM_LBUTTONDOWN:
             if (!TakesInput(w))
@@ -153,7 +153,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             if (list.count > 0 && list.selection != 0) {
                 list.selection = 0;
                 selectionChanged = (w->style & LBS_NOTIFY) != 0;
-                Touch();
+                TouchWindow(w);
             }
             break;
         case WM_KEYDOWN: {
@@ -167,7 +167,7 @@ LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             if (next != list.selection) {
                 list.selection = next;
                 selectionChanged = (w->style & LBS_NOTIFY) != 0;
-                Touch();
+                TouchWindow(w);
             }
             return 0;
         }

@@ -37,7 +37,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         HICON previous = StateOf(*w).icon;
         StateOf(*w).icon = reinterpret_cast<HICON>(wParam);
-        Touch();
+        TouchWindow(w);
         return reinterpret_cast<LRESULT>(previous);
     }
     case STM_GETICON: {
@@ -69,7 +69,7 @@ void SetStaticMarksLocked(Window &text, std::vector<TextMark> marks)
     if (text.kind != ControlKind::kText)
         return;
     StateOf(text).marks = std::move(marks);
-    Touch();
+    TouchWindow(&text);
 }
 
 }  // namespace user

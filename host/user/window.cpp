@@ -111,6 +111,18 @@ void SetVisible(Window *w, bool visible)
     Touch();
 }
 
+void TouchWindow(const Window *w)
+{
+    const Window *parent = w ? ParentOf(w) : nullptr;
+    if (!parent || parent->IsChild()) {
+        Touch();
+        return;
+    }
+    // The parent's client area starts inside its frame.
+    const CellRect &r = w->cells;
+    TouchArea(CellRect{parent->cells.x + r.x, parent->cells.y + r.y, r.w + 2, r.h + 2});
+}
+
 void SetFocusLocked(Window *top, Window *control)
 {
     top->focus = control ? control->handle : nullptr;
@@ -439,7 +451,7 @@ extern "C" LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPA
         if (!w)
             return FALSE;
         w->text = lParam ? reinterpret_cast<LPCSTR>(lParam) : "";
-        Touch();
+        TouchWindow(w);
         return TRUE;
     }
     case WM_GETTEXT: {

@@ -90,6 +90,10 @@ void SetVisible(Window *w, bool visible);
 // shows as the default one. nullptr clears it.
 void SetFocusLocked(Window *topLevel, Window *control);
 Window *FindChild(Window *parent, int id);
+// What `w` shows changed and nothing else: a control's own cells and the one
+// cell round them where its edges are drawn are redrawn, the rest stays. A
+// top-level window touches the whole screen (its frame, caption and shadow).
+void TouchWindow(const Window *w);
 
 struct CreateParams {
     std::shared_ptr<const WindowClass> windowClass;

@@ -95,7 +95,8 @@ public:
     // The screen as it looks: characters of the terminal's line-drawing set
     // (which tmux keeps as the letters that select them, between SO and SI,
     // which may span lines) as the lines and corners they draw, and no
-    // colours.
+    // colours, nor the blanks that end a line (kept where they were written
+    // in a colour, dropped where the line was erased in it).
     std::string ScreenAsDrawn(const std::string &copy = kFirst) const
     {
         const std::string raw = ScreenWithAttributes(copy);
@@ -109,6 +110,9 @@ public:
                 i = raw.find('m', i);  // tmux writes only SGR sequences here
                 if (i == std::string::npos)
                     break;
+            } else if (c == '\n') {
+                out.erase(out.find_last_not_of(' ') + 1);
+                out += c;
             } else {
                 out += lineDrawing ? LineDrawn(c) : std::string(1, c);
             }
