@@ -165,22 +165,8 @@ TEST(Cli, TheVirtualClockRunsToTheLastInstantItHolds)
 TEST(Cli, ShowAfterAHolderWasKilledWithTheLockSaysSoAndGoesOn)
 {
     TestPc pc;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t holder = fork();
-    if (holder == 0) {
-        DisableInterrupts();
-        if (write(ready[1], "y", 1) != 1)
-            _exit(1);
-        for (;;)
-            pause();
-    }
-    char ok = 0;
-    ASSERT_EQ(read(ready[0], &ok, 1), 1);
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
-    close(ready[0]);
-    close(ready[1]);
+    pid_t holder = 0;
+    ASSERT_NO_FATAL_FAILURE(pctest::KillAProcessHoldingThePc(holder));
 
     CliRun show = Cli({"show"});
     EXPECT_EQ(show.status, 0);

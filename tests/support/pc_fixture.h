@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +21,7 @@
 #include "pc/calendar.h"
 #include "pc/machine.h"
 #include "pc/timesource.h"
+#include "pcio.h"
 
 namespace pctest {
 
@@ -65,5 +69,28 @@ public:
 private:
     std::string directory_;
 };
+
+// Leaves the PC's lock behind as a crash would: a child takes the PC (with
+// interrupts off, which holds it) and is killed while it holds it. `holder`
+// is the killed child's process id.
+inline void KillAProcessHoldingThePc(pid_t &holder)
+{
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    holder = fork();
+    if (holder == 0) {
+        DisableInterrupts();
+        if (write(ready[1], "y", 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+}
 
 }  // namespace pctest
