@@ -385,8 +385,11 @@ void RequirePowerOn()
 // programs were told.
 int EndProgramsFirst(bool forced, const std::string &what)
 {
-    int told =
-        pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
+    // Every program running now has ended when this returns, whether the
+    // signal reached it or it had gone already: a fix companion that Tolvane
+    // stops in its own end may be gone before its turn to be told.
+    const int running = static_cast<int>(pc::ListRunningPrograms().size());
+    pc::DeliverSessionEnd(forced ? pc::SessionEndKind::kForcedEnd : pc::SessionEndKind::kEnd);
     const auto deadline = std::chrono::steady_clock::now() + ShutdownWait();
     std::vector<pc::RunningProgram> left;
     while (!(left = pc::ListRunningPrograms()).empty() &&
@@ -400,7 +403,7 @@ int EndProgramsFirst(bool forced, const std::string &what)
         throw pc::PcError(what +
                           " called off: still running after the end of the session: " + names);
     }
-    return told;
+    return running;
 }
 
 bool ForceOnly(const std::vector<std::string> &args, const std::string &command)
