@@ -17,18 +17,14 @@
 #include "pc/power.h"
 #include "pc/session.h"
 #include "pc/state.h"
+#include "pc_cli.h"
 #include "pc_fixture.h"
 #include "pcio.h"
 
 namespace {
 
+using pctest::CliRun;
 using pctest::TestPc;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 // Closes the program's stderr and reaps it, killing it first if it has not
 // ended (`ended`: its stderr closed); its exit status into `run` if it ended.
